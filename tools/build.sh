@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds every deliverable for x64 and x86 and copies them into dist/x64 and dist/x86.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash tools/install-deps.sh "${QZ_DEPS_MODE:-}"
+for arch in x64 x86; do
+  cmake --preset "$arch" >/dev/null
+  cmake --build --preset "$arch" -- --no-print-directory
+  mkdir -p "dist/$arch"
+  for f in $(cat "build/$arch/deliverables.txt"); do
+    cp "build/$arch/bin/$f" "dist/$arch/"
+  done
+done
+echo "deliverables:"; ls -l dist/x64 dist/x86

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on a fresh Debian machine. Quick when all is there.
+set -euo pipefail
+build_pkgs=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools)
+test_pkgs=(wine64 xvfb x11-utils imagemagick iproute2 python3 python3-pytest googletest clang libclang-rt-14-dev util-linux)
+want=("${build_pkgs[@]}")
+[ "${1:-}" = "--test" ] && want+=("${test_pkgs[@]}")
+missing=()
+for p in "${want[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Runs inside the PC namespace: a private X server, a fresh Wine session, then ctest.
+# Usage: run-tests.sh BUILD_DIR [ctest args...]
+set -uo pipefail
+build=$1; shift
+export WINEPREFIX="$build/wineprefix"
+export WINEDEBUG=-all
+# A Wine session left from outside this namespace would see the host's adapters: end it.
+[ -d "$WINEPREFIX" ] && /usr/lib/wine/wineserver -k 2>/dev/null
+
+fifo=$(mktemp -u); mkfifo "$fifo"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+xvfb=$!
+read -r disp <"$fifo"; rm -f "$fifo"
+export DISPLAY=":$disp"
+
+ctest --test-dir "$build" -j8 --output-on-failure --timeout 300 "$@"
+rc=$?
+
+/usr/lib/wine/wineserver -k 2>/dev/null
+kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null
+exit $rc
