@@ -1,0 +1,4 @@
+#include "monitor_channel.h"
+
+bool RegisterMonitorWindowClass(HINSTANCE, size_t) { return true; }
+void UnregisterMonitorWindowClass(HINSTANCE) {}
