@@ -49,6 +49,11 @@ struct ServerRecord {
     ServerInfo* info = nullptr;  // heap block; null until the first accepted search reply
     uintptr_t callerValue = 0;   // PnxGetServerParam / PnxSetServerParam
     uint16_t callerOption = 0;   // PnxSetServerOption
+    uint16_t analysisState = 0;  // the server session's analysis state
+    bool searched = false;       // asked again by the running search cycle
+    bool notSeen = false;        // not heard since the renew-all or subnet check began
+    uint32_t localAddress = 0;   // this PC's address toward the server, network byte order
+    uint32_t localMask = 0;      // its mask, network byte order
 };
 
 // The item data of a server list row; HPnxSv is a pointer to it. The server window keeps a

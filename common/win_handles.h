@@ -4,14 +4,27 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <cstdint>
+#include <type_traits>
 #include <utility>
 
 namespace qz {
 
 // Owns a value of type T and releases it with Close when it goes out of scope.
-// Invalid is the value that means "nothing owned".
-template <typename T, auto Close, T Invalid>
+// InvalidBits is the integer value of "nothing owned" (0 for null, -1 for
+// INVALID_HANDLE_VALUE and INVALID_SOCKET): a pointer constant such as INVALID_HANDLE_VALUE
+// cannot itself be a template argument.
+template <typename T, auto Close, intptr_t InvalidBits = 0>
 class UniqueResource {
+    static T MakeInvalid() {
+        if constexpr (std::is_pointer_v<T>) {
+            return reinterpret_cast<T>(InvalidBits);
+        } else {
+            return static_cast<T>(InvalidBits);
+        }
+    }
+    inline static const T Invalid = MakeInvalid();
+
 public:
     UniqueResource() = default;
     explicit UniqueResource(T value) : value_(value) {}
@@ -55,17 +68,17 @@ inline void DestroyWnd(HWND w) { ::DestroyWindow(w); }
 }  // namespace detail
 
 // A kernel object handle whose "none" is null (events, threads, mutexes, processes).
-using Handle = UniqueResource<HANDLE, detail::CloseKernelHandle, nullptr>;
+using Handle = UniqueResource<HANDLE, detail::CloseKernelHandle>;
 // A file or device handle whose "none" is INVALID_HANDLE_VALUE.
-using FileHandle = UniqueResource<HANDLE, detail::CloseKernelHandle, INVALID_HANDLE_VALUE>;
-using RegKey = UniqueResource<HKEY, detail::CloseRegKey, nullptr>;
-using Socket = UniqueResource<SOCKET, detail::CloseSock, INVALID_SOCKET>;
-using GdiObject = UniqueResource<HGDIOBJ, detail::DeleteGdiObject, nullptr>;
-using Module = UniqueResource<HMODULE, detail::FreeLib, nullptr>;
-using FindHandle = UniqueResource<HANDLE, detail::CloseFind, INVALID_HANDLE_VALUE>;
-using HeapBlock = UniqueResource<void*, detail::FreeHeapBlock, nullptr>;
-using LocalBlock = UniqueResource<HLOCAL, detail::FreeLocalBlock, nullptr>;
-using Window = UniqueResource<HWND, detail::DestroyWnd, nullptr>;
+using FileHandle = UniqueResource<HANDLE, detail::CloseKernelHandle, -1>;
+using RegKey = UniqueResource<HKEY, detail::CloseRegKey>;
+using Socket = UniqueResource<SOCKET, detail::CloseSock, -1>;
+using GdiObject = UniqueResource<HGDIOBJ, detail::DeleteGdiObject>;
+using Module = UniqueResource<HMODULE, detail::FreeLib>;
+using FindHandle = UniqueResource<HANDLE, detail::CloseFind, -1>;
+using HeapBlock = UniqueResource<void*, detail::FreeHeapBlock>;
+using LocalBlock = UniqueResource<HLOCAL, detail::FreeLocalBlock>;
+using Window = UniqueResource<HWND, detail::DestroyWnd>;
 
 // A window DC taken with GetDC and given back with ReleaseDC.
 class WindowDC {

@@ -1,0 +1,43 @@
+// The writer side of the printer helper service's pipe: one fixed record per connection,
+// no reply.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr const char* kHelperPipeHost = "ORVIK_TELVUS_HELPER";
+constexpr const char* kHelperPipeVersion = "V2.0";
+
+// Record codes the library sends.
+constexpr uint16_t kHelperPipeAddPair = 1;
+constexpr uint16_t kHelperPipeRemovePair = 2;
+constexpr uint16_t kHelperPipeRemoveAll = 3;
+
+// How long to wait once for a busy pipe.
+constexpr unsigned kHelperPipeBusyWaitMs = 5000;
+
+#pragma pack(push, 1)
+struct HelperPipeRecord {
+    uint16_t code;
+    char driver[256];   // printer driver name, zero-terminated, zero-padded
+    char port[32];      // port name, zero-terminated, zero-padded
+};
+#pragma pack(pop)
+static_assert(sizeof(HelperPipeRecord) == 290);
+static_assert(offsetof(HelperPipeRecord, driver) == 2);
+static_assert(offsetof(HelperPipeRecord, port) == 258);
+
+// The pipe's name: "\\.\pipe\ORVIK_TELVUS_HELPER\V2.0".
+const char* HelperPipeName();
+
+// Fills a record. False (record untouched) for null texts or texts that do not fit their
+// fields with the terminator.
+bool BuildHelperPipeRecord(uint16_t code, const char* driver, const char* port, HelperPipeRecord* record);
+
+// Opens the pipe, waiting once for a busy one, writes one record, flushes and closes.
+// 1 on success; 0 when the pipe cannot be opened or written (a missing helper service is
+// normal) or the texts do not fit.
+int HelperPipeSend(uint16_t code, const char* driver, const char* port);
+
+// Tells the helper service to forget every pair (once per process, at initialisation).
+int HelperPipeClearPairs();

@@ -1,0 +1,163 @@
+// The public interface of Pnxscapi.dll: the records that callers fill or receive, the
+// notification messages and event kinds, and the exported functions. Every export is also
+// reachable by its fixed ordinal (Pnxscapi.def); callers that bind by ordinal use the function
+// types below (decltype(&PnxInitialize) and so on).
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+struct ServerEntry;
+struct DeviceEntry;
+using HPnxSv = ServerEntry*;   // a server of the server list; valid until reported deleted
+using HPnxDv = DeviceEntry*;   // a USB device of a server; valid until reported deleted
+
+// --- Notification messages (sent to the registered window; the connect family to the
+// requester window of a request). wParam is the address of a NotifyEvent or ConnectEvent that
+// is valid only during the call.
+constexpr UINT PNXN_SERVER = 0x8065;
+constexpr UINT PNXN_DEVICE = 0x8066;
+constexpr UINT PNXN_NAS = 0x8067;
+constexpr UINT PNXN_NETWORK = 0x8068;
+constexpr UINT PNXN_APPLICATION = 0x8069;
+constexpr UINT PNXN_CONNECT = 0x806E;
+constexpr UINT PNXN_DISCONNECT = 0x806F;
+constexpr UINT PNXN_COMPLETE = 0x8070;
+constexpr UINT PNXN_NAS_CONNECT = 0x8078;
+constexpr UINT PNXN_NAS_REMOVE = 0x8079;
+constexpr UINT kPnxnFirst = 0x8065;
+constexpr UINT kPnxnLast = 0x8079;
+
+// --- Event kinds of a NotifyEvent.
+constexpr uint16_t PNXET_NEW = 1;
+constexpr uint16_t PNXET_DELETE = 2;
+constexpr uint16_t PNXET_CHANGE = 3;
+constexpr uint16_t PNXET_CONNECT = 4;
+constexpr uint16_t PNXET_DISCONNECT = 5;
+
+// PNXN_NETWORK kind 1 (search phase): flags of the lost-server sweep.
+constexpr uint16_t kNetworkSweepStart = 1;
+constexpr uint16_t kNetworkSweepEnd = 2;
+
+// AutoDeviceItem type of a device whose server was lost.
+constexpr uint16_t kAutoDeviceServerLost = 7;
+
+// RegisterConfig.options bit: new devices take part in automatic connect.
+constexpr uint32_t kRegisterOptionNewDeviceAutoConnect = 0x1;
+
+// DebugModeInfo.flags bits.
+constexpr uint16_t kDebugLogFile = 0x1;
+constexpr uint16_t kDebugDebugger = 0x2;
+constexpr uint16_t kDebugShowWindow = 0x4;
+
+// PnxRegisterSpecialNotification option bits.
+constexpr uint32_t kSpecialNetworkError = 0x2;
+constexpr uint32_t kSpecialBlackoutWatch = 0x4;
+
+#pragma pack(push, 1)
+// Passed to PnxRegisterNotification. Callers of older releases pass shorter records: the
+// options word is read only when size says the record holds it.
+struct RegisterConfig {
+    char driver[32];      // bus driver device name; empty = "zkuptp"
+    char location[261];   // settings location (registry root\key or INI path); empty = none
+    uint32_t size;        // size of the record in bytes (301)
+    uint32_t options;     // kRegisterOption* bits
+};
+
+// Passed to PnxDebugMode.
+struct DebugModeInfo {
+    uint16_t flags;       // kDebug* bits
+    char folder[261];     // log folder; empty = the root of the Windows drive
+};
+
+// Filled by PnxGetZkuptpDriverVersion.
+struct DriverVersionInfo {
+    char name[32];        // in: driver to query (empty = default); out: the name queried
+    uint16_t major;
+    uint16_t minor;
+    uint16_t build;
+    uint16_t revision;
+    uint32_t size;        // the caller writes 44
+};
+
+// wParam of PNXN_SERVER, PNXN_DEVICE, PNXN_NAS, PNXN_NETWORK and PNXN_APPLICATION.
+struct NotifyEvent {
+    uint16_t kind;        // PNXET_*
+    uint16_t flags;       // change bits or reason
+};
+
+// wParam of the connect family (PNXN_CONNECT, PNXN_DISCONNECT, PNXN_NAS_CONNECT,
+// PNXN_NAS_REMOVE); lParam is the request's device handle.
+struct ConnectEvent {
+    uint16_t phase;       // 1 Start, 2 Permit, 3 Result, 4 End
+    uint16_t result;      // ConnectResult code in the Result phase, else 0
+    uint16_t action;      // the action of the request
+    uint64_t buffer;      // the caller's buffer, as given with the request
+    uint32_t size;        // its size in bytes
+    uint16_t reserved;    // 0
+};
+
+// Service settings of PnxGetServiceProperties, PnxStartService and PnxResumeService.
+struct ServiceProperties {
+    uint8_t communicateMode;
+    uint32_t timer;           // ms of the auto-search timer and the servers' Status timer
+    uint8_t useBroadAddress;
+    uint32_t size;            // written as 10 by callers; the library ignores it
+};
+
+// One item of an AutoDeviceList.
+struct AutoDeviceItem {
+    uint64_t device;          // HPnxDv
+    uint16_t type;            // reason, or kAutoDeviceServerLost
+};
+
+// lParam of PNXN_DEVICE kinds 4 and 5 when one event covers several devices.
+struct AutoDeviceList {
+    uint32_t count;
+    AutoDeviceItem* items;
+};
+#pragma pack(pop)
+
+static_assert(sizeof(RegisterConfig) == 301);
+static_assert(offsetof(RegisterConfig, location) == 32);
+static_assert(offsetof(RegisterConfig, size) == 293);
+static_assert(offsetof(RegisterConfig, options) == 297);
+// The options word is covered only by records at least this long.
+constexpr uint32_t kRegisterConfigSizeWithOptions = offsetof(RegisterConfig, options) + 4;
+
+static_assert(sizeof(DebugModeInfo) == 263);
+static_assert(offsetof(DebugModeInfo, folder) == 2);
+
+static_assert(sizeof(DriverVersionInfo) == 44);
+static_assert(offsetof(DriverVersionInfo, major) == 32);
+static_assert(offsetof(DriverVersionInfo, revision) == 38);
+static_assert(offsetof(DriverVersionInfo, size) == 40);
+
+static_assert(sizeof(NotifyEvent) == 4);
+
+static_assert(sizeof(ConnectEvent) == 20);
+static_assert(offsetof(ConnectEvent, action) == 4);
+static_assert(offsetof(ConnectEvent, buffer) == 6);
+static_assert(offsetof(ConnectEvent, size) == 14);
+
+static_assert(sizeof(ServiceProperties) == 10);
+static_assert(offsetof(ServiceProperties, timer) == 1);
+static_assert(offsetof(ServiceProperties, useBroadAddress) == 5);
+
+static_assert(sizeof(AutoDeviceItem) == 10);
+
+// --- Exports built so far (ordinal in brackets).
+extern "C" {
+int WINAPI PnxInitialize();                                                     // [1]
+int WINAPI PnxUninitialize();                                                   // [2]
+HWND WINAPI PnxRegisterNotification(HWND clientWindow, const RegisterConfig* config);  // [3]
+int WINAPI PnxUnRegisterNotification(HWND service);                             // [4]
+int WINAPI PnxDebugMode(HWND service, const DebugModeInfo* info);               // [5]
+int WINAPI PnxGetZkuptpDriverVersion(HWND ignored, DriverVersionInfo* info);    // [35]
+int WINAPI PnxRegisterSpecialNotification(HWND ignored, uint32_t options);      // [64]
+uintptr_t WINAPI PnxGetServerParam(HWND service, HPnxSv server);                // [78]
+int WINAPI PnxSetServerParam(HWND service, HPnxSv server, uintptr_t value);     // [79]
+int WINAPI PnxSetDeviceListPacket(HWND service, const void* packet, uint32_t size);  // [80]
+}

@@ -1,0 +1,8 @@
+#include "server_devices.h"
+
+// Device and storage lists are not built yet: every server has none.
+int DeviceCount(const ServerEntry*) { return 0; }
+int NasCount(const ServerEntry*) { return 0; }
+void RefreshDeviceStatusForSearch(ServerEntry*) {}
+void RefreshNasStatusForSearch(ServerEntry*) {}
+void CollectLostServerDevices(ServerEntry*, std::vector<AutoDeviceItem>&) {}

@@ -1,0 +1,16 @@
+// The service window's watcher threads: printers, processes and address changes.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+// Each Start runs its thread for the service window; each Stop signals it to end.
+bool StartPrinterWatch(HWND service);
+void StopPrinterWatch();
+bool StartProcessWatch(HWND service);
+void StopProcessWatch();
+bool StartAddressWatch(HWND service);
+void StopAddressWatch();
+
+// Frees the row data of a process-list row being deleted.
+void DeleteProcessRow(const NMLISTVIEW* item);

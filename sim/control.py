@@ -1,0 +1,122 @@
+"""The simulator's control commands: one JSON object per line in, one per line out.
+
+Each command is a function registered with @command(name); it gets the host and the request
+object and returns a dict that is merged into {"ok": true}.  Raising ControlError (or a
+ValueError/KeyError from bad arguments) answers {"ok": false, "error": text}.  Later services
+add their own commands by registering more functions here.
+"""
+
+import json
+
+from server import Fault
+
+COMMANDS = {}
+
+
+class ControlError(Exception):
+    pass
+
+
+def command(name):
+    def register(fn):
+        COMMANDS[name] = fn
+        return fn
+    return register
+
+
+def handle_line(host, line):
+    """Runs one control line; returns the answer line (without newline)."""
+    request = None
+    try:
+        request = json.loads(line)
+        if not isinstance(request, dict):
+            raise ControlError("a control line is a JSON object")
+        fn = COMMANDS.get(request.get("cmd"))
+        if fn is None:
+            raise ControlError("unknown command %r" % request.get("cmd"))
+        answer = {"ok": True}
+        answer.update(fn(host, request) or {})
+    except (ControlError, ValueError, KeyError, TypeError) as exc:
+        answer = {"ok": False, "error": "%s: %s" % (type(exc).__name__, exc)}
+    if isinstance(request, dict) and "id" in request:
+        answer["id"] = request["id"]
+    return json.dumps(answer)
+
+
+def servers_of(host, request):
+    """The servers a command names: "server" is an address, or "*" / absent for all."""
+    name = request.get("server", "*")
+    if name == "*":
+        return list(host.servers.values())
+    if name not in host.servers:
+        raise ControlError("no server %r" % name)
+    return [host.servers[name]]
+
+
+def reply_data(request):
+    """Reply bytes from "hex" or "text"; neither (or null) means the server stays silent."""
+    if request.get("hex") is not None:
+        return bytes.fromhex(request["hex"])
+    if request.get("text") is not None:
+        return request["text"].encode("latin-1")
+    return None
+
+
+@command("ping")
+def _ping(host, request):
+    return {}
+
+
+@command("servers")
+def _servers(host, request):
+    return {"servers": [s.describe() for s in host.servers.values()]}
+
+
+@command("add_server")
+def _add_server(host, request):
+    server = host.add_server(request["address"], request.get("rwp_port"),
+                             request.get("system_port"))
+    return {"server": server.describe()}
+
+
+@command("set_reply")
+def _set_reply(host, request):
+    data = reply_data(request)
+    for server in servers_of(host, request):
+        server.set_reply(request["command"], data)
+    return {}
+
+
+@command("fault")
+def _fault(host, request):
+    options = {k: v for k, v in request.items() if k not in ("cmd", "server", "kind", "id")}
+    for server in servers_of(host, request):
+        server.add_fault(Fault(request["kind"], **options))
+    return {}
+
+
+@command("clear_faults")
+def _clear_faults(host, request):
+    for server in servers_of(host, request):
+        server.clear_faults()
+    return {}
+
+
+@command("log")
+def _log(host, request):
+    entries = host.log.since(int(request.get("since", 0)))
+    if request.get("server"):
+        entries = [e for e in entries if e.get("server") == request["server"]]
+    return {"entries": entries, "next": host.log.count()}
+
+
+@command("clear_log")
+def _clear_log(host, request):
+    host.log.clear()
+    return {}
+
+
+@command("quit")
+def _quit(host, request):
+    host.stop()
+    return {}

@@ -1,0 +1,161 @@
+"""Test-side control of the device-server simulator.
+
+    with Simulator(["10.77.0.2"], netns=os.environ["QZ_LAN_NS"]) as sim:
+        sim.set_reply("10.77.0.2", "GET USB_DEVICE_LIST", data)
+        sim.fault("10.77.0.2", "drop", offset=512)
+        ... run the client ...
+        for e in sim.requests("10.77.0.2"): ...
+
+The simulator runs as a child process (inside the given network namespace) and is driven over
+its standard input and output, so a test can change a server at any time while the client runs.
+"""
+
+import json
+import os
+import selectors
+import subprocess
+import time
+
+SIM_DIR = os.path.dirname(os.path.abspath(__file__))
+DEVSERVER = os.path.join(SIM_DIR, "devserver.py")
+PYTHON = "/usr/bin/python3"
+
+
+class SimError(Exception):
+    pass
+
+
+class Simulator:
+    def __init__(self, addresses, netns=None, rwp_port=None, system_port=None, log_path=None,
+                 max_seconds=900):
+        self.addresses = list(addresses)
+        self.netns = netns
+        self.rwp_port = rwp_port
+        self.system_port = system_port
+        self.log_path = log_path
+        self.max_seconds = max_seconds
+        self.proc = None
+        self.ready = None
+        self._buffer = b""
+        self._next_id = 0
+
+    # Process.
+    def start(self, timeout=10.0):
+        argv = [PYTHON, DEVSERVER, "--max-seconds", str(self.max_seconds)]
+        if self.rwp_port is not None:
+            argv += ["--rwp-port", str(self.rwp_port)]
+        if self.system_port is not None:
+            argv += ["--system-port", str(self.system_port)]
+        if self.log_path:
+            argv += ["--log", self.log_path]
+        argv += self.addresses
+        if self.netns:
+            argv = ["ip", "netns", "exec", self.netns] + argv
+        self.proc = subprocess.Popen(argv, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        self.ready = json.loads(self._readline(timeout))
+        if not self.ready.get("ready"):
+            self.stop()
+            raise SimError("simulator did not start: %s" % self.ready.get("error"))
+        return self
+
+    def stop(self):
+        if self.proc is None:
+            return
+        try:
+            self.proc.stdin.close()  # end of input ends the simulator
+            self.proc.wait(timeout=5)
+        except (OSError, subprocess.TimeoutExpired):
+            self.proc.kill()
+            self.proc.wait()
+        self.proc.stdout.close()
+        self.proc = None
+
+    def __enter__(self):
+        return self.start() if self.proc is None else self
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    # Control stream.
+    def call(self, cmd, timeout=10.0, **args):
+        self._next_id += 1
+        request = dict(args, cmd=cmd, id=self._next_id)
+        self.proc.stdin.write((json.dumps(request) + "\n").encode())
+        self.proc.stdin.flush()
+        answer = json.loads(self._readline(timeout))
+        if answer.get("id") != self._next_id:
+            raise SimError("answer out of order: %r" % answer)
+        if not answer.get("ok"):
+            raise SimError(answer.get("error", "failed"))
+        return answer
+
+    def _readline(self, timeout):
+        deadline = time.monotonic() + timeout
+        fd = self.proc.stdout.fileno()
+        with selectors.DefaultSelector() as sel:
+            sel.register(fd, selectors.EVENT_READ)
+            while b"\n" not in self._buffer:
+                left = deadline - time.monotonic()
+                if left <= 0 or not sel.select(left):
+                    raise SimError("no answer from the simulator within %.1f s" % timeout)
+                chunk = os.read(fd, 65536)
+                if not chunk:
+                    raise SimError("simulator ended (exit %s)" % self.proc.poll())
+                self._buffer += chunk
+        line, self._buffer = self._buffer.split(b"\n", 1)
+        return line.decode()
+
+    # Servers and their behaviour.
+    def servers(self):
+        return {s["address"]: s for s in self.call("servers")["servers"]}
+
+    def ports(self, server):
+        """(request/response port, system port) of a server, as bound."""
+        info = self.servers()[server]
+        return info["rwp_port"], info["system_port"]
+
+    def add_server(self, address, rwp_port=None, system_port=None):
+        return self.call("add_server", address=address, rwp_port=rwp_port,
+                         system_port=system_port)["server"]
+
+    def set_reply(self, server, command, data):
+        """bytes or str: the reply; None: the server never answers this command."""
+        if isinstance(data, (bytes, bytearray)):
+            self.call("set_reply", server=server, command=command, hex=bytes(data).hex())
+        else:
+            self.call("set_reply", server=server, command=command, text=data)
+
+    def fault(self, server, kind, **options):
+        """See server.Fault: kind plus count/type/offset/command/port/follow/size/extra/..."""
+        self.call("fault", server=server, kind=kind, **options)
+
+    def clear_faults(self, server="*"):
+        self.call("clear_faults", server=server)
+
+    # Log.
+    def log(self, server=None, since=0):
+        return self.call("log", server=server, since=since)["entries"]
+
+    def mark(self):
+        """The log position now: pass it as `since` to see only what happens after."""
+        return self.call("log", since=1 << 62)["next"]
+
+    def clear_log(self):
+        self.call("clear_log")
+
+    def requests(self, server=None, since=0, port=None):
+        """(type, offset) of each request/response datagram the server(s) received."""
+        return [(e["type"], e["offset"]) for e in self.log(server, since)
+                if e["dir"] == "in" and e.get("proto") == "rwp" and "type" in e
+                and (port is None or e["port"] == port)]
+
+    def wait_log(self, predicate, timeout=10.0, server=None, since=0):
+        """Waits until some log entry satisfies `predicate`; returns the entries so far."""
+        deadline = time.monotonic() + timeout
+        while True:
+            entries = self.log(server, since)
+            if any(predicate(e) for e in entries):
+                return entries
+            if time.monotonic() >= deadline:
+                raise SimError("log condition not met within %.1f s" % timeout)
+            time.sleep(0.05)

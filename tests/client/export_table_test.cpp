@@ -1,0 +1,44 @@
+// Every export of Pnxscapi.dll resolves by its ordinal to the same function as by its name:
+// the utility binds by ordinal.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "lib_test_support.h"
+
+namespace {
+
+struct ExportEntry {
+    int ordinal;
+    const char* name;
+};
+
+// The one list of ordinals and names the library must keep.
+constexpr ExportEntry kExports[] = {
+    {1, "PnxInitialize"},
+    {2, "PnxUninitialize"},
+    {3, "PnxRegisterNotification"},
+    {4, "PnxUnRegisterNotification"},
+    {5, "PnxDebugMode"},
+    {35, "PnxGetZkuptpDriverVersion"},
+    {64, "PnxRegisterSpecialNotification"},
+    {78, "PnxGetServerParam"},
+    {79, "PnxSetServerParam"},
+    {80, "PnxSetDeviceListPacket"},
+};
+
+TEST(ExportTable, EveryOrdinalResolvesToItsNamedFunction) {
+    std::string path = ProgramDirectory() + "Pnxscapi.dll";
+    HMODULE library = LoadLibraryA(path.c_str());
+    ASSERT_NE(library, nullptr) << path;
+    for (const ExportEntry& e : kExports) {
+        FARPROC byName = GetProcAddress(library, e.name);
+        FARPROC byOrdinal = GetProcAddress(library, MAKEINTRESOURCEA(e.ordinal));
+        EXPECT_NE(byName, nullptr) << e.name;
+        EXPECT_EQ(byOrdinal, byName) << e.name << " @" << e.ordinal;
+    }
+    FreeLibrary(library);
+}
+
+}  // namespace

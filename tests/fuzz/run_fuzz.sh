@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds a libFuzzer target natively with ASan and UBSan and runs it for a bounded time on a
+# copy of its seed corpus (the corpus in the repository is never written).
+# Usage: run_fuzz.sh TARGET SECONDS      (TARGET: rwp_reply -> rwp_reply_fuzz.cpp)
+# Builds into $QZ_BUILD_DIR/fuzz when set, else into a temporary folder.
+set -euo pipefail
+[ $# -eq 2 ] || { echo "usage: $0 TARGET SECONDS" >&2; exit 2; }
+target=$1
+seconds=$2
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+
+declare -A sources=(
+  [rwp_reply]="$root/client/rwp_packet.cpp $root/client/rwp_stream.cpp"
+)
+[ -n "${sources[$target]:-}" ] || { echo "unknown fuzz target: $target" >&2; exit 2; }
+
+if [ -n "${QZ_BUILD_DIR:-}" ]; then
+  work="$QZ_BUILD_DIR/fuzz"
+  mkdir -p "$work"
+else
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+fi
+
+binary="$work/${target}_fuzz"
+# shellcheck disable=SC2086
+clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+  -I"$root/client" -I"$root/common" "$here/${target}_fuzz.cpp" ${sources[$target]} -o "$binary"
+
+corpus="$work/corpus_$target"
+rm -rf "$corpus"
+mkdir -p "$corpus"
+cp "$here/corpus/$target"/* "$corpus/"
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+"$binary" -max_total_time="$seconds" -timeout=10 -artifact_prefix="$work/" -rss_limit_mb=2048 -print_final_stats=1 \
+  "$corpus"
