@@ -101,9 +101,11 @@ class Host:
 
     @staticmethod
     def _bind(address, port):
+        # No SO_REUSEADDR: two simulators on one address and port (test files run in parallel
+        # in one LAN namespace) would silently split the datagrams between them; failing the
+        # bind says so at once.
         sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         try:
-            sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
             sock.bind((address, port))
             sock.setblocking(False)
         except OSError:
