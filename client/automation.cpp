@@ -5,3 +5,9 @@ void NotifyPrinterAppeared(HWND) {}
 
 // No Auto Application thread hands copies back yet.
 void FreeDeviceEntryCopy(void*) {}
+
+// No device has automation records yet.
+void SuspendServerAutomation(HWND, bool) {}
+void ResumeServerAutomation(HWND) {}
+void RunDeviceApplications(HWND, WPARAM, LPARAM) {}
+void ReleaseDeviceAutomation(DeviceEntry*) {}

@@ -1,8 +1,373 @@
 #include "broadcast_list.h"
 
-// No store is chosen until PnxInitBroadcastAddr exists.
-bool BroadcastListInIni() { return false; }
+#include <cstdio>
+#include <cstring>
+#include <new>
 
-void FreeBroadcastListMemory() {}
+#include "lib_lock.h"
+#include "log.h"
+#include "pnxscapi.h"
+#include "settings_location.h"
+#include "win_handles.h"
 
-void ReplaceBroadcastList(const std::vector<uint32_t>&) {}
+namespace {
+constexpr const char* kCountName = "UDPCount";
+constexpr size_t kKeyPathCapacity = 261;
+
+struct BroadcastState {
+    int storeKind = kBroadcastStoreNone;
+    HKEY root = nullptr;                 // registry store
+    std::string keyPath;                 // registry store
+    std::string iniFile = kDefaultDiscoveryIni;
+    std::vector<uint32_t> storeList;
+    std::vector<uint32_t> memoryList;
+    std::vector<uint32_t> remoteDesktopList;
+    bool remoteDesktop = false;          // remoteDesktopList is in force
+};
+BroadcastState g_broadcast;  // library lock
+
+uint32_t SwapOrder(uint32_t value) {
+    return (value >> 24) | ((value >> 8) & 0xFF00) | ((value << 8) & 0xFF0000) | (value << 24);
+}
+
+std::string EntryName(size_t index) {
+    char name[16];
+    std::snprintf(name, sizeof name, "UDP%02u", static_cast<unsigned>(index));
+    return name;
+}
+
+// The INI stores addresses as eight hexadecimal digits; anything else is no address.
+bool ReadHexAddress(const char* text, uint32_t* value) {
+    size_t length = std::strlen(text);
+    if (length == 0 || length > 8) return false;
+    uint32_t result = 0;
+    for (size_t i = 0; i < length; ++i) {
+        char c = text[i];
+        int digit = (c >= '0' && c <= '9') ? c - '0' : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                  : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : -1;
+        if (digit < 0) return false;
+        result = result * 16 + static_cast<uint32_t>(digit);
+    }
+    *value = result;
+    return true;
+}
+
+// A decimal count; text that is not a plain number counts as 0.
+size_t ReadCount(const char* text) {
+    size_t count = 0;
+    for (const char* p = text; *p; ++p) {
+        if (*p < '0' || *p > '9') return 0;
+        count = count * 10 + static_cast<size_t>(*p - '0');
+        if (count > kMaxBroadcastAddresses) return kMaxBroadcastAddresses;
+    }
+    return count;
+}
+
+struct StoreCopy {
+    int kind;
+    HKEY root;
+    std::string keyPath;
+    std::string iniFile;
+};
+
+StoreCopy CurrentStore() {
+    LibraryLock lock;
+    return {g_broadcast.storeKind, g_broadcast.root, g_broadcast.keyPath, g_broadcast.iniFile};
+}
+
+// Reads up to `limit` entries of the INI list. An empty or unreadable entry is skipped; its
+// place in `found` stays unset. Gives the number of entries looked at.
+size_t ReadIniList(const std::string& file, size_t limit, std::vector<std::pair<size_t, uint32_t>>& found) {
+    char text[64] = {};
+    GetPrivateProfileStringA(kBroadcastIniSection, kCountName, "", text, sizeof text, file.c_str());
+    size_t count = ReadCount(text);
+    if (count > limit) count = limit;
+    for (size_t i = 0; i < count; ++i) {
+        GetPrivateProfileStringA(kBroadcastIniSection, EntryName(i).c_str(), "", text, sizeof text, file.c_str());
+        uint32_t value;
+        if (ReadHexAddress(text, &value)) found.emplace_back(i, value);
+    }
+    return count;
+}
+
+// The registry list: false when the count cannot be read; `count` gives the stored count
+// (cut at 128), `found` the values that could be read.
+bool ReadRegistryCount(const StoreCopy& store, size_t* count) {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    DWORD type = REG_NONE;
+    *count = 0;
+    if (!RegReadValue(store.root, store.keyPath.c_str(), kCountName, &value, &size, &type)) return false;
+    if (type != REG_DWORD || size != sizeof value) return false;
+    *count = value > kMaxBroadcastAddresses ? kMaxBroadcastAddresses : value;
+    return true;
+}
+
+void ReadRegistryList(const StoreCopy& store, size_t count, std::vector<std::pair<size_t, uint32_t>>& found) {
+    for (size_t i = 0; i < count; ++i) {
+        DWORD value = 0;
+        DWORD size = sizeof value;
+        DWORD type = REG_NONE;
+        if (RegReadValue(store.root, store.keyPath.c_str(), EntryName(i).c_str(), &value, &size, &type) &&
+            type == REG_DWORD && size == sizeof value) {
+            found.emplace_back(i, value);
+        }
+    }
+}
+
+void SetStoreList(const std::vector<std::pair<size_t, uint32_t>>& found) {
+    std::vector<uint32_t> list;
+    for (const auto& entry : found) list.push_back(entry.second);
+    LibraryLock lock;
+    g_broadcast.storeList = std::move(list);
+}
+
+// Reads the store list from the store; false when there is no store or it cannot be read.
+bool LoadStoreList() {
+    StoreCopy store = CurrentStore();
+    std::vector<std::pair<size_t, uint32_t>> found;
+    if (store.kind == kBroadcastStoreIni) {
+        ReadIniList(store.iniFile, kMaxBroadcastAddresses, found);
+    } else if (store.kind == kBroadcastStoreRegistry) {
+        size_t count = 0;
+        ReadRegistryCount(store, &count);
+        ReadRegistryList(store, count, found);
+    } else {
+        return false;
+    }
+    SetStoreList(found);
+    return true;
+}
+
+void LogAddresses(HWND service, const uint32_t* addresses, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t a = addresses[i];
+        LogLine(service, "  %u.%u.%u.%u", a >> 24, (a >> 16) & 0xFF, (a >> 8) & 0xFF, a & 0xFF);
+    }
+}
+
+int GetFromIni(const StoreCopy& store, uint32_t* array, size_t capacity, uint32_t* count) {
+    std::vector<std::pair<size_t, uint32_t>> found;
+    size_t looked = ReadIniList(store.iniFile, capacity, found);
+    for (const auto& entry : found) array[entry.first] = entry.second;
+    *count = static_cast<uint32_t>(looked);
+    LoadStoreList();
+    return 1;
+}
+
+int GetFromRegistry(const StoreCopy& store, uint32_t* array, size_t capacity, uint32_t* count) {
+    size_t stored = 0;
+    ReadRegistryCount(store, &stored);
+    if (stored == 0) {
+        SetStoreList({});
+        *count = 0;
+        return 1;
+    }
+    if (capacity < stored) return 0;
+    std::vector<std::pair<size_t, uint32_t>> found;
+    ReadRegistryList(store, stored, found);
+    for (const auto& entry : found) array[entry.first] = entry.second;
+    SetStoreList(found);
+    *count = static_cast<uint32_t>(stored);
+    return 1;
+}
+
+int SetInIni(const StoreCopy& store, const uint32_t* array, size_t count) {
+    const char* file = store.iniFile.c_str();
+    WritePrivateProfileStringA(kBroadcastIniSection, nullptr, nullptr, file);
+    char text[16];
+    std::snprintf(text, sizeof text, "%u", static_cast<unsigned>(count));
+    bool written = WritePrivateProfileStringA(kBroadcastIniSection, kCountName, text, file) != FALSE;
+    for (size_t i = 0; i < count; ++i) {
+        std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(array[i]));
+        WritePrivateProfileStringA(kBroadcastIniSection, EntryName(i).c_str(), text, file);
+    }
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, file);  // flush the cached file
+    LoadStoreList();
+    return written ? 1 : 0;
+}
+
+bool IsListValueName(const char* name) {
+    if (_stricmp(name, kCountName) == 0) return true;
+    if (_strnicmp(name, "UDP", 3) != 0 || name[3] == '\0') return false;
+    for (const char* p = name + 3; *p; ++p) {
+        if (*p < '0' || *p > '9') return false;
+    }
+    return true;
+}
+
+// Removes the list's own values only: the key may hold other settings (and sub-keys) that
+// rewriting the list must not take with it.
+void DeleteRegistryList(HKEY key) {
+    std::vector<std::string> names;
+    char name[256];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = sizeof name;
+        if (RegEnumValueA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (IsListValueName(name)) names.emplace_back(name);
+    }
+    for (const std::string& n : names) RegDeleteValueA(key, n.c_str());
+}
+
+int SetInRegistry(const StoreCopy& store, const uint32_t* array, size_t count) {
+    qz::RegKey key;
+    if (RegCreateKeyExA(store.root, store.keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                        nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
+        return 0;
+    }
+    DeleteRegistryList(key.get());
+    DWORD stored = static_cast<DWORD>(count);
+    bool anyWritten = RegSetValueExA(key.get(), kCountName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&stored),
+                                     sizeof stored) == ERROR_SUCCESS;
+    for (size_t i = 0; i < count; ++i) {
+        DWORD value = array[i];
+        if (RegSetValueExA(key.get(), EntryName(i).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                           sizeof value) == ERROR_SUCCESS) {
+            anyWritten = true;
+        }
+    }
+    LibraryLock lock;
+    g_broadcast.storeList.assign(array, array + count);
+    return anyWritten ? 1 : 0;
+}
+}  // namespace
+
+int BroadcastStoreKind() {
+    LibraryLock lock;
+    return g_broadcast.storeKind;
+}
+
+bool BroadcastListInIni() { return BroadcastStoreKind() == kBroadcastStoreIni; }
+
+std::string DiscoveryIniFile() {
+    LibraryLock lock;
+    return g_broadcast.iniFile;
+}
+
+void ReloadBroadcastList(bool fromStore) {
+    if (!fromStore || !LoadStoreList()) {
+        LibraryLock lock;
+        g_broadcast.storeList.clear();
+    }
+    LibraryLock lock;
+    g_broadcast.remoteDesktop = false;
+    g_broadcast.remoteDesktopList.clear();
+}
+
+void ReloadBroadcastListFromIni() {
+    if (BroadcastListInIni()) LoadStoreList();
+}
+
+bool SetBroadcastMemoryList(const uint32_t* networkOrder, size_t count, bool append) {
+    LibraryLock lock;
+    if (!append || !networkOrder || count == 0) g_broadcast.memoryList.clear();
+    if (!networkOrder) return true;
+    try {
+        g_broadcast.memoryList.reserve(kMaxBroadcastAddresses);
+    } catch (const std::bad_alloc&) {
+        g_broadcast.memoryList.clear();
+        return false;
+    }
+    for (size_t i = 0; i < count && g_broadcast.memoryList.size() < kMaxBroadcastAddresses; ++i) {
+        g_broadcast.memoryList.push_back(SwapOrder(networkOrder[i]));
+    }
+    return true;
+}
+
+void ReplaceBroadcastList(const std::vector<uint32_t>& networkOrder) {
+    LibraryLock lock;
+    g_broadcast.remoteDesktopList.clear();
+    for (uint32_t address : networkOrder) {
+        if (g_broadcast.remoteDesktopList.size() == kMaxBroadcastAddresses) break;
+        g_broadcast.remoteDesktopList.push_back(SwapOrder(address));
+    }
+    g_broadcast.remoteDesktop = true;
+}
+
+std::vector<uint32_t> BroadcastSearchList() {
+    LibraryLock lock;
+    if (g_broadcast.remoteDesktop) return g_broadcast.remoteDesktopList;
+    std::vector<uint32_t> list = g_broadcast.storeList;
+    for (uint32_t address : g_broadcast.memoryList) {
+        if (list.size() == kMaxBroadcastAddresses) break;
+        list.push_back(address);
+    }
+    if (list.size() > kMaxBroadcastAddresses) list.resize(kMaxBroadcastAddresses);
+    return list;
+}
+
+void FreeBroadcastListMemory() {
+    LibraryLock lock;
+    g_broadcast.storeList.clear();
+    g_broadcast.storeList.shrink_to_fit();
+    g_broadcast.memoryList.clear();
+    g_broadcast.memoryList.shrink_to_fit();
+    g_broadcast.remoteDesktopList.clear();
+    g_broadcast.remoteDesktop = false;
+}
+
+void ResetBroadcastListForTests() {
+    LibraryLock lock;
+    g_broadcast = BroadcastState{};
+}
+
+extern "C" int WINAPI PnxInitBroadcastAddr(HWND service, const char* location) {
+    LogLine(service, "PnxInitBroadcastAddr()");
+    if (!location || !location[0]) return 0;
+    LogLine(service, "  %s", location);
+    char keyPath[kKeyPathCapacity] = {};
+    HKEY root = ParseSettingsLocation(location, keyPath, sizeof keyPath);
+    // A path that Windows cannot open would silently read as an empty list.
+    if (!root && std::strlen(location) >= MAX_PATH) return 0;
+    LibraryLock lock;
+    if (root) {
+        g_broadcast.storeKind = kBroadcastStoreRegistry;
+        g_broadcast.root = root;
+        g_broadcast.keyPath = keyPath;
+        LogLine(service, "  Registry");
+    } else {
+        g_broadcast.storeKind = kBroadcastStoreIni;
+        g_broadcast.iniFile = location;
+        LogLine(service, "  INI File");
+    }
+    return 1;
+}
+
+extern "C" int WINAPI PnxGetBroadcastAddr(HWND service, uint32_t* array, uint32_t capacityBytes, uint32_t* count) {
+    if (!array || !count || capacityBytes == 0) return 0;
+    size_t capacity = capacityBytes / sizeof(uint32_t);
+    if (capacity > kMaxBroadcastAddresses) capacity = kMaxBroadcastAddresses;
+    StoreCopy store = CurrentStore();
+    int result = 0;
+    if (store.kind == kBroadcastStoreIni) {
+        result = GetFromIni(store, array, capacity, count);
+    } else if (store.kind == kBroadcastStoreRegistry) {
+        result = GetFromRegistry(store, array, capacity, count);
+    }
+    uint32_t shown = result ? *count : 0;
+    LogLine(service, "PnxGetBroadcastAddr(%d) : Count = %u", result, shown);
+    LogAddresses(service, array, shown);
+    return result;
+}
+
+extern "C" int WINAPI PnxSetBroadcastAddr(HWND service, const uint32_t* array, uint32_t count) {
+    StoreCopy store = CurrentStore();
+    if (!array || store.kind == kBroadcastStoreNone) return 0;
+    size_t kept = count > kMaxBroadcastAddresses ? kMaxBroadcastAddresses : count;
+    int result = store.kind == kBroadcastStoreIni ? SetInIni(store, array, kept) : SetInRegistry(store, array, kept);
+    LogLine(service, "PnxSetBroadcastAddr(%d) : Count = %u", result, static_cast<unsigned>(kept));
+    LogAddresses(service, array, kept);
+    return result;
+}
+
+extern "C" int WINAPI PnxSetBroadcastAddrMemory(HWND service, const uint32_t* array, uint32_t count) {
+    int result = SetBroadcastMemoryList(array, array ? count : 0, false) ? 1 : 0;
+    std::vector<uint32_t> list;
+    {
+        LibraryLock lock;
+        list = g_broadcast.memoryList;
+    }
+    LogLine(service, "PnxSetBroadcastAddrMemory() : Count = %u", static_cast<unsigned>(list.size()));
+    LogAddresses(service, list.data(), list.size());
+    return result;
+}

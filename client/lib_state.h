@@ -35,7 +35,6 @@ struct LibState {
     char location[261] = {};             // GUI thread: settings location; empty = no store
     uint32_t options = 0;                // GUI thread: RegisterConfig options word
     ServiceProperties properties = {};   // library lock: the service settings
-    qz::FileHandle busDriver;            // GUI thread: the open bus driver, or invalid
 
     HFONT listFont = nullptr;            // GUI thread: font of the service window's children
 

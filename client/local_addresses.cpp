@@ -48,23 +48,28 @@ std::vector<LocalAddress> LocalAddressesFromAdapters(const IP_ADAPTER_INFO* adap
     return list;
 }
 
+bool QueryAdapterAddresses(std::vector<LocalAddress>& list) {
+    list.clear();
+    ULONG size = 0;
+    if (GetAdaptersInfo(nullptr, &size) != ERROR_BUFFER_OVERFLOW || size == 0) return false;
+    // The table can grow between the two calls; one retry with the new size is enough.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]);
+        if (!buffer) return false;
+        auto* adapters = reinterpret_cast<IP_ADAPTER_INFO*>(buffer.get());
+        ULONG rc = GetAdaptersInfo(adapters, &size);
+        if (rc == NO_ERROR) {
+            list = LocalAddressesFromAdapters(adapters);
+            return true;
+        }
+        if (rc != ERROR_BUFFER_OVERFLOW) return false;
+    }
+    return false;
+}
+
 void BuildLocalAddressList() {
     std::vector<LocalAddress> list;
-    ULONG size = 0;
-    if (GetAdaptersInfo(nullptr, &size) == ERROR_BUFFER_OVERFLOW && size > 0) {
-        // The table can grow between the two calls; one retry with the new size is enough.
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]);
-            if (!buffer) break;
-            auto* adapters = reinterpret_cast<IP_ADAPTER_INFO*>(buffer.get());
-            ULONG rc = GetAdaptersInfo(adapters, &size);
-            if (rc == NO_ERROR) {
-                list = LocalAddressesFromAdapters(adapters);
-                break;
-            }
-            if (rc != ERROR_BUFFER_OVERFLOW) break;
-        }
-    }
+    QueryAdapterAddresses(list);
     LibraryLock lock;
     g_lib.localAddresses = std::move(list);
 }

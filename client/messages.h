@@ -25,7 +25,16 @@ constexpr UINT PNXM_ADDRESS_WATCH_END = 0x83F2;  // ignored
 constexpr UINT PNXM_ANALYSIS_START = 0x812D;     // posted when the server was created
 constexpr UINT PNXM_CHANNELS_OPEN = 0x812F;      // channels are open: go on with the analysis
 constexpr UINT PNXM_OTHER_PC_NAME = 0x8130;      // look up the PC name of a device's user
+constexpr UINT PNXM_PC_NAME_FOUND = 0x8131;      // a PC-name look-up has a result waiting
 constexpr UINT PNXM_AUTO_PRINTER_END = 0x844C;   // ignored
+
+// --- Server window timers ----------------------------------------------------------------------
+constexpr UINT_PTR kTimerTimeOut = 1;            // a request got no answer yet
+constexpr UINT_PTR kTimerStatus = 2;             // poll the device list again
+constexpr UINT_PTR kTimerKeepAlive = 5;          // keep-alive datagram
+constexpr UINT_PTR kTimerBlackout = 7;           // blackout query
+constexpr UINT kTimeOutInterval = 2000;          // ms
+constexpr UINT kKeepAliveInterval = 8000;        // ms
 
 // --- Service window timers -------------------------------------------------------------------
 constexpr UINT_PTR kTimerAutoSearch = 4;
@@ -45,9 +54,11 @@ constexpr int kIdDetectedServers = 107;
 // --- Window classes --------------------------------------------------------------------------
 constexpr const char* kServiceWindowClass = "PNX_SERVICE_CONTROL_DLL";
 constexpr const char* kServiceWindowTitle = "Server List";
+constexpr const char* kServerWindowClass = "MARDANE_TECH_ZKUPTP";
 
 // --- Monitor channel reply messages (to a channel window, then posted to its owner) ----------
 // wParam of the posted message is the channel window, lParam its reassembly buffer.
+constexpr UINT PNXM_MONITOR_NOTICE = 1224;            // a channel notice the session ignores
 constexpr UINT PNXM_MONITOR_SYSTEM = 1225;            // the "SYSTEM" channel's first notice
 constexpr UINT PNXM_MONITOR_DEVICE_LIST = 1229;       // "GET USB_DEVICE_LIST"
 constexpr UINT PNXM_MONITOR_STORAGE_LIST = 1236;      // "GET STORAGE_LIST"

@@ -241,6 +241,14 @@ size_t MonitorReceivedLength(HWND channel) {
     return record ? record->stream.ReceivedLength() : 0;
 }
 
+bool MonitorLastReply(HWND channel, const uint8_t** data, size_t* length) {
+    MonitorChannel* record = LookupChannel(channel);
+    if (!record || !data || !length) return false;
+    *data = record->reassembly.data();
+    *length = std::min(record->stream.ReceivedLength(), record->reassembly.size());
+    return true;
+}
+
 const char* MonitorChannelName(HWND channel) {
     MonitorChannel* record = LookupChannel(channel);
     return record ? record->portName : "";

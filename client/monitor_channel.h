@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 
 #include "address_record.h"
 
@@ -31,5 +32,9 @@ int MonitorSendStorageList(HWND channel);
 
 // Length of the channel's last complete reply (0 for a window that is not a channel).
 size_t MonitorReceivedLength(HWND channel);
+// The bytes of the channel's last complete reply, never more than its buffer holds. False
+// (and nothing written) for a window that is not a live channel of this process. The bytes
+// stay valid until the channel's next request or its destruction.
+bool MonitorLastReply(HWND channel, const uint8_t** data, size_t* length);
 // Name the last storage-list reply gave the channel (empty until one came); never null.
 const char* MonitorChannelName(HWND channel);

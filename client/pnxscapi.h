@@ -11,6 +11,7 @@
 
 struct ServerEntry;
 struct DeviceEntry;
+struct ServerInfo;  // server_entry.h
 using HPnxSv = ServerEntry*;   // a server of the server list; valid until reported deleted
 using HPnxDv = DeviceEntry*;   // a USB device of a server; valid until reported deleted
 
@@ -107,6 +108,21 @@ struct ServiceProperties {
     uint32_t size;            // written as 10 by callers; the library ignores it
 };
 
+// One server of the detected-server list (PnxDetectedServer): every server that answered the
+// last search and passed the first filter set.
+struct DetectedServer {
+    uint32_t ipAddress;          // network byte order
+    uint8_t hardwareAddress[6];
+    char hostName[16];
+    char modelName[33];
+};
+
+// PnxGetBlackoutInfo / PnxSetBlackoutInfo.
+struct BlackoutInfo {
+    uint32_t interval;        // ms between two blackout queries of a server (default 5000)
+    uint32_t limit;           // ms of cut-off that count as a blackout (default 5000)
+};
+
 // One item of an AutoDeviceList.
 struct AutoDeviceItem {
     uint64_t device;          // HPnxDv
@@ -146,7 +162,15 @@ static_assert(sizeof(ServiceProperties) == 10);
 static_assert(offsetof(ServiceProperties, timer) == 1);
 static_assert(offsetof(ServiceProperties, useBroadAddress) == 5);
 
+static_assert(sizeof(DetectedServer) == 59);
+static_assert(offsetof(DetectedServer, hardwareAddress) == 4);
+static_assert(offsetof(DetectedServer, hostName) == 10);
+static_assert(offsetof(DetectedServer, modelName) == 26);
+
 static_assert(sizeof(AutoDeviceItem) == 10);
+
+static_assert(sizeof(BlackoutInfo) == 8);
+static_assert(offsetof(BlackoutInfo, limit) == 4);
 
 // --- Exports built so far (ordinal in brackets).
 extern "C" {
@@ -155,8 +179,43 @@ int WINAPI PnxUninitialize();                                                   
 HWND WINAPI PnxRegisterNotification(HWND clientWindow, const RegisterConfig* config);  // [3]
 int WINAPI PnxUnRegisterNotification(HWND service);                             // [4]
 int WINAPI PnxDebugMode(HWND service, const DebugModeInfo* info);               // [5]
+int WINAPI PnxInitBroadcastAddr(HWND service, const char* location);          // [6]
+int WINAPI PnxGetBroadcastAddr(HWND service, uint32_t* addresses, uint32_t capacityBytes, uint32_t* count);  // [7]
+int WINAPI PnxSetBroadcastAddr(HWND service, const uint32_t* addresses, uint32_t count);  // [8]
+int WINAPI PnxSetPortAndRuleNumber(HWND service, uint32_t port, uint32_t rule);  // [9]
+int WINAPI PnxSetSearchFilter(HWND service, int kind, const char* list);        // [10]
+int WINAPI PnxGetServiceProperties(HWND service, ServiceProperties* properties);  // [11]
+int WINAPI PnxStartService(HWND service, const ServiceProperties* properties);  // [12]
+int WINAPI PnxEndService(HWND service);                                         // [13]
+int WINAPI PnxSuspendService(HWND service, int keepPrinters);                   // [14]
+int WINAPI PnxResumeService(HWND service, const ServiceProperties* properties);  // [15]
+int WINAPI PnxRenewService(HWND service, int mode);                             // [16]
+int WINAPI PnxGetServerInfo(HWND service, HPnxSv server, ServerInfo* info);     // [22]
+int WINAPI PnxEnumServers(HWND service, int index, HPnxSv* server);              // [23]
+HPnxSv WINAPI PnxGetHPnxSv(HWND service, HPnxDv device);                         // [25]
+// 1 when the bus driver reports a device connected through it.
+int WINAPI PnxZkuptpConnection(HWND ignored);                                   // [20]
 int WINAPI PnxGetZkuptpDriverVersion(HWND ignored, DriverVersionInfo* info);    // [35]
+// Ownership values and the HID filter setting, passed through to the bus driver.
+int WINAPI PnxGetOwnershipInterface(HWND ignored, uint32_t* value);             // [59]
+int WINAPI PnxSetOwnershipInterface(HWND ignored, uint32_t value);              // [60]
+int WINAPI PnxGetOwnershipReleaseTime(HWND ignored, uint32_t* value);           // [61]
+int WINAPI PnxSetOwnershipReleaseTime(HWND ignored, uint32_t value);            // [62]
+int WINAPI PnxRenewUsbDevices(HWND service, HPnxSv server, uint32_t mode);     // [37]
+int WINAPI PnxSetBroadcastAddrMemory(HWND service, const uint32_t* addresses, uint32_t count);  // [63]
 int WINAPI PnxRegisterSpecialNotification(HWND ignored, uint32_t options);      // [64]
+// mode 0 or no values: nothing is sent and the result is 0.
+int WINAPI PnxSetFilteringHIDevice(HWND ignored, uint16_t mode, const uint16_t* values);  // [65]
+int WINAPI PnxGetRdpPort(HWND service, uint32_t* port);                         // [66]
+int WINAPI PnxSetRdpPort(HWND service, uint32_t port);                          // [67]
+int WINAPI PnxSetSearchFilterEx(HWND service, int kind, const char* list);      // [68]
+int WINAPI PnxDetectedServer(HWND service, DetectedServer* servers, uint32_t* count);  // [69]
+int WINAPI PnxSetSearchFilterRefresh();                                         // [73]
+int WINAPI PnxGetPcAddress(HWND logWindow, HPnxSv server, uint32_t* address, uint32_t* mask,
+                           uint32_t* segment);                                   // [48]
+int WINAPI PnxGetBlackoutInfo(HWND service, BlackoutInfo* info);                 // [74]
+int WINAPI PnxSetBlackoutInfo(HWND service, const BlackoutInfo* info);           // [75]
+int WINAPI PnxSetServerOption(HWND service, HPnxSv server, uint16_t value);      // [76]
 uintptr_t WINAPI PnxGetServerParam(HWND service, HPnxSv server);                // [78]
 int WINAPI PnxSetServerParam(HWND service, HPnxSv server, uintptr_t value);     // [79]
 int WINAPI PnxSetDeviceListPacket(HWND service, const void* packet, uint32_t size);  // [80]

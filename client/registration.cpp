@@ -57,7 +57,7 @@ extern "C" HWND WINAPI PnxRegisterNotification(HWND clientWindow, const Register
         LibraryLock lock;
         ResetServiceProperties();
     }
-    if (g_lib.location[0]) LoadServiceProperties(g_lib.location);
+    LoadServiceProperties(g_lib.location);  // an empty location chooses no store
     ClearSearchFilters();
     DropConnectMarks();
     // Older callers pass shorter records: the options word counts only when the record holds it.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "broadcast_list.h"
+#include "detected_servers.h"
 #include "lib_lock.h"
 #include "lib_state.h"
 #include "log.h"
@@ -59,7 +60,7 @@ bool RemoteDesktopCheck(HWND service, const char* heading) {
 }
 
 void SearchStepFor(HWND service, const char* heading, const char* sentLine) {
-    if (HWND detected = GetDlgItem(service, kIdDetectedServers)) ListView_DeleteAllItems(detected);
+    ClearDetectedServers(service);
     ServiceProperties properties = CurrentProperties();
     uint32_t flags = SearchFlags(properties, BroadcastListInIni());
     if ((properties.communicateMode & kCommunicateRemoteDesktop) && RemoteDesktopCheck(service, heading)) return;

@@ -43,17 +43,36 @@ static_assert(offsetof(ServerInfo, statusWord) == 153);
 static_assert(offsetof(ServerInfo, optionWordPrevious) == 155);
 static_assert(offsetof(ServerInfo, optionWord) == 157);
 
-// One per server, owned by its ServerEntry. The server list code adds the rest of the session
-// state (analysis state, timers, version words, marks, addresses toward the server).
+// One per server, owned by its ServerEntry. The server session adds its channel state.
 struct ServerRecord {
     ServerInfo* info = nullptr;  // heap block; null until the first accepted search reply
     uintptr_t callerValue = 0;   // PnxGetServerParam / PnxSetServerParam
     uint16_t callerOption = 0;   // PnxSetServerOption
     uint16_t analysisState = 0;  // the server session's analysis state
+    uint16_t timerKind = 0;      // active session timer: 0 none, 1 TimeOut, 2 Status
+    uint16_t timerCount = 0;     // retries of the active timer
+    uint32_t versionMajor = 0;   // the version of the last accepted reply
+    uint32_t versionMinor = 0;
+    uint32_t versionBuild = 0;
+    char rwpVersionText[16] = {};  // the reply's version text, always terminated
+    uint16_t rwpPort = 0;        // source port of the last search reply (the server's RWP port)
     bool searched = false;       // asked again by the running search cycle
     bool notSeen = false;        // not heard since the renew-all or subnet check began
+    bool reexamine = false;      // another server showed the same IPv4 text: look again
+    bool storage = false;        // the server has network storage
     uint32_t localAddress = 0;   // this PC's address toward the server, network byte order
     uint32_t localMask = 0;      // its mask, network byte order
+
+    // The server session (server window).
+    uint32_t localSegment = 0;   // localAddress AND localMask
+    HWND channel1 = nullptr;     // monitor channel to the RWP port: device lists
+    HWND channel2 = nullptr;     // monitor channel to port 19541: storage lists
+    ULONGLONG lastNetworkNotice = 0;  // tick of the last network-error notice
+    bool networkNoticeSent = false;   // lastNetworkNotice holds a tick
+    bool keepAliveTimer = false;      // timer 5 runs
+    bool blackoutWatch = false;       // the blackout check is on for this server
+    bool blackoutTimer = false;       // timer 7 runs
+    bool closing = false;        // its window is being destroyed: nothing may start on it
 };
 
 // The item data of a server list row; HPnxSv is a pointer to it. The server window keeps a

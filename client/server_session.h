@@ -1,21 +1,29 @@
-// The server windows: one hidden window per server that runs its session.
+// The server windows: one hidden window of class "MARDANE_TECH_ZKUPTP" per server, which runs
+// the server's session (analysis, timers, keep-alive) and owns its device and storage lists.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 
+#include "server_analysis.h"
 #include "server_entry.h"
-
-// Analysis states the service window looks at.
-constexpr uint16_t kStateOpenSocket = 3;
-constexpr uint16_t kStateAddressChanged = 11;
 
 bool RegisterServerWindowClass(HINSTANCE instance);
 void UnregisterServerWindowClass(HINSTANCE instance);
 
-// Stops both channels and the probe and starts the analysis again from the probe.
-void RestartServerAnalysis(HWND serverWindow);
+// Creates the hidden window of a new server, owned by the service window, with the
+// hardware-address text as its caption; the entry becomes its user data and the window is
+// stored in the entry. Null when the window cannot be made.
+HWND CreateServerWindow(HWND service, const char* hardwareText, ServerEntry* entry);
+
+// The entry of a server window whose session may still act: the window has its entry, the
+// entry its record and information, and the window is not being destroyed. Null otherwise.
+ServerEntry* LiveSessionEntry(HWND serverWindow);
+
+// True while the window is still the live session of `entry`. Checked after every call that
+// can reach the client (a notification may let it end the server or the whole service).
+bool SessionAlive(HWND serverWindow, const ServerEntry* entry);
 
 // Applies a server status update (0 network error, 1 no device, 2 clear, 3 get status).
 void ApplyServerStatusUpdate(HWND serverWindow, int type, bool apply);

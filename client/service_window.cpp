@@ -53,7 +53,6 @@ void DestroyAllServerWindows(HWND window) {
 LRESULT OnDestroy(HWND window) {
     StopAutoSearchTimer(window);
     CloseSearchSockets();
-    UnregisterSearchClass(g_lib.instance);
     SendToServerWindows(window, PNXM_SESSION_TIMERS, 0, 0);
     DestroyAllServerWindows(window);
     CloseBusDriver();

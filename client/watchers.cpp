@@ -5,7 +5,5 @@ bool StartPrinterWatch(HWND) { return false; }
 void StopPrinterWatch() {}
 bool StartProcessWatch(HWND) { return false; }
 void StopProcessWatch() {}
-bool StartAddressWatch(HWND) { return false; }
-void StopAddressWatch() {}
 
 void DeleteProcessRow(const NMLISTVIEW*) {}

@@ -76,6 +76,32 @@ def _servers(host, request):
 def _add_server(host, request):
     server = host.add_server(request["address"], request.get("rwp_port"),
                              request.get("system_port"))
+    if request.get("identity"):
+        _identity_of(server).update(**request["identity"])
+    return {"server": server.describe()}
+
+
+def _identity_of(server):
+    identity = server.state.get("identity")
+    if identity is None:
+        raise ControlError("server %s does not take part in discovery" % server.address)
+    return identity
+
+
+@command("identity")
+def _identity(host, request):
+    """Sets search-reply fields of a server (or all): {"fields": {...}} (see discovery.py)."""
+    for server in servers_of(host, request):
+        _identity_of(server).update(**request.get("fields", {}))
+    return {"identities": {s.address: _identity_of(s).describe()
+                           for s in servers_of(host, request)}}
+
+
+@command("move_server")
+def _move_server(host, request):
+    if request.get("server") not in host.servers:
+        raise ControlError("no server %r" % request.get("server"))
+    server = host.move_server(request["server"], request["address"])
     return {"server": server.describe()}
 
 
@@ -99,6 +125,18 @@ def _fault(host, request):
 def _clear_faults(host, request):
     for server in servers_of(host, request):
         server.clear_faults()
+    return {}
+
+
+@command("keepalive_answer")
+def _keepalive_answer(host, request):
+    """What a server answers to a keep-alive datagram: "hex", "echo": true, or neither (no
+    answer, the default)."""
+    answer = "echo" if request.get("echo") else request.get("hex")
+    if answer not in (None, "echo"):
+        bytes.fromhex(answer)  # refuse what could not be sent
+    for server in servers_of(host, request):
+        server.state["keepalive_answer"] = answer
     return {}
 
 

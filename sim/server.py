@@ -239,10 +239,15 @@ class DeviceServer:
                 return fault
         return None
 
-    def dispatch(self, port, datagram, peer):
+    def dispatch(self, port, datagram, peer, dst=None):
+        """Hands a datagram to the port's first handler that takes it; `dst` is the address
+        it was sent to (when known), given to handlers that ask for it."""
         for handler in self.ports.get(port, ()):
             if handler.accepts(datagram):
-                handler.handle(datagram, peer)
+                if getattr(handler, "wants_destination", False):
+                    handler.handle(datagram, peer, dst)
+                else:
+                    handler.handle(datagram, peer)
                 return
         self.log_in(port, peer, size=len(datagram), note="unhandled",
                     head=datagram[:16].hex())
@@ -262,9 +267,12 @@ class DeviceServer:
                           **fields)
 
     def describe(self):
-        return {"address": self.address, "rwp_port": self.rwp_port,
+        info = {"address": self.address, "rwp_port": self.rwp_port,
                 "system_port": self.system_port, "commands": sorted(self.commands),
                 "faults": [f.describe() for f in self.faults if f.count != 0]}
+        if "identity" in self.state:
+            info["identity"] = self.state["identity"].describe()
+        return info
 
 
 def _peer(peer):

@@ -2,6 +2,7 @@
 
     with Simulator(["10.77.0.2"], netns=os.environ["QZ_LAN_NS"]) as sim:
         sim.set_reply("10.77.0.2", "GET USB_DEVICE_LIST", data)
+        sim.identity("10.77.0.2", model="QZ-7000", host="LAB-1")   # with discovery=True
         sim.fault("10.77.0.2", "drop", offset=512)
         ... run the client ...
         for e in sim.requests("10.77.0.2"): ...
@@ -27,12 +28,15 @@ class SimError(Exception):
 
 class Simulator:
     def __init__(self, addresses, netns=None, rwp_port=None, system_port=None, log_path=None,
-                 max_seconds=900):
+                 max_seconds=900, discovery=False, search_port=None, keepalive=False):
         self.addresses = list(addresses)
         self.netns = netns
         self.rwp_port = rwp_port
         self.system_port = system_port
+        self.discovery = discovery or search_port is not None
+        self.search_port = search_port
         self.log_path = log_path
+        self.keepalive = keepalive
         self.max_seconds = max_seconds
         self.proc = None
         self.ready = None
@@ -46,6 +50,12 @@ class Simulator:
             argv += ["--rwp-port", str(self.rwp_port)]
         if self.system_port is not None:
             argv += ["--system-port", str(self.system_port)]
+        if self.search_port is not None:
+            argv += ["--search-port", str(self.search_port)]
+        elif self.discovery:
+            argv.append("--discovery")
+        if self.keepalive:
+            argv.append("--keepalive")
         if self.log_path:
             argv += ["--log", self.log_path]
         argv += self.addresses
@@ -118,6 +128,27 @@ class Simulator:
         return self.call("add_server", address=address, rwp_port=rwp_port,
                          system_port=system_port)["server"]
 
+    def identity(self, server="*", **fields):
+        """Sets search-reply fields (discovery.Identity); returns {address: identity}."""
+        return self.call("identity", server=server, fields=fields)["identities"]
+
+    def silent(self, server, on=True):
+        """A silent server hears searches but does not answer them."""
+        self.identity(server, answer=not on)
+
+    def move_server(self, server, address):
+        """The server leaves its address for another; its identity and replies go along."""
+        return self.call("move_server", server=server, address=address)["server"]
+
+    def searches(self, since=0):
+        """Every search the simulator received, with "dst" (where it was sent) and "peer"."""
+        return [e for e in self.log(since=since)
+                if e["dir"] == "in" and e.get("proto") == "search"]
+
+    def search_replies(self, since=0, server=None):
+        return [e for e in self.log(server, since)
+                if e["dir"] == "out" and e.get("proto") == "search_reply"]
+
     def set_reply(self, server, command, data):
         """bytes or str: the reply; None: the server never answers this command."""
         if isinstance(data, (bytes, bytearray)):
@@ -131,6 +162,16 @@ class Simulator:
 
     def clear_faults(self, server="*"):
         self.call("clear_faults", server=server)
+
+    def keepalive_answer(self, server="*", data=None, echo=False):
+        """Makes servers answer keep-alive datagrams with `data` (bytes), or echo them."""
+        self.call("keepalive_answer", server=server, echo=echo,
+                  hex=bytes(data).hex() if data is not None else None)
+
+    def keepalives(self, server=None, since=0):
+        """Every keep-alive datagram the server(s) received, decoded (keepalive.py)."""
+        return [e for e in self.log(server, since)
+                if e["dir"] == "in" and e.get("proto") == "keepalive"]
 
     # Log.
     def log(self, server=None, since=0):

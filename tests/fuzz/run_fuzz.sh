@@ -12,6 +12,7 @@ root=$(cd "$here/../.." && pwd)
 
 declare -A sources=(
   [rwp_reply]="$root/client/rwp_packet.cpp $root/client/rwp_stream.cpp"
+  [search_reply]="$root/client/search_reply.cpp"
 )
 [ -n "${sources[$target]:-}" ] || { echo "unknown fuzz target: $target" >&2; exit 2; }
 

@@ -1,0 +1,59 @@
+#include "detected_servers.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "listview_util.h"
+#include "messages.h"
+#include "text_util.h"
+
+namespace {
+HWND DetectedList(HWND serviceWindow) {
+    if (!serviceWindow || !IsWindow(serviceWindow)) return nullptr;
+    return GetDlgItem(serviceWindow, kIdDetectedServers);
+}
+}  // namespace
+
+int FindDetectedServer(HWND serviceWindow, const char* hardwareText) {
+    int row = -1;
+    if (!ListViewFindText(DetectedList(serviceWindow), 0, hardwareText, &row)) return -1;
+    return row;
+}
+
+bool DetectedServerKnown(HWND serviceWindow, const char* hardwareText) {
+    return FindDetectedServer(serviceWindow, hardwareText) >= 0;
+}
+
+void AddDetectedServer(HWND serviceWindow, const DetectedServer& server) {
+    HWND list = DetectedList(serviceWindow);
+    if (!list) return;
+    // The row owns a process-heap copy; the service window frees it when the row goes.
+    auto* copy = static_cast<DetectedServer*>(HeapAlloc(GetProcessHeap(), 0, sizeof(DetectedServer)));
+    if (!copy) return;
+    *copy = server;
+    copy->hostName[sizeof copy->hostName - 1] = '\0';
+    copy->modelName[sizeof copy->modelName - 1] = '\0';
+    std::string text = HardwareAddressText(server.hardwareAddress);
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = ListView_GetItemCount(list);
+    item.pszText = text.data();
+    item.lParam = reinterpret_cast<LPARAM>(copy);
+    if (SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)) < 0) {
+        HeapFree(GetProcessHeap(), 0, copy);
+    }
+}
+
+void ClearDetectedServers(HWND serviceWindow) {
+    if (HWND list = DetectedList(serviceWindow)) ListView_DeleteAllItems(list);
+}
+
+int DetectedServerCount(HWND serviceWindow) {
+    HWND list = DetectedList(serviceWindow);
+    return list ? ListView_GetItemCount(list) : 0;
+}
+
+const DetectedServer* DetectedServerAt(HWND serviceWindow, int row) {
+    return static_cast<const DetectedServer*>(ListViewItemData(DetectedList(serviceWindow), row));
+}

@@ -1,0 +1,242 @@
+#!/usr/bin/python3
+"""Discovery benchmark (run by tools/bench_discovery.sh inside its own test network).
+
+1. For 10, 100 and 250 simulated servers: the time from PnxStartService to the last
+   PNXET_NEW, each with a fresh library process, several rounds per size.
+2. With 250 servers listed and the default Timer (10000 ms): the CPU time of the Wine process
+   that holds the library (and of the wineserver) over 60 s of idling, from /proc.
+"""
+
+import argparse
+import json
+import os
+import queue
+import statistics
+import subprocess
+import sys
+import threading
+import time
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
+sys.path.insert(0, os.path.join(ROOT, "sim"))
+
+from simctl import Simulator  # noqa: E402
+
+TICKS = os.sysconf("SC_CLK_TCK")
+
+
+def addresses(count):
+    return ["10.77.0.%d" % (2 + i) for i in range(count)]
+
+
+class Harness:
+    """harness.exe under Wine; every output line is stamped with its arrival time."""
+
+    def __init__(self, wine_run, harness, library):
+        self.proc = subprocess.Popen([wine_run, harness, library], stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                     cwd=os.path.dirname(harness))
+        self.queue = queue.Queue()
+        self.seen = []
+        threading.Thread(target=self._read, daemon=True).start()
+        if self.wait(lambda l: l.get("type") in ("ready", "error"), 120).get("type") != "ready":
+            raise SystemExit("harness.exe did not start")
+
+    def _read(self):
+        for raw in self.proc.stdout:
+            try:
+                self.queue.put((time.monotonic(), json.loads(raw)))
+            except ValueError:
+                pass
+        self.queue.put((time.monotonic(), None))
+
+    def wait(self, predicate, timeout):
+        deadline = time.monotonic() + timeout
+        while True:
+            try:
+                at, line = self.queue.get(timeout=max(0.0, deadline - time.monotonic()))
+            except queue.Empty:
+                return {}
+            if line is None:
+                raise SystemExit("harness.exe ended early")
+            self.seen.append((at, line))
+            if predicate(line):
+                return line
+
+    def send(self, text):
+        self.proc.stdin.write((text + "\n").encode())
+        self.proc.stdin.flush()
+
+    def command(self, text, timeout=60):
+        self.send(text)
+        name = text.split()[0]
+        return self.wait(lambda l: l.get("type") == "result" and l.get("cmd") == name, timeout)
+
+    def new_servers(self):
+        return [at for at, l in self.seen if l.get("msg") == "PNXN_SERVER" and l.get("kind") == 1]
+
+    def wine_pid(self):
+        """The Linux process that runs harness.exe (a child of the wine-run wrapper)."""
+        for pid in os.listdir("/proc"):
+            if not pid.isdigit():
+                continue
+            try:
+                with open("/proc/%s/stat" % pid) as f:
+                    ppid = int(f.read().rsplit(")", 1)[1].split()[1])
+                with open("/proc/%s/cmdline" % pid, "rb") as f:
+                    cmdline = f.read()
+            except OSError:
+                continue
+            if ppid == self.proc.pid and b"harness.exe" in cmdline:
+                return int(pid)
+        return None
+
+    def quit(self):
+        try:
+            self.send("quit")
+            self.proc.stdin.close()
+            self.proc.wait(timeout=30)
+        except (OSError, subprocess.TimeoutExpired):
+            self.proc.kill()
+
+
+def cpu_seconds(pid):
+    """User and system CPU time of a process (all its threads), in seconds."""
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / TICKS
+
+
+def wineserver_pid():
+    """The wineserver of this prefix (other Wine sessions may run on the machine)."""
+    wanted = ("WINEPREFIX=%s" % os.environ.get("WINEPREFIX", "")).encode()
+    for pid in os.listdir("/proc"):
+        try:
+            with open("/proc/%s/comm" % pid) as f:
+                if not f.read().startswith("wineserver"):  # wineserver64 on 64-bit hosts
+                    continue
+            with open("/proc/%s/environ" % pid, "rb") as f:
+                if wanted in f.read().split(b"\0"):
+                    return int(pid)
+        except OSError:
+            continue
+    return None
+
+
+def udp_receive_drops():
+    """Datagrams this network namespace dropped because a socket's receive buffer was full."""
+    with open("/proc/net/snmp") as f:
+        rows = [line.split() for line in f if line.startswith("Udp:")]
+    return int(dict(zip(rows[0][1:], rows[1][1:]))["RcvbufErrors"])
+
+
+def start_and_wait(args, sim, count, timer=10000, keep=False):
+    """One round: fresh library, PnxStartService, wait for `count` PNXET_NEW."""
+    harness = Harness(args.wine_run, args.harness, args.library)
+    if not harness.command("register").get("ok"):
+        raise SystemExit("PnxRegisterNotification failed")
+    mark = sim.mark()
+    drops = udp_receive_drops()
+    started = time.monotonic()
+    harness.send("start mode=1 timer=%d broad=0" % timer)
+    deadline = started + args.timeout
+    while len(harness.new_servers()) < count and time.monotonic() < deadline:
+        harness.wait(lambda l: l.get("msg") == "PNXN_SERVER", deadline - time.monotonic())
+    news = harness.new_servers()
+    result = {
+        "found": len(news),
+        "last_new_ms": 1000 * (news[-1] - started) if news else None,
+        "first_new_ms": 1000 * (news[0] - started) if news else None,
+        "searches": len([e for e in sim.searches(mark) if e["dst"] == "255.255.255.255"]),
+        "dropped": udp_receive_drops() - drops,
+    }
+    replies = sim.search_replies(mark)
+    searches = sim.searches(mark)
+    if replies and searches:
+        result["sim_answer_ms"] = 1000 * (replies[min(count, len(replies)) - 1]["mono"]
+                                          - searches[0]["mono"])
+    if keep:
+        return harness, result
+    harness.command("end")
+    harness.quit()
+    return None, result
+
+
+def bench_start(args):
+    print("== Time from PnxStartService to the last PNXET_NEW (Timer 10000 ms, %d rounds)"
+          % args.rounds)
+    print("   %-7s  %-11s  %-20s  %-6s  %-14s  %s" % (
+        "servers", "found", "last NEW ms", "median", "first NEW ms", "simulator answered all ms"))
+    for count in (10, 100, 250):
+        with Simulator(addresses(count), netns=os.environ["QZ_LAN_NS"], discovery=True,
+                       max_seconds=1800) as sim:
+            rounds = [start_and_wait(args, sim, count)[1] for _ in range(args.rounds)]
+        lasts = [r["last_new_ms"] for r in rounds if r["found"] == count]
+        median = "%.0f" % statistics.median(lasts) if lasts else "-"
+        print("   %-7d  %-11s  %-20s  %-6s  %-14s  %s" % (
+            count, "/".join(str(r["found"]) for r in rounds),
+            " ".join("%.0f" % r["last_new_ms"] if r["last_new_ms"] else "-" for r in rounds),
+            median, " ".join("%.0f" % r["first_new_ms"] for r in rounds if r["first_new_ms"]),
+            " ".join("%.0f" % r.get("sim_answer_ms", 0) for r in rounds)))
+        for r in rounds:
+            if r["found"] != count:
+                print("      a round found %d of %d after %d searches; the PC dropped %d "
+                      "replies (receive buffer full)" % (r["found"], count, r["searches"],
+                                                         r["dropped"]))
+
+
+def bench_idle(args):
+    count = 250
+    print("\n== CPU time while idle: %d servers listed, Timer 10000 ms, %d s" % (
+        count, args.idle_seconds))
+    with Simulator(addresses(count), netns=os.environ["QZ_LAN_NS"], discovery=True,
+                   max_seconds=1800) as sim:
+        harness, result = start_and_wait(args, sim, count, keep=True)
+        try:
+            if result["found"] != count:
+                print("   only %d of %d servers found; measuring anyway" % (result["found"], count))
+            time.sleep(2)
+            pid, server = harness.wine_pid(), wineserver_pid()
+            mark = sim.mark()
+            drops0 = udp_receive_drops()
+            lib0 = cpu_seconds(pid)
+            srv0 = cpu_seconds(server) if server else 0.0
+            wall0 = time.monotonic()
+            time.sleep(args.idle_seconds)
+            wall = time.monotonic() - wall0
+            lib = cpu_seconds(pid) - lib0
+            srv = (cpu_seconds(server) - srv0) if server else 0.0
+            searches = [e for e in sim.searches(mark) if e["dst"] == "255.255.255.255"]
+            replies = sim.search_replies(mark)
+            dropped = udp_receive_drops()
+            news = len(harness.new_servers()) - result["found"]
+            listed = harness.command("servers", timeout=120).get("count")
+        finally:
+            harness.command("end")
+            harness.quit()
+    print("   library process (harness.exe under Wine, pid %d): %.2f s CPU in %.1f s = %.2f %%"
+          % (pid, lib, wall, 100 * lib / wall))
+    print("   wineserver: %.2f s CPU = %.2f %%" % (srv, 100 * srv / wall))
+    print("   searches sent: %d, replies sent: %d (dropped at the PC: %d), new servers "
+          "meanwhile: %d, listed at the end: %s" % (len(searches), len(replies),
+                                                    dropped - drops0, news, listed))
+
+
+def main(argv):
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--wine-run", required=True)
+    parser.add_argument("--harness", required=True)
+    parser.add_argument("--library", required=True)
+    parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--idle-seconds", type=int, default=60)
+    parser.add_argument("--timeout", type=float, default=60.0,
+                        help="seconds to wait for every server of a round")
+    args = parser.parse_args(argv)
+    print("Discovery benchmark, library %s" % args.library)
+    bench_start(args)
+    bench_idle(args)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Discovery benchmark (not a test): time from PnxStartService to the last new-server notice
+# for 10, 100 and 250 simulated servers, and the library's CPU time while idle with 250 servers
+# for 60 s. Runs in its own test network, whose LAN side gets the addresses up to 10.77.0.251.
+# Usage: bash tools/bench_discovery.sh [bench_discovery.py options, e.g. --rounds 5]
+#   QZ_BENCH_BUILD  the x64 build tree with harness.exe and wine-run (default build/x64)
+#   QZ_BENCH_LIBRARY  the Pnxscapi.dll to measure (default: the build tree's)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+build="${QZ_BENCH_BUILD:-$root/build/x64}"
+
+if [ "${1:-}" != "--inside" ]; then
+  bash tools/install-deps.sh --test
+  if [ -z "${QZ_BENCH_BUILD:-}" ]; then
+    cmake --preset x64 >/dev/null
+    cmake --build --preset x64 --target harness -- --no-print-directory >/dev/null
+  fi
+  exec bash tools/testnet.sh bash "$root/tools/bench_discovery.sh" --inside "$@"
+fi
+shift
+
+# testnet.sh gives the LAN side 10.77.0.2-61; 250 servers need 10.77.0.2-251.
+lan_dev=$(ip -n "$QZ_LAN_NS" -o link show type veth | awk -F': ' '{print $2}' | cut -d@ -f1)
+for i in $(seq 62 251); do
+  ip -n "$QZ_LAN_NS" addr add "10.77.0.$i/24" broadcast 10.77.0.255 dev "$lan_dev"
+done
+
+export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
+[ -d "$WINEPREFIX" ] && /usr/lib/wine/wineserver -k 2>/dev/null || true
+fifo=$(mktemp -u); mkfifo "$fifo"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+xvfb=$!
+read -r disp <"$fifo"; rm -f "$fifo"
+export DISPLAY=":$disp"
+trap '/usr/lib/wine/wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null' EXIT
+
+library="Z:$(echo "${QZ_BENCH_LIBRARY:-$build/bin/Pnxscapi.dll}" | tr / '\\')"
+python3 "$root/tools/bench_discovery.py" --wine-run "$build/wine-run" \
+  --harness "$build/bin/harness.exe" --library "$library" "$@"

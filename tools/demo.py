@@ -1,0 +1,142 @@
+#!/usr/bin/python3
+"""The first real job of the suite, shown end to end (run by tools/demo.sh inside the network).
+
+A simulator plays a few device servers on the LAN side; harness.exe loads Pnxscapi.dll under
+Wine on the PC side, registers a window and starts the service, exactly as the utility does;
+the servers that the library finds are printed as a table.
+"""
+
+import argparse
+import json
+import os
+import queue
+import subprocess
+import sys
+import threading
+import time
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
+sys.path.insert(0, os.path.join(ROOT, "sim"))
+
+from simctl import Simulator  # noqa: E402
+
+# What each simulated server says about itself when it hears a search.
+SERVERS = {
+    "10.77.0.10": dict(model="QZ-5400", host="OFFICE-1F", version="Ver 2.4.0",
+                       firmware="2.4.0-77", mac="02:51:5a:00:10:0a"),
+    "10.77.0.11": dict(model="QZ-5400W", host="LAB-PRINTERS", version="Ver 2.3.5",
+                       mac="02:51:5a:00:10:0b"),
+    "10.77.0.12": dict(model="QZ-9000S", host="STORAGE-2F", version="Ver 3.2.0",
+                       firmware="3.2.0-12", storage=True, mac="02:51:5a:00:10:0c"),
+    "10.77.0.13": dict(model="QZ-1000", host="OLD-BOX", version="Ver 2.1.0",
+                       mac="02:51:5a:00:10:0d"),
+}
+WAIT_SECONDS = 3.0
+
+
+class Harness:
+    """harness.exe under Wine, one JSON line per result or notification."""
+
+    def __init__(self, wine_run, harness, library):
+        self.proc = subprocess.Popen([wine_run, harness, library], stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                     cwd=os.path.dirname(harness))
+        self.lines = queue.Queue()
+        threading.Thread(target=self._read, daemon=True).start()
+        ready = self.wait(lambda line: line.get("type") in ("ready", "error"), 120)
+        if ready.get("type") != "ready":
+            raise SystemExit("harness.exe did not start: %r" % ready)
+
+    def _read(self):
+        for raw in self.proc.stdout:
+            try:
+                self.lines.put((time.monotonic(), json.loads(raw)))
+            except ValueError:
+                pass
+        self.lines.put((time.monotonic(), None))
+
+    def wait(self, predicate, timeout, seen=None):
+        deadline = time.monotonic() + timeout
+        while True:
+            try:
+                at, line = self.lines.get(timeout=max(0.0, deadline - time.monotonic()))
+            except queue.Empty:
+                return {}
+            if line is None:
+                raise SystemExit("harness.exe ended early")
+            if seen is not None:
+                seen.append((at, line))
+            if predicate(line):
+                return line
+
+    def command(self, text, seen=None):
+        self.proc.stdin.write((text + "\n").encode())
+        self.proc.stdin.flush()
+        name = text.split()[0]
+        return self.wait(lambda l: l.get("type") == "result" and l.get("cmd") == name, 60, seen)
+
+    def quit(self):
+        try:
+            self.command("quit")
+            self.proc.stdin.close()
+            self.proc.wait(timeout=30)
+        except (OSError, subprocess.TimeoutExpired):
+            self.proc.kill()
+
+
+def print_table(servers):
+    header = ("IP address", "Hardware address", "Host name", "Model", "Firmware", "Protocol")
+    rows = [(s["ip"], s["mac"], s["host"], s["model"], s["firmware"] or "-",
+             "level %d" % s["level"]) for s in servers]
+    widths = [max(len(r[i]) for r in rows + [header]) for i in range(len(header))]
+    for row in [header] + rows:
+        print("  " + "  ".join(text.ljust(width) for text, width in zip(row, widths)).rstrip())
+
+
+def main(argv):
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--wine-run", required=True)
+    parser.add_argument("--harness", required=True)
+    parser.add_argument("--library", required=True, help="the Windows path of Pnxscapi.dll")
+    args = parser.parse_args(argv)
+
+    print("Simulated device servers on the LAN side of the test network:")
+    for address, fields in SERVERS.items():
+        print("  %-11s %-9s %-13s %s" % (address, fields["model"], fields["host"],
+                                         fields["version"]))
+    with Simulator(list(SERVERS), netns=os.environ["QZ_LAN_NS"], discovery=True,
+                   max_seconds=300) as sim:
+        for address, fields in SERVERS.items():
+            sim.identity(address, **fields)
+        print("\nStarting Wine, loading %s ..." % args.library)
+        harness = Harness(args.wine_run, args.harness, args.library)
+        try:
+            if not harness.command("register").get("ok"):
+                raise SystemExit("PnxRegisterNotification failed")
+            seen = []
+            started = time.monotonic()
+            harness.command("start mode=1 timer=10000 broad=0", seen)
+            harness.wait(lambda line: False, WAIT_SECONDS, seen)
+            found = [(at, line) for at, line in seen
+                     if line.get("msg") == "PNXN_SERVER" and line.get("kind") == 1]
+            searches = len(sim.searches())
+            print("PnxStartService: %d search sent from 10.77.0.1, %d new servers reported "
+                  "(PNXN_SERVER / PNXET_NEW), the last after %.0f ms.\n"
+                  % (searches, len(found), 1000 * (found[-1][0] - started) if found else 0))
+            servers = harness.command("servers").get("servers", [])
+            print("Servers found (PnxEnumServers + PnxGetServerInfo):")
+            print_table(servers)
+            missing = sorted(set(SERVERS) - {s["ip"] for s in servers})
+            for address in missing:
+                version = SERVERS[address]["version"]
+                why = ("refused, the library needs version 2.2 or later"
+                       if version < "Ver 2.2" else "NOT FOUND")
+                print("\n  %s (%s): %s." % (address, version, why))
+            harness.command("end")
+        finally:
+            harness.quit()
+    return 0 if servers else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# The suite's first real job, end to end: in the private test network, a simulator plays a few
+# device servers, Pnxscapi.dll (from dist/x64) runs under Wine in the test harness, registers a
+# window, starts the service and lists the servers it finds.
+# Usage: bash tools/demo.sh        (after bash tools/build.sh; builds what is missing)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+if [ "${1:-}" != "--inside" ]; then
+  bash tools/install-deps.sh --test
+  [ -f dist/x64/Pnxscapi.dll ] || bash tools/build.sh >/dev/null
+  cmake --preset x64 >/dev/null
+  cmake --build --preset x64 --target harness -- --no-print-directory >/dev/null
+  exec bash tools/testnet.sh bash "$root/tools/demo.sh" --inside
+fi
+
+# Inside the PC namespace: a private X server for the library's windows, a fresh Wine session.
+build="${QZ_DEMO_BUILD:-$root/build/x64}"
+export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
+[ -d "$WINEPREFIX" ] && /usr/lib/wine/wineserver -k 2>/dev/null || true
+fifo=$(mktemp -u); mkfifo "$fifo"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+xvfb=$!
+read -r disp <"$fifo"; rm -f "$fifo"
+export DISPLAY=":$disp"
+trap '/usr/lib/wine/wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null' EXIT
+
+library="Z:$(echo "${QZ_DEMO_LIBRARY:-$root/dist/x64/Pnxscapi.dll}" | tr / '\\')"
+python3 "$root/tools/demo.py" --wine-run "$build/wine-run" --harness "$build/bin/harness.exe" \
+  --library "$library"
