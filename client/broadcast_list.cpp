@@ -237,6 +237,14 @@ int BroadcastStoreKind() {
     return g_broadcast.storeKind;
 }
 
+bool BroadcastRegistryStore(HKEY* root, std::string* keyPath) {
+    StoreCopy store = CurrentStore();
+    if (store.kind != kBroadcastStoreRegistry || !root || !keyPath) return false;
+    *root = store.root;
+    *keyPath = store.keyPath;
+    return true;
+}
+
 bool BroadcastListInIni() { return BroadcastStoreKind() == kBroadcastStoreIni; }
 
 std::string DiscoveryIniFile() {

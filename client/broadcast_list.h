@@ -24,6 +24,8 @@ constexpr const char* kBroadcastIniSection = "UserDefined";
 
 // The kind of store PnxInitBroadcastAddr chose.
 int BroadcastStoreKind();
+// The registry key of the store list; false when the list is not kept in the registry.
+bool BroadcastRegistryStore(HKEY* root, std::string* keyPath);
 // True when the list is kept in an INI file.
 bool BroadcastListInIni();
 // The discovery INI file (the INI store's path, or the default name).

@@ -1,6 +1,6 @@
-// The device records of a server: UsbDeviceInfo (what a device is and who uses it) and the
-// library's DeviceEntry behind every HPnxDv. Entries are the item data of a server window's
-// device list (control kIdDeviceList); they and their parts are read and written under the
+// The library's record of one device of a server (DeviceEntry, behind every HPnxDv) and the
+// server window's device list that holds them. Entries are the item data of the list view
+// kIdDeviceList of a server window; they and their parts are read and written under the
 // library lock.
 #pragma once
 
@@ -8,73 +8,55 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "messages.h"
 #include "pnxscapi.h"
+#include "usb_device_info.h"
 
-struct PropertyInfo;
-struct DeviceIdSet;
 struct NasInfo;
-
-// Device status values.
-constexpr uint16_t kDeviceStatusGetStatus = 0;
-constexpr uint16_t kDeviceStatusFree = 1;
-constexpr uint16_t kDeviceStatusConnected = 2;     // used by this PC
-constexpr uint16_t kDeviceStatusOtherPc = 3;       // used by another PC
-constexpr uint16_t kDeviceStatusNoDevice = 4;
-constexpr uint16_t kDeviceStatusError = 5;
+struct ServerInfo;
 
 // DeviceEntry::busy values.
 constexpr uint16_t kDeviceBusyConnecting = 1;
 constexpr uint16_t kDeviceBusyDisconnecting = 2;
 
-constexpr size_t kUserPcNameSize = 65;
+// DeviceEntry::pending bits.
+constexpr uint16_t kPendingAutoConnect = 0x1;
+constexpr uint16_t kPendingAutoPrinter = 0x2;
+constexpr uint16_t kPendingApplication = 0x4;
 
-#pragma pack(push, 1)
-// Caller-owned record of one USB device (filled by the library; strings on the local heap).
-struct UsbDeviceInfo {
-    char* name;
-    char* ports;                   // comma-separated port names, one per interface
-    char* locations;               // comma-separated location texts, one per interface
-    char* serial;
-    uint16_t vid;
-    uint16_t pid;
-    uint16_t* interfaceClasses;
-    uint16_t* interfaceSubclasses;
-    uint32_t interfaceCount;
-    uint32_t userAddress;          // IPv4 of the PC that uses the device, network order
-    char userPcName[kUserPcNameSize];
-    uint8_t comPort;
-    uint16_t previousFunction;
-    uint16_t previousStatus;
-    uint16_t previousStatusEx;
-    uint16_t function;
-    uint16_t status;
-    uint16_t statusEx;
+// State images of a device-list row during one device-list update.
+constexpr int kRowStateNotSeen = 1;
+constexpr int kRowStateSeen = 2;
+
+// The Plug and Play ids of a device: the bus device of each port, the devices Windows
+// installed below them and the print-class devices of its printer functions.
+struct DeviceIdSet {
+    std::vector<std::string> busIds;
+    std::vector<std::string> deviceIds;
+    std::vector<std::string> printerIds;
+    uint32_t printerInterfaces = 0;  // interfaces of class 7, counted when the entry was made
 };
-#pragma pack(pop)
-static_assert(offsetof(UsbDeviceInfo, vid) == 4 * sizeof(void*));
-static_assert(offsetof(UsbDeviceInfo, userPcName) == 12 + 6 * sizeof(void*));
-static_assert(sizeof(UsbDeviceInfo) == 90 + 6 * sizeof(void*));  // 138 bytes in 64-bit builds
 
 // The library's record of one device (or storage entry) of a server; HPnxDv points to it.
 struct DeviceEntry {
     HWND serverWindow;
-    uint16_t pending;              // automatic-connect bits
+    uint16_t pending;              // kPending* bits; library lock
     uint16_t busy;                 // kDeviceBusyConnecting / kDeviceBusyDisconnecting, else 0
     uint8_t keepAliveLost;         // the bus driver lost a port of a device this PC uses
     uint16_t connectAction;        // action of the last connect or disconnect; 0 when none
-    uint8_t deleteMark;
+    uint8_t deleteMark;            // delete at the next missing-device pass
     void* autoApplication;
     void* autoPrinter;
     DeviceIdSet* ids;
-    UsbDeviceInfo* info;
-    PropertyInfo* property;
+    UsbDeviceInfo* info;           // from NewUsbDeviceInfo
+    PropertyInfo* property;        // from NewPropertyInfo
     NasInfo* storage;              // set for a storage entry
     uint32_t printerListChanged;
     uint8_t blackoutWatch;         // takes part in the blackout query
-    uint64_t callerValue;
+    uint64_t callerValue;          // PnxGetDeviceParam / PnxSetDeviceParam
 };
 
 // The device list of a server window, or null.
@@ -88,3 +70,31 @@ std::vector<DeviceEntry*> DeviceEntriesLocked(HWND serverWindow);
 
 // True while `device` is a row of the server window's device list (library lock held).
 bool DeviceListedLocked(HWND serverWindow, const DeviceEntry* device);
+
+// The row of `device` in the server window's device list, or -1 (library lock held).
+int DeviceRowLocked(HWND serverWindow, const DeviceEntry* device);
+
+// --- Entries.
+
+// A new entry for a device first seen in a reply: a zero-filled entry with its own info (a
+// deep copy of `record`), property and id set, the printer interfaces counted. Not listed
+// yet. Null when any allocation fails (nothing is left allocated).
+DeviceEntry* NewDeviceEntry(HWND serverWindow, const UsbDeviceInfo& record);
+
+// Releases an entry with everything it owns. The entry must no longer be a row.
+void DestroyDeviceEntry(DeviceEntry* device);
+
+// Creates the entry of a device first seen in a reply and appends it as the last row of the
+// server window's device list with state image kRowStateSeen: starting settings from the
+// extended defaults or the default property, then the settings store's record of the device
+// (settings, ids, connect mark) when it has one, else the device is recorded there. The
+// caller holds the library lock. Null when the entry could not be made or listed.
+DeviceEntry* CreateDeviceEntry(HWND serverWindow, const ServerInfo& server, const UsbDeviceInfo& record);
+
+// Deletes the row of `device` from its server window's device list and releases the entry.
+// The caller holds the library lock. False when the device is not listed there.
+bool DeleteDeviceRowLocked(HWND serverWindow, DeviceEntry* device);
+
+// The device key of an entry's device (library lock held); empty when the entry has no info
+// or its server no record.
+std::string DeviceKeyOfLocked(const DeviceEntry* device);

@@ -64,6 +64,3 @@ void TakeDeviceListReply(ServerEntry* entry, UINT replyMessage, const uint8_t* r
     }
     if (serverWindow) HandleDeviceListReply(serverWindow, replyMessage, reply, length);
 }
-
-// The device lists are not kept yet: there is no device to mark.
-void MarkServerDevicesError(ServerEntry*, int) {}

@@ -12,6 +12,11 @@
 struct ServerEntry;
 struct DeviceEntry;
 struct ServerInfo;  // server_entry.h
+struct UsbDeviceInfo;   // usb_device_info.h
+struct PropertyInfo;    // usb_device_info.h
+struct PropertyInfoEx;  // usb_device_info.h
+struct DeviceLookup;    // usb_device_info.h
+struct ComPortInfo;     // usb_device_info.h
 using HPnxSv = ServerEntry*;   // a server of the server list; valid until reported deleted
 using HPnxDv = DeviceEntry*;   // a USB device of a server; valid until reported deleted
 
@@ -219,4 +224,30 @@ int WINAPI PnxSetServerOption(HWND service, HPnxSv server, uint16_t value);     
 uintptr_t WINAPI PnxGetServerParam(HWND service, HPnxSv server);                // [78]
 int WINAPI PnxSetServerParam(HWND service, HPnxSv server, uintptr_t value);     // [79]
 int WINAPI PnxSetDeviceListPacket(HWND service, const void* packet, uint32_t size);  // [80]
+// Device records and settings.
+int WINAPI PnxGetUsbDeviceInfo(HWND service, HPnxDv device, UsbDeviceInfo* info, PropertyInfo* property);  // [24]
+int WINAPI PnxSetUsbDeviceInfo(HWND ignored, HPnxDv device, const PropertyInfo* property);  // [26]
+int WINAPI PnxEnumUsbDevices(HWND ignored, HPnxSv server, uint32_t index, HPnxDv* device);  // [27]
+int WINAPI PnxInitUsbDeviceInfo(HWND service, UsbDeviceInfo* info, PropertyInfo* property);  // [28]
+int WINAPI PnxFreeUsbDeviceInfo(HWND service, UsbDeviceInfo* info, PropertyInfo* property);  // [29]
+int WINAPI PnxGetDefaultPropertyInfo(HWND ignored, PropertyInfo* property);     // [30]
+int WINAPI PnxSetDefaultPropertyInfo(HWND ignored, const PropertyInfo* property);  // [31]
+HPnxDv WINAPI PnxGetHPnxDv(HWND ignored, const DeviceLookup* lookup);            // [32]
+int WINAPI PnxGetComPortInfo(HWND service, HPnxDv device, ComPortInfo* out);     // [38]
+// path must hold MAX_PATH characters; 0 when the path would not fit.
+int WINAPI PnxGetUsbDevicePath(HWND service, HPnxDv device, HKEY* root, char* path);  // [39]
+uint16_t WINAPI PnxGetConnectAction(HWND ignored, HPnxDv device);               // [49]
+// buffer null: *value = the value given at the last Set (the size query). Otherwise copies
+// the whole entries that fit in that many bytes.
+int WINAPI PnxGetDefaultPropertyInfoEx(HWND ignored, void* buffer, uint32_t ignored2, uint32_t* value);  // [70]
+int WINAPI PnxSetDefaultPropertyInfoEx(HWND ignored, const PropertyInfoEx* list, uint32_t count, uint32_t value);  // [71]
+int WINAPI PnxEnumDeviceInstanceId(HWND service, HPnxDv device, uint32_t index, char* buffer, int size);  // [81]
+uintptr_t WINAPI PnxGetDeviceParam(HWND service, HPnxDv device);                // [82]
+int WINAPI PnxSetDeviceParam(HWND service, HPnxDv device, uintptr_t value);     // [83]
+// Settings of an older release (a registry location) into the current store; deleteOld 1
+// deletes them afterwards. 0 for an empty location.
+int WINAPI PnxConvertOldUsbData(HWND ignored, const char* location, uint16_t deleteOld);  // [36]
+// Clears (mode 0) or sets (mode 1) bits of a stored setting of every device with a printer
+// interface; only type 5 (the printer word, size 2) is accepted.
+int WINAPI PnxConvertProperty(HWND service, uint16_t mode, uint16_t type, const uint16_t* bits, uint32_t size);  // [45]
 }

@@ -15,6 +15,9 @@ SearchSettings g_search;
 namespace {
 constexpr uint32_t kLimitedBroadcast = 0xFFFFFFFF;
 constexpr size_t kMaxDatagram = 65536;
+// Every server answers a broadcast search within a few milliseconds, while the GUI thread takes
+// a while over each new server; the default receive buffer overflows with a few hundred servers.
+constexpr int kSearchReceiveBuffer = 1 << 20;
 
 struct OpenSocket {
     UdpSocket socket;
@@ -38,6 +41,8 @@ bool OpenFor(OpenSocket& open, HWND window) {
         open.socket.Close();
         return false;
     }
+    // A smaller buffer than asked for is not fatal: the next search asks the servers again.
+    open.socket.SetOption(SOL_SOCKET, SO_RCVBUF, &kSearchReceiveBuffer, sizeof kSearchReceiveBuffer);
     if (!open.socket.AsyncNotice(window, PNXM_SEARCH_SOCKET, FD_READ)) {
         open.socket.Close();
         return false;

@@ -185,7 +185,9 @@ uint16_t NextAnalysisState(uint16_t state, uint16_t rwpLevel, bool storageWanted
     case kStateGotDeviceListExII:
         return storageWanted ? kStateStorageList : kStateDeviceListExII;
     case kStateGotStorageList:
-        return kStateDeviceList;
+        // The next poll asks in the server's own form: a basic list from a level-3 or level-4
+        // server would lack the serial numbers and make every known device look changed.
+        return DeviceListState(rwpLevel);
     default:
         return state;
     }

@@ -1,11 +1,74 @@
 #include "server_devices.h"
 
-// Device and storage lists are not built yet: every server has none.
-int DeviceCount(const ServerEntry*) { return 0; }
+#include <commctrl.h>
+
+#include <cstdio>
+
+#include "device_entry.h"
+#include "device_status.h"
+#include "lib_lock.h"
+
+namespace {
+
+template <size_t N>
+void CopyText(char (&out)[N], const char* text) {
+    std::snprintf(out, N, "%s", text ? text : "");
+}
+
+}  // namespace
+
+int DeviceCount(const ServerEntry* entry) {
+    LibraryLock lock;
+    HWND list = entry ? ServerDeviceList(entry->serverWindow) : nullptr;
+    return list ? ListView_GetItemCount(list) : 0;
+}
+
+// Storage lists are not kept yet: every server has none.
 int NasCount(const ServerEntry*) { return 0; }
-void RefreshDeviceStatusForSearch(ServerEntry*) {}
 void RefreshNasStatusForSearch(ServerEntry*) {}
-void CollectLostServerDevices(ServerEntry*, std::vector<AutoDeviceItem>&) {}
-bool ReadDeviceNotifyInfo(HPnxDv, DeviceNotifyInfo*) { return false; }
-HWND DeviceServerWindow(HPnxDv) { return nullptr; }
 void RereadServerStorage(ServerEntry*) {}
+
+void RefreshDeviceStatusForSearch(ServerEntry* entry) {
+    HWND serverWindow;
+    {
+        LibraryLock lock;
+        if (!entry) return;
+        serverWindow = entry->serverWindow;
+    }
+    if (serverWindow) RefreshDeviceStatuses(serverWindow, kRefreshSearchStart);
+}
+
+void CollectLostServerDevices(ServerEntry* entry, std::vector<AutoDeviceItem>& items) {
+    LibraryLock lock;
+    if (!entry) return;
+    for (DeviceEntry* device : DeviceEntriesLocked(entry->serverWindow)) {
+        if (!device->info) continue;
+        if (device->info->status == kDeviceStatusConnected || device->connectAction != 0) {
+            items.push_back({reinterpret_cast<uint64_t>(device), kAutoDeviceServerLost});
+        }
+    }
+}
+
+bool ReadDeviceNotifyInfo(HPnxDv device, DeviceNotifyInfo* info) {
+    if (!device || !info) return false;
+    LibraryLock lock;
+    const UsbDeviceInfo* d = device->info;
+    if (!d) return false;
+    CopyText(info->name, d->name);
+    CopyText(info->location, d->locations);
+    info->status = d->status;
+    info->statusPrevious = d->previousStatus;
+    info->statusEx = d->statusEx;
+    info->statusExPrevious = d->previousStatusEx;
+    info->function = d->function;
+    info->functionPrevious = d->previousFunction;
+    info->reserve = device->pending;
+    info->comPort = IsComPortLocation(d->locations) ? d->comPort : 0;
+    return true;
+}
+
+HWND DeviceServerWindow(HPnxDv device) {
+    if (!device) return nullptr;
+    LibraryLock lock;
+    return device->serverWindow;
+}

@@ -73,6 +73,11 @@ struct ServerRecord {
     bool blackoutWatch = false;       // the blackout check is on for this server
     bool blackoutTimer = false;       // timer 7 runs
     bool closing = false;        // its window is being destroyed: nothing may start on it
+
+    // What the device-list update does with devices that vanish from a reply.
+    bool removeMissing = false;      // delete them rather than keep them with status 4
+    bool keepRemoveMissing = false;  // removeMissing survives a reply without devices
+    bool deviceDeleteMark = false;   // a device was marked for deletion by the last reply
 };
 
 // The item data of a server list row; HPnxSv is a pointer to it. The server window keeps a

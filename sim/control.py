@@ -8,6 +8,7 @@ add their own commands by registering more functions here.
 
 import json
 
+import usb_devices
 from server import Fault
 
 COMMANDS = {}
@@ -138,6 +139,57 @@ def _keepalive_answer(host, request):
     for server in servers_of(host, request):
         server.state["keepalive_answer"] = answer
     return {}
+
+
+def _one_server(host, request):
+    servers = servers_of(host, request)
+    if len(servers) != 1:
+        raise ControlError("name one server")
+    return servers[0]
+
+
+@command("plug")
+def _plug(host, request):
+    """Plugs a device into a server: {"device": {fields of usb_devices.UsbDevice}}."""
+    bus = usb_devices.bus_of(_one_server(host, request))
+    return {"device_id": bus.plug(request.get("device", {}))}
+
+
+@command("unplug")
+def _unplug(host, request):
+    usb_devices.bus_of(_one_server(host, request)).unplug(request["device_id"])
+    return {}
+
+
+@command("update_device")
+def _update_device(host, request):
+    """Changes fields of a plugged device (rename, interfaces, flags ...): {"device_id", "fields"}."""
+    bus = usb_devices.bus_of(_one_server(host, request))
+    bus.update(request["device_id"], request.get("fields", {}))
+    return {"device": bus.devices[str(request["device_id"])].describe()}
+
+
+@command("give_device")
+def _give_device(host, request):
+    """Hands a device to a PC: {"device_id", "address", "name"}; no address frees it."""
+    bus = usb_devices.bus_of(_one_server(host, request))
+    bus.update(request["device_id"], {"user": request.get("address"), "user_name": request.get("name")})
+    return {}
+
+
+@command("usb_devices")
+def _usb_devices(host, request):
+    bus = usb_devices.bus_of(_one_server(host, request))
+    return {"devices": bus.describe(), "level": bus.level()}
+
+
+@command("usb_reply")
+def _usb_reply(host, request):
+    """The bytes a device-list command would be answered with now (hex)."""
+    bus = usb_devices.bus_of(_one_server(host, request))
+    if request["command"] not in usb_devices.FORMS:
+        raise ControlError("not a device-list command: %r" % request["command"])
+    return {"hex": bus.reply(request["command"]).hex()}
 
 
 @command("log")

@@ -173,6 +173,27 @@ class Simulator:
         return [e for e in self.log(server, since)
                 if e["dir"] == "in" and e.get("proto") == "keepalive"]
 
+    # USB devices (usb_devices.py).
+    def plug(self, server, **fields):
+        """Plugs a device; returns its id (the location unless "id" is given)."""
+        return self.call("plug", server=server, device=fields)["device_id"]
+
+    def unplug(self, server, device_id):
+        self.call("unplug", server=server, device_id=device_id)
+
+    def update_device(self, server, device_id, **fields):
+        return self.call("update_device", server=server, device_id=device_id, fields=fields)["device"]
+
+    def give_device(self, server, device_id, address=None, name=None):
+        """Hands the device to the PC at `address` (None: frees it)."""
+        self.call("give_device", server=server, device_id=device_id, address=address, name=name)
+
+    def usb_devices(self, server):
+        return self.call("usb_devices", server=server)["devices"]
+
+    def usb_reply(self, server, command):
+        return bytes.fromhex(self.call("usb_reply", server=server, command=command)["hex"])
+
     # Log.
     def log(self, server=None, since=0):
         return self.call("log", server=server, since=since)["entries"]

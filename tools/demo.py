@@ -3,7 +3,8 @@
 
 A simulator plays a few device servers on the LAN side; harness.exe loads Pnxscapi.dll under
 Wine on the PC side, registers a window and starts the service, exactly as the utility does;
-the servers that the library finds are printed as a table.
+the servers that the library finds are printed as a table, then each server's USB devices
+with their state.
 """
 
 import argparse
@@ -32,6 +33,29 @@ SERVERS = {
                        mac="02:51:5a:00:10:0d"),
 }
 WAIT_SECONDS = 3.0
+DEVICE_WAIT_SECONDS = 10.0
+
+# The USB devices plugged into each server (sim/usb_devices.py fields).
+OTHER_PC = "10.77.0.61"
+DEVICES = {
+    "10.77.0.10": [
+        dict(name="USB Disk 3.0", vid=0x0781, pid=0x5583, location="1-1", serial="4C530001"),
+        dict(name="Label Printer", port="2", vid=0x04F9, pid=0x2042, location="1-2",
+             interfaces=[[7, 1]]),
+        dict(name="HD Webcam", port="3", vid=0x046D, pid=0x0825, location="1-3",
+             interfaces=[[14, 1], [14, 2], [1, 1]], user=OTHER_PC, user_name="LAB-PC"),
+    ],
+    "10.77.0.11": [
+        dict(name="Flatbed Scanner", vid=0x04B8, pid=0x0142, location="1-1"),
+        dict(name="Combo Keyboard", port="2", vid=0x046D, pid=0xC52B, location="1-2",
+             interfaces=[[3, 1], [3, 2]]),
+    ],
+    "10.77.0.12": [
+        dict(name="Backup Drive", vid=0x1058, pid=0x25A2, location="2-1", serial="WX11A"),
+    ],
+}
+STATES = {0: "getting status", 1: "free", 2: "connected to this PC", 3: "in use by %s",
+          4: "no device", 5: "error"}
 
 
 class Harness:
@@ -93,6 +117,26 @@ def print_table(servers):
         print("  " + "  ".join(text.ljust(width) for text, width in zip(row, widths)).rstrip())
 
 
+def device_state(device):
+    state = STATES.get(device["status"], "status %d" % device["status"])
+    return state % (device["pc_name"] or device["user"]) if "%s" in state else state
+
+
+def print_devices(harness, servers):
+    print("\nUSB devices of each server (PnxEnumUsbDevices + PnxGetUsbDeviceInfo):")
+    header = ("Device", "VID:PID", "Interfaces", "Ports", "State")
+    for server in servers:
+        devices = harness.command("devices %s" % server["handle"]).get("devices", [])
+        print("  %s (%s): %d device(s)" % (server["ip"], server["host"], len(devices)))
+        rows = [(d["name"], "%04X:%04X" % (d["vid"], d["pid"]), str(d["interfaces"]), d["ports"],
+                 device_state(d)) for d in devices]
+        if not rows:
+            continue
+        widths = [max(len(r[i]) for r in rows + [header]) for i in range(len(header))]
+        for row in [header] + rows:
+            print("      " + "  ".join(t.ljust(w) for t, w in zip(row, widths)).rstrip())
+
+
 def main(argv):
     parser = argparse.ArgumentParser()
     parser.add_argument("--wine-run", required=True)
@@ -108,6 +152,9 @@ def main(argv):
                    max_seconds=300) as sim:
         for address, fields in SERVERS.items():
             sim.identity(address, **fields)
+        for address in SERVERS:
+            for fields in DEVICES.get(address, []):
+                sim.plug(address, **fields)
         print("\nStarting Wine, loading %s ..." % args.library)
         harness = Harness(args.wine_run, args.harness, args.library)
         try:
@@ -119,9 +166,9 @@ def main(argv):
             harness.wait(lambda line: False, WAIT_SECONDS, seen)
             found = [(at, line) for at, line in seen
                      if line.get("msg") == "PNXN_SERVER" and line.get("kind") == 1]
-            searches = len(sim.searches())
-            print("PnxStartService: %d search sent from 10.77.0.1, %d new servers reported "
-                  "(PNXN_SERVER / PNXET_NEW), the last after %.0f ms.\n"
+            searches = len([e for e in sim.searches() if e["dst"] == "255.255.255.255"])
+            print("PnxStartService: broadcast searches from 10.77.0.1: %d; new servers reported "
+                  "(PNXN_SERVER / PNXET_NEW): %d, the last after %.0f ms.\n"
                   % (searches, len(found), 1000 * (found[-1][0] - started) if found else 0))
             servers = harness.command("servers").get("servers", [])
             print("Servers found (PnxEnumServers + PnxGetServerInfo):")
@@ -132,6 +179,14 @@ def main(argv):
                 why = ("refused, the library needs version 2.2 or later"
                        if version < "Ver 2.2" else "NOT FOUND")
                 print("\n  %s (%s): %s." % (address, version, why))
+            expected = sum(len(DEVICES.get(s["ip"], [])) for s in servers)
+
+            def new_devices():
+                return len([1 for _, line in seen
+                            if line.get("msg") == "PNXN_DEVICE" and line.get("kind") == 1])
+            if new_devices() < expected:
+                harness.wait(lambda line: new_devices() >= expected, DEVICE_WAIT_SECONDS, seen)
+            print_devices(harness, servers)
             harness.command("end")
         finally:
             harness.quit()

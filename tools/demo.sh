@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # The suite's first real job, end to end: in the private test network, a simulator plays a few
 # device servers, Pnxscapi.dll (from dist/x64) runs under Wine in the test harness, registers a
-# window, starts the service and lists the servers it finds.
-# Usage: bash tools/demo.sh        (after bash tools/build.sh; builds what is missing)
+# window, starts the service and lists the servers it finds and the USB devices of each.
+# Usage: bash tools/demo.sh        (builds dist/ first, as tools/build.sh does)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 if [ "${1:-}" != "--inside" ]; then
   bash tools/install-deps.sh --test
-  [ -f dist/x64/Pnxscapi.dll ] || bash tools/build.sh >/dev/null
+  bash tools/build.sh >/dev/null
   cmake --preset x64 >/dev/null
   cmake --build --preset x64 --target harness -- --no-print-directory >/dev/null
   exec bash tools/testnet.sh bash "$root/tools/demo.sh" --inside

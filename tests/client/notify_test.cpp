@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "device_entry.h"
 #include "lib_test_support.h"
 #include "notify.h"
 
@@ -34,13 +35,16 @@ TEST_F(NotifyTest, KindZeroIsNeverSent) {
     changes[0].kind = 0;
     changes[1].kind = PNXET_CHANGE;
     changes[1].flags = kDeviceChangeStatus;
-    changes[1].device = reinterpret_cast<HPnxDv>(0x1234);
+    UsbDeviceInfo deviceInfo = {};
+    DeviceEntry device = {};
+    device.info = &deviceInfo;
+    changes[1].device = &device;
     NotifyDevices(nullptr, changes, 2);
     ASSERT_EQ(client.received.size(), 1u);
     EXPECT_EQ(client.received[0].message, PNXN_DEVICE);
     EXPECT_EQ(client.received[0].kind, PNXET_CHANGE);
     EXPECT_EQ(client.received[0].flags, kDeviceChangeStatus);
-    EXPECT_EQ(client.received[0].lParam, 0x1234);
+    EXPECT_EQ(client.received[0].lParam, reinterpret_cast<LPARAM>(&device));
 
     client.received.clear();
     EXPECT_EQ(NotifyServer(nullptr, &entry, PNXET_CHANGE, kServerChangeBase), 1);

@@ -28,7 +28,7 @@ TEST(AnalysisStates, RestingStatesLeadToTheirRequestsForEachLevelAndStorageCase)
         {13, 2, false, 7},  {13, 3, false, 8},  {13, 4, false, 9},  {13, 4, true, 9},  // storage comes after the list
         {17, 2, false, 7},  {18, 3, false, 8},  {19, 4, false, 9},
         {17, 2, true, 10},  {18, 3, true, 10},  {19, 4, true, 10},
-        {21, 4, false, 7},  {21, 3, true, 7},
+        {21, 4, false, 9},  {21, 3, true, 8},  {21, 2, true, 7},  // polls go on in the level's form
         // Acting states are performed as they are; 0 and unknown values do nothing.
         {2, 4, false, 2},   {7, 4, true, 7},    {10, 2, true, 10},  {0, 4, true, 0},  {14, 4, true, 14},
     };

@@ -55,6 +55,11 @@ def sim(lan_ns, tmp_path):
                    log_path=str(tmp_path / "devserver.jsonl")) as s:
         for address, fields in IDENTITIES.items():
             s.identity(address, **fields)
+        # Listed servers are then asked for their devices: an empty list keeps their sessions
+        # quiet (no time-outs, no network-error status changes).
+        for command in ("GET USB_DEVICE_LIST", "GET USB_DEVICE_LIST_EX",
+                        "GET USB_DEVICE_LIST_EX_II"):
+            s.set_reply("*", command, b"\0")
         yield s
 
 
@@ -82,8 +87,14 @@ def sync(h):
     ok(h.command("props"))
 
 
+ANALYSIS_DONE = 8  # change flags sent after every device-list poll of a server
+
+
 def server_notes(h, kind=None, since=0):
-    return [n for n in h.notifications("PNXN_SERVER")[since:] if kind is None or n["kind"] == kind]
+    """PNXN_SERVER notifications from index `since` on, without the device-list poll notices."""
+    return [n for n in h.notifications()[since:]
+            if n["msg"] == "PNXN_SERVER" and n["flags"] != ANALYSIS_DONE
+            and (kind is None or n["kind"] == kind)]
 
 
 def wait_notes(h, predicate, count=1, timeout=20, since=0):
@@ -100,7 +111,8 @@ def wait_notes(h, predicate, count=1, timeout=20, since=0):
 def is_server(kind, handle=None, flags=None):
     return lambda n: (n["msg"] == "PNXN_SERVER" and n["kind"] == kind
                       and (handle is None or n["lparam"] == handle)
-                      and (flags is None or n["flags"] == flags))
+                      and (n["flags"] == flags if flags is not None
+                           else n["flags"] != ANALYSIS_DONE or kind != 3))
 
 
 def servers_by_ip(h):

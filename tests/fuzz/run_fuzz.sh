@@ -13,6 +13,7 @@ root=$(cd "$here/../.." && pwd)
 declare -A sources=(
   [rwp_reply]="$root/client/rwp_packet.cpp $root/client/rwp_stream.cpp"
   [search_reply]="$root/client/search_reply.cpp"
+  [device_list]="$root/client/device_list_parse.cpp $root/client/device_compare.cpp $root/client/usb_device_info.cpp $here/device_heap_native.cpp"
 )
 [ -n "${sources[$target]:-}" ] || { echo "unknown fuzz target: $target" >&2; exit 2; }
 
