@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -119,3 +121,24 @@ inline std::string ProgramDirectory() {
     std::string text = path;
     return text.substr(0, text.find_last_of('\\') + 1);
 }
+
+// A fixture with the library initialised and a client window registered: `service` is the
+// service window. Derived fixtures extend SetUp/TearDown and call these first/last.
+class RegisteredLibraryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureLibraryAttached();
+        OneTimeInitialize();
+        ResetLibStateForTests();
+        service = PnxRegisterNotification(client.get(), nullptr);
+        ASSERT_NE(service, nullptr);
+    }
+    void TearDown() override {
+        if (IsWindow(service)) PnxUnRegisterNotification(service);
+        TakeQuitMessage();
+        ResetLibStateForTests();
+    }
+
+    TestClientWindow client;
+    HWND service = nullptr;
+};

@@ -21,20 +21,11 @@
 
 namespace {
 
-class ServerListTest : public ::testing::Test {
+class ServerListTest : public RegisteredLibraryTest {
 protected:
-    void SetUp() override {
-        EnsureLibraryAttached();
-        OneTimeInitialize();
-        ResetLibStateForTests();
-        service = PnxRegisterNotification(client.get(), nullptr);
-        ASSERT_NE(service, nullptr);
-    }
     void TearDown() override {
         ClearSearchFilters();
-        if (IsWindow(service)) PnxUnRegisterNotification(service);
-        TakeQuitMessage();
-        ResetLibStateForTests();
+        RegisteredLibraryTest::TearDown();
     }
     int Feed(const ReplyBuilder& reply, ServerEntry* server = nullptr) {
         return ServerFromReply(server ? server->serverWindow : service, reply.data(), reply.size(), server);
@@ -61,9 +52,6 @@ protected:
         HPnxSv server = nullptr;
         return PnxEnumServers(service, index, &server) ? server : nullptr;
     }
-
-    TestClientWindow client;
-    HWND service = nullptr;
 };
 
 TEST_F(ServerListTest, NewServerIsReportedOnceWithRowAndWindow) {

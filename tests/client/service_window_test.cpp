@@ -21,20 +21,11 @@ namespace {
 
 uint32_t Ip(const char* text) { return inet_addr(text); }
 
-class ServiceWindowTest : public ::testing::Test {
+class ServiceWindowTest : public RegisteredLibraryTest {
 protected:
-    void SetUp() override {
-        EnsureLibraryAttached();
-        OneTimeInitialize();
-        ResetLibStateForTests();
-        service = PnxRegisterNotification(client.get(), nullptr);
-        ASSERT_NE(service, nullptr);
-    }
     void TearDown() override {
         LogReset();
-        if (IsWindow(service)) PnxUnRegisterNotification(service);
-        TakeQuitMessage();
-        ResetLibStateForTests();
+        RegisteredLibraryTest::TearDown();
     }
     // Adds a server row whose entry carries the given addresses; returns the entry.
     ServerEntry* AddServer(const char* server, const char* local = "10.77.0.1", const char* mask = "255.255.255.0") {
@@ -61,8 +52,6 @@ protected:
         return texts;
     }
 
-    TestClientWindow client;
-    HWND service = nullptr;
 };
 
 std::vector<std::string> ColumnTitles(HWND list) {

@@ -70,14 +70,10 @@ inline std::vector<MSG> TakePosted(HWND window, UINT message) {
     return taken;
 }
 
-class SessionTest : public ::testing::Test {
+class SessionTest : public RegisteredLibraryTest {
 protected:
     void SetUp() override {
-        EnsureLibraryAttached();
-        OneTimeInitialize();
-        ResetLibStateForTests();
-        service = PnxRegisterNotification(client.get(), nullptr);
-        ASSERT_NE(service, nullptr);
+        RegisteredLibraryTest::SetUp();
         LogSettings settings = {};
         settings.flags = kLogToDebugger;  // lines reach the windows' list boxes
         LogSetup(service, &settings);
@@ -157,7 +153,5 @@ protected:
         return found;
     }
 
-    TestClientWindow client;
-    HWND service = nullptr;
     std::deque<TestDevice> devices;  // outlive the windows whose lists hold them
 };
