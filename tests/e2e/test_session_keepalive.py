@@ -98,19 +98,11 @@ def test_keepalive_every_8_s_for_a_zka_server_and_never_without_the_bit(lan_ns, 
         # server changes nothing.
         sim.keepalive_answer(ZKA, echo=True)
         assert bridge.ask("attach %s 1-1 USB\\VID_0001&PID_0001\\1" % ZKA) == "OK"
-        t_add = time.monotonic()  # MDIAG
         held = ok(harness.command("adddevice %s ports=q locations=1-1 action=1 status=2" % handles[ZKA]))["device"]
         mark = sim.mark()
         sent = wait_keepalives(sim, ZKA, 1, mark, timeout=TICK + 3)
-        if sent[0]["ports"] != ["p1", "p2", "q"]:  # MDIAG
-            time.sleep(0.5)
-            diag = {"sent": sent, "all": sim.keepalives(ZKA), "mark": mark, "bus": bus,
-                    "ports": bridge.ask("ports"), "log": bridge.ask("log"),
-                    "dev": harness.command("device %s" % held), "now": time.monotonic(), "t_add": t_add,
-                    "lines": harness.lines[-40:]}
-            print("MDIAG", diag)
-            import pprint; pprint.pprint(diag)
-        assert sent[0]["ports"] == ["p1", "p2", "q"], sent
+        # A device-list poll in between would have marked the device missing (status 4).
+        assert sent[0]["ports"] == ["p1", "p2", "q"], (sent, harness.command("device %s" % held))
         assert ok(harness.command("device %s" % held))["keepalive_lost"] == 0
 
         # The driver lost the port: the device is marked, and left out of the next datagrams.
