@@ -72,6 +72,18 @@ struct Context {
 
 using CommandHandler = bool (*)(Context& ctx, const Args& args, JsonLine& out);
 
+// The failure of a command whose export the library does not have.
+inline bool Missing(JsonLine& out, int ordinal) {
+    out.Add("error", "export missing").Add("ordinal", ordinal);
+    return false;
+}
+
+// An export's 0/1 result as the command's "result"; the command succeeds when it is 1.
+inline bool Result(JsonLine& out, int result) {
+    out.Add("result", result);
+    return result == 1;
+}
+
 bool RegisterCommand(const char* name, const char* usage, CommandHandler handler);
 
 }  // namespace harness

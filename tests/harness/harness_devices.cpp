@@ -31,6 +31,9 @@
 
 namespace {
 
+using harness::Missing;
+using harness::Result;
+
 constexpr int kOrdGetUsbDeviceInfo = 24;
 constexpr int kOrdSetUsbDeviceInfo = 26;
 constexpr int kOrdEnumUsbDevices = 27;
@@ -42,11 +45,6 @@ constexpr int kOrdSetDefaultPropertyInfo = 31;
 template <typename T>
 T* HandleArg(const harness::Args& args, const char* key, size_t index) {
     return reinterpret_cast<T*>(static_cast<uintptr_t>(std::strtoull(args.Get(key, index).c_str(), nullptr, 0)));
-}
-
-bool Missing(harness::JsonLine& out, int ordinal) {
-    out.Add("error", "export missing").Add("ordinal", ordinal);
-    return false;
 }
 
 std::string Text(const char* text) { return text ? text : ""; }

@@ -75,11 +75,6 @@ HWND ServiceArg(const Context& ctx, const Args& args) {
     return reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(text.c_str(), nullptr, 0)));
 }
 
-bool Missing(JsonLine& out, int ordinal) {
-    out.Add("error", "export missing").Add("ordinal", ordinal);
-    return false;
-}
-
 bool Register(Context& ctx, const Args& args, JsonLine& out) {
     auto fn = ctx.Bind<decltype(&PnxRegisterNotification)>(kOrdRegisterNotification);
     if (!fn) return Missing(out, kOrdRegisterNotification);

@@ -28,6 +28,9 @@
 
 namespace {
 
+using harness::Missing;
+using harness::Result;
+
 constexpr int kOrdSetSearchFilter = 10;
 constexpr int kOrdGetServerInfo = 22;
 constexpr int kOrdEnumServers = 23;
@@ -37,16 +40,6 @@ constexpr int kOrdSetSearchFilterRefresh = 73;
 constexpr int kOrdSetServerOption = 76;
 constexpr int kOrdGetServerParam = 78;
 constexpr int kOrdSetServerParam = 79;
-
-bool Missing(harness::JsonLine& out, int ordinal) {
-    out.Add("error", "export missing").Add("ordinal", ordinal);
-    return false;
-}
-
-bool Result(harness::JsonLine& out, int result) {
-    out.Add("result", result);
-    return result == 1;
-}
 
 HPnxSv ServerArg(const harness::Args& args) {
     return reinterpret_cast<HPnxSv>(static_cast<uintptr_t>(std::strtoull(args.Get("server", 0).c_str(), nullptr, 0)));

@@ -30,6 +30,9 @@
 
 namespace {
 
+using harness::Missing;
+using harness::Result;
+
 constexpr int kOrdInitBroadcastAddr = 6;
 constexpr int kOrdGetBroadcastAddr = 7;
 constexpr int kOrdSetBroadcastAddr = 8;
@@ -46,16 +49,6 @@ constexpr int kOrdGetRdpPort = 66;
 constexpr int kOrdSetRdpPort = 67;
 constexpr uint32_t kPropertiesRecordSize = 10;  // what the utility writes into the size field
 constexpr uint32_t kBroadcastListMax = 128;
-
-bool Missing(harness::JsonLine& out, int ordinal) {
-    out.Add("error", "export missing").Add("ordinal", ordinal);
-    return false;
-}
-
-bool Result(harness::JsonLine& out, int result) {
-    out.Add("result", result);
-    return result == 1;
-}
 
 bool Wants(const harness::Args& args, const char* key) { return !args.Get(key, 99).empty(); }
 

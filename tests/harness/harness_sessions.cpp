@@ -34,6 +34,9 @@
 
 namespace {
 
+using harness::Missing;
+using harness::Result;
+
 constexpr int kOrdGetPcAddress = 48;
 constexpr int kOrdGetBlackoutInfo = 74;
 constexpr int kOrdSetBlackoutInfo = 75;
@@ -49,11 +52,6 @@ std::vector<std::unique_ptr<FakeDevice>> g_devices;
 template <typename T>
 T* HandleArg(const harness::Args& args, const char* key, size_t index) {
     return reinterpret_cast<T*>(static_cast<uintptr_t>(std::strtoull(args.Get(key, index).c_str(), nullptr, 0)));
-}
-
-bool Missing(harness::JsonLine& out, int ordinal) {
-    out.Add("error", "export missing").Add("ordinal", ordinal);
-    return false;
 }
 
 bool PcAddress(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
