@@ -204,6 +204,7 @@ TEST_F(KeepAliveTick, NothingIsSentWithoutPortsOrWithoutTheZkaBit) {
 
     // The timer stops with the window.
     HWND window = entry->serverWindow;
+    ReleaseTestDevices();
     DestroyServerWindow(service, entry);
     EXPECT_FALSE(IsWindow(window));
 }

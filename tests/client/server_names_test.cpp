@@ -43,6 +43,7 @@ TEST_F(PcNameWindow, ANameReachesOnlyTheDevicesStillUsedByThatPc) {
     EXPECT_STREQ(freed->info->userPcName, "");
 
     // A result whose window went away is dropped, never applied elsewhere.
+    ReleaseTestDevices();
     DestroyServerWindow(service, entry);
     EXPECT_FALSE(PostPcNameResult(window, other, "late"));
     PumpUntil([] { return false; }, 50);

@@ -79,10 +79,22 @@ protected:
         LogSetup(service, &settings);
     }
     void TearDown() override {
+        ReleaseTestDevices();
         if (IsWindow(service)) PnxUnRegisterNotification(service);
         TakeQuitMessage();
         LogReset();
         ResetLibStateForTests();
+    }
+
+    // Test devices are the test's own memory: their rows must go before a server window does,
+    // since its destruction frees every entry left in its device list.
+    void ReleaseTestDevices() {
+        for (TestDevice& d : devices) {
+            LibraryLock lock;
+            if (!IsWindow(d.entry.serverWindow)) continue;
+            int row = DeviceRowLocked(d.entry.serverWindow, &d.entry);
+            if (row >= 0) ListView_DeleteItem(ServerDeviceList(d.entry.serverWindow), row);
+        }
     }
 
     // A new server from a reply, without running its analysis (the start message is taken
