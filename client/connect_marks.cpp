@@ -3,21 +3,12 @@
 #include <cstring>
 #include <string>
 
+#include "no_throw.h"
 #include "win_handles.h"
 
 namespace {
 constexpr const char* kConnectKey = "Connect";  // below "Device"; the INI section of the marks
 constexpr const char kMarkText[] = "0";
-
-// Marks are used from exports: an allocation failure fails the call, it never escapes.
-template <typename F>
-bool NoThrow(F&& body) {
-    try {
-        return body();
-    } catch (...) {
-        return false;
-    }
-}
 
 bool Usable(const SettingsStore* store) {
     return store && (store->kind == kSettingsStoreRegistry || store->kind == kSettingsStoreIni);
@@ -49,7 +40,7 @@ bool IniWrite(const SettingsStore& store, const char* deviceKey, const char* tex
 
 bool QueryConnectMark(const SettingsStore* store, const char* deviceKey) {
     if (!UsableKey(store, deviceKey)) return false;
-    return NoThrow([&] {
+    return qz::NoThrow([&] {
         if (store->kind == kSettingsStoreIni) return IniMarkPresent(*store, deviceKey);
         qz::RegKey key;
         return OpenConnectKey(*store, &key) &&
@@ -59,7 +50,7 @@ bool QueryConnectMark(const SettingsStore* store, const char* deviceKey) {
 
 bool SetConnectMark(const SettingsStore* store, const char* deviceKey) {
     if (!UsableKey(store, deviceKey)) return false;
-    return NoThrow([&] {
+    return qz::NoThrow([&] {
         if (store->kind == kSettingsStoreIni) return IniWrite(*store, deviceKey, kMarkText);
         qz::RegKey key;
         if (RegCreateKeyExA(store->root, ConnectKeyPath(*store).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
@@ -73,7 +64,7 @@ bool SetConnectMark(const SettingsStore* store, const char* deviceKey) {
 
 bool DeleteConnectMark(const SettingsStore* store, const char* deviceKey) {
     if (!UsableKey(store, deviceKey)) return false;
-    return NoThrow([&] {
+    return qz::NoThrow([&] {
         if (store->kind == kSettingsStoreIni) return IniWrite(*store, deviceKey, nullptr);
         qz::RegKey key;
         return OpenConnectKey(*store, &key) && RegDeleteValueA(key.get(), deviceKey) == ERROR_SUCCESS;
@@ -82,14 +73,14 @@ bool DeleteConnectMark(const SettingsStore* store, const char* deviceKey) {
 
 bool DeleteConnectMarks(const SettingsStore* store) {
     if (!Usable(store)) return false;
-    return NoThrow([&] {
+    return qz::NoThrow([&] {
         if (store->kind == kSettingsStoreIni) return IniWrite(*store, nullptr, nullptr);
         return RegDeleteTreeA(store->root, ConnectKeyPath(*store).c_str()) == ERROR_SUCCESS;
     });
 }
 
 void DropConnectMarks() {
-    NoThrow([] {
+    qz::NoThrow([] {
         SettingsStore store = CurrentSettingsStore();
         return DeleteConnectMarks(&store);
     });

@@ -9,6 +9,7 @@
 
 #include "broadcast_list.h"
 #include "lib_state.h"
+#include "no_throw.h"
 #include "pnxscapi.h"
 #include "registry_value.h"
 #include "server_entry.h"
@@ -315,11 +316,7 @@ int ConvertPrinterBits(uint16_t mode, uint16_t bits) {
 // Both exports run on the caller's thread; an allocation failure fails the call.
 extern "C" int WINAPI PnxConvertOldUsbData(HWND, const char* location, uint16_t deleteOld) {
     if (!location || !*location) return 0;
-    try {
-        return ConvertOldUsbData(location, deleteOld);
-    } catch (...) {
-        return 0;
-    }
+    return qz::NoThrow([&] { return ConvertOldUsbData(location, deleteOld); });
 }
 
 extern "C" int WINAPI PnxConvertProperty(HWND service, uint16_t mode, uint16_t type, const uint16_t* bits,
@@ -329,9 +326,5 @@ extern "C" int WINAPI PnxConvertProperty(HWND service, uint16_t mode, uint16_t t
     if (type != kConvertTypePrinter || size != sizeof(uint16_t)) return 0;
     uint16_t value = 0;
     std::memcpy(&value, bits, sizeof value);
-    try {
-        return ConvertPrinterBits(mode, value);
-    } catch (...) {
-        return 0;
-    }
+    return qz::NoThrow([&] { return ConvertPrinterBits(mode, value); });
 }

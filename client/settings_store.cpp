@@ -1,21 +1,12 @@
 #include "settings_store.h"
 
 #include "lib_state.h"
+#include "no_throw.h"
 #include "settings_location.h"
 #include "settings_store_backends.h"
 
 namespace {
 constexpr size_t kKeyPathCapacity = 261;
-
-// The store is used from exports: an allocation failure fails the call, it never escapes.
-template <typename F>
-bool NoThrow(F&& body) {
-    try {
-        return body();
-    } catch (...) {
-        return false;
-    }
-}
 
 bool Usable(const SettingsStore* store, const char* deviceKey) {
     return store && deviceKey && *deviceKey &&
@@ -49,7 +40,7 @@ std::string DeviceKeyPath(const SettingsStore& store, const char* deviceKey) {
 
 bool DeviceKeyExists(const SettingsStore* store, const char* deviceKey) {
     if (!Usable(store, deviceKey)) return false;
-    return NoThrow([&] {
+    return qz::NoThrow([&] {
         return store->kind == kSettingsStoreRegistry ? RegistryDeviceKeyExists(*store, deviceKey)
                                                      : IniDeviceKeyExists(*store, deviceKey);
     });
@@ -57,7 +48,7 @@ bool DeviceKeyExists(const SettingsStore* store, const char* deviceKey) {
 
 bool WriteDeviceIdentity(const SettingsStore* store, const char* deviceKey, const UsbDeviceInfo* info) {
     if (!Usable(store, deviceKey) || !info) return false;
-    return NoThrow([&] {
+    return qz::NoThrow([&] {
         return store->kind == kSettingsStoreRegistry ? RegistryWriteDeviceIdentity(*store, deviceKey, *info)
                                                      : IniWriteDeviceIdentity(*store, deviceKey, *info);
     });
@@ -66,7 +57,7 @@ bool WriteDeviceIdentity(const SettingsStore* store, const char* deviceKey, cons
 bool ReadDeviceProperties(const SettingsStore* store, const char* deviceKey, const UsbDeviceInfo* info,
                           PropertyInfo* property) {
     if (!Usable(store, deviceKey) || !info || !property) return false;
-    return NoThrow([&] {
+    return qz::NoThrow([&] {
         return store->kind == kSettingsStoreRegistry ? RegistryReadDeviceProperties(*store, deviceKey, *info, property)
                                                      : IniReadDeviceProperties(*store, deviceKey, *info, property);
     });
@@ -75,7 +66,7 @@ bool ReadDeviceProperties(const SettingsStore* store, const char* deviceKey, con
 bool WriteDeviceProperties(const SettingsStore* store, const char* deviceKey, const UsbDeviceInfo* info,
                            const PropertyInfo* property) {
     if (!Usable(store, deviceKey) || !info || !property) return false;
-    return NoThrow([&] {
+    return qz::NoThrow([&] {
         return store->kind == kSettingsStoreRegistry
                    ? RegistryWriteDeviceProperties(*store, deviceKey, *info, *property)
                    : IniWriteDeviceProperties(*store, deviceKey, *info, *property);

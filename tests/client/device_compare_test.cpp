@@ -14,14 +14,6 @@ ParsedDeviceList Records(DeviceListForm form, std::initializer_list<ReplyDevice>
     return ParseUsbDeviceList(reply.bytes().data(), reply.bytes().size(), form, {});
 }
 
-ReplyDevice Device(const char* port, const char* location, const char* name = "Disk") {
-    ReplyDevice d;
-    d.port = port;
-    d.location = location;
-    d.name = name;
-    return d;
-}
-
 TEST(CompareLocationLists, ItemsMatchFromTheirSecondCharacterIgnoringCase) {
     EXPECT_EQ(CompareLocationLists(2, "1M1,1M2", 2, "2m1,9x9"), kLocationsSame);
     EXPECT_EQ(CompareLocationLists(1, "1M1", 2, "1M1,1M2"), kLocationsPartial);

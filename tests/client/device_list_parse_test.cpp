@@ -23,14 +23,6 @@ ParsedDeviceList Parse(const DeviceReply& reply, const DeviceListContext& contex
     return ParseUsbDeviceList(reply.bytes().data(), reply.bytes().size(), reply.form(), context);
 }
 
-ReplyDevice Device(const char* port, const char* location, const char* name = "Disk") {
-    ReplyDevice d;
-    d.port = port;
-    d.location = location;
-    d.name = name;
-    return d;
-}
-
 TEST(DeviceListParse, EachFormGivesTheRecordItsLayoutCarries) {
     for (DeviceListForm form : kForms) {
         SCOPED_TRACE(static_cast<int>(form));

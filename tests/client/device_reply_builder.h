@@ -67,3 +67,12 @@ private:
     DeviceListForm form_;
     std::vector<uint8_t> bytes_;
 };
+
+// A reply device with the given port, location and name; everything else at its default.
+inline ReplyDevice Device(const char* port, const char* location, const char* name = "Disk") {
+    ReplyDevice d;
+    d.port = port;
+    d.location = location;
+    d.name = name;
+    return d;
+}
