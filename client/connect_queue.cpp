@@ -1,11 +1,497 @@
 #include "connect_queue.h"
 
-// The queue is not built yet: no state, no worker.
-bool AttachConnectQueueState(HWND) { return true; }
-void DetachConnectQueueState(HWND) {}
-void StartConnectQueueWorker(HWND) {}
-void CloseConnectQueueWorker() {}
+#include <windows.h>
+#include <commctrl.h>
 
-// Until the queue exists nothing is ever queued, and no COM port is looked up.
-bool IsDeviceQueued(const DeviceEntry*, QueuedKind) { return false; }
-uint8_t RefreshDeviceComPort(DeviceEntry*) { return 0; }
+#include <algorithm>
+#include <cstdio>
+
+#include "bus_driver.h"
+#include "connect_result.h"
+#include "connect_target.h"
+#include "device_entry.h"
+#include "lib_lock.h"
+#include "lib_state.h"
+#include "log.h"
+#include "notify.h"
+#include "pnxscapi.h"
+#include "usb_device_info.h"
+
+namespace {
+
+ConnectQueueState g_queue;  // fields say what guards them
+
+constexpr SIZE_T kWorkerStackSize = 16384;
+
+bool QueueLive(HWND service) {
+    LibraryLock lock;
+    return service && g_queue.list;
+}
+
+int FindRequestLocked(const DeviceEntry* device, uint16_t message) {
+    for (size_t i = 0; i < g_queue.requests.size(); ++i) {
+        const ConnectRequest* r = g_queue.requests[i];
+        if (r->device == device && r->message == message) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void PostRows() {
+    HWND service;
+    {
+        LibraryLock lock;
+        service = g_queue.list ? GetParent(g_queue.list) : nullptr;
+    }
+    if (service) PostMessageA(service, PNXM_QUEUE_ROWS, 0, 0);
+}
+
+// Queues a request at `position` (-1 = the end). 1 also when the same request is queued.
+int Enqueue(HWND service, HWND requester, DeviceEntry* device, uint16_t message, uint16_t wait,
+            uint16_t action, void* buffer, uint32_t size, int position, const char* logName) {
+    if (!service || !device) return 0;
+    char waitText[16], actionText[16];
+    std::string name;
+    bool startWorker = false;
+    {
+        LibraryLock lock;
+        if (!g_queue.list || device->removed || !device->info) return 0;
+        if (FindRequestLocked(device, message) >= 0) return 1;
+        auto* request = new (std::nothrow) ConnectRequest{requester, device, message, wait, action,
+                                                          size ? buffer : nullptr, size ? size : 0};
+        if (!request) return 0;
+        size_t count = g_queue.requests.size();
+        size_t at = position < 0 || static_cast<size_t>(position) > count ? count : static_cast<size_t>(position);
+        // The front request is the one the worker runs: nothing goes ahead of it.
+        if (at == 0 && g_queue.workerRunning && count > 0) at = 1;
+        g_queue.requests.insert(g_queue.requests.begin() + static_cast<std::ptrdiff_t>(at), request);
+        HoldDeviceEntryLocked(device);
+        g_queue.service = service;
+        startWorker = at == 0;
+        name = device->info->name ? device->info->name : "";
+    }
+    if (message == kRequestConnect) {
+        LogLine(service, "%s(%s) - Wait: %s, Action: %s", logName, name.c_str(),
+                WaitText(wait, waitText, sizeof(waitText)), ActionText(action, actionText, sizeof(actionText)));
+    } else {
+        LogLine(service, "%s(%s) - Action: %s", logName, name.c_str(), ActionText(action, actionText, sizeof(actionText)));
+    }
+    if (startWorker) PostMessageA(service, PNXM_QUEUE_START, 0, 0);
+    PostRows();
+    return 1;
+}
+
+}  // namespace
+
+LRESULT SendPhase(const ConnectRequest& request, uint16_t phase, uint16_t result) {
+    ConnectEvent event = {};
+    event.phase = phase;
+    event.result = result;
+    event.action = request.action;
+    event.buffer = reinterpret_cast<uintptr_t>(request.buffer);
+    event.size = request.size;
+    if (!request.requester) return 0;
+    return SendMessageA(request.requester, request.message, reinterpret_cast<WPARAM>(&event),
+                        reinterpret_cast<LPARAM>(request.device));
+}
+
+namespace {
+
+HWND LogWindow() {
+    LibraryLock lock;
+    return g_queue.service;
+}
+
+uint16_t StepStart(const ConnectRequest& request, const ConnectTarget& target) {
+    char actionText[16];
+    ActionText(request.action, actionText, sizeof(actionText));
+    LogLine(LogWindow(), ">> SendMessage(Start - %s: Action %s) <<", target.name.c_str(), actionText);
+    LogLine(target.serverWindow, ">> SendMessage(Start - %s: Action %s) <<", target.name.c_str(), actionText);
+    return SendPhase(request, kPhaseStart, 0) ? kPhasePermit : kPhaseEnd;
+}
+
+uint16_t StepPermit(const ConnectRequest& request, const ConnectTarget& target) {
+    if (!target.hasProperty) return 0;
+    if (target.IsComPort()) {
+        PortStatus status = {};
+        if (!QueryPortStatus(target.serverAddress, target.locations[0].c_str(), &status, true) || status.state != 4) {
+            return kPhaseResult;
+        }
+        GetDeviceComPort(LogWindow(), request.device);
+        if (request.message == kRequestConnect && request.action == kActionAutoConnect) return kPhaseResult;
+    } else if (request.message == kRequestConnect || (target.function & kDeviceFunctionPermission)) {
+        return kPhaseResult;
+    }
+    LogLine(LogWindow(), ">> SendMessage(Permit - %s) <<", target.name.c_str());
+    return SendPhase(request, kPhasePermit, 0) ? kPhaseResult : kPhaseEnd;
+}
+
+uint16_t StepEnd(const ConnectRequest& request, const ConnectTarget& target) {
+    LogLine(LogWindow(), ">> SendMessage(End - %s) <<", target.name.c_str());
+    SendPhase(request, kPhaseEnd, 0);
+    return 0;
+}
+
+// Waits for the run event, then the step to go on with: the one PnxConnectStart chose, End
+// when the request was cancelled while held, 0 when its device went or the service is ending.
+uint16_t AwaitRun(ConnectRequest* request, uint16_t next) {
+    HANDLE run;
+    {
+        LibraryLock lock;
+        if (!g_queue.stepGiven) g_queue.step = next;
+        run = g_queue.runEvent;
+    }
+    if (run) WaitForSingleObject(run, INFINITE);
+    LibraryLock lock;
+    uint16_t step = g_queue.step;
+    bool released = g_queue.stepGiven;
+    g_queue.stepGiven = false;
+    if (g_queue.shutdown || request->device->removed) return 0;
+    if (g_queue.cancel && !released && step != 0 && step < kPhaseEnd) step = kPhaseEnd;
+    return step;
+}
+
+bool Changed(const ConnectTarget& before, DeviceEntry* device) {
+    LibraryLock lock;
+    if (device->removed || !device->info) return false;
+    const UsbDeviceInfo& now = *device->info;
+    return now.status != before.status || now.statusEx != before.statusEx ||
+           now.previousStatus != before.previousStatus || now.previousStatusEx != before.previousStatusEx;
+}
+
+void RunDeviceRequest(ConnectRequest* request) {
+    ConnectTarget before;
+    if (!SnapshotDevice(request->device, &before)) return;
+    uint16_t step = AwaitRun(request, kPhaseStart);
+    while (step != 0) {
+        ConnectTarget target;
+        if (!SnapshotDevice(request->device, &target)) break;
+        uint16_t next = 0;
+        switch (step) {
+        case kPhaseStart: next = StepStart(*request, target); break;
+        case kPhasePermit: next = StepPermit(*request, target); break;
+        case kPhaseResult: next = FinishConnectAction(*request); break;
+        case kPhaseEnd: next = StepEnd(*request, target); break;
+        default: next = 0; break;
+        }
+        if (next == 0) break;
+        step = AwaitRun(request, next);
+    }
+    if (Changed(before, request->device)) {
+        DeviceChangeRecord record;
+        bool filled;
+        {
+            LibraryLock lock;
+            filled = !request->device->removed &&
+                     FillChangeRecord(&record, request->device, PNXET_CHANGE, 4, "*** (Connect) ***", nullptr);
+        }
+        if (filled) NotifyDevices(before.serverWindow, &record, 1);
+    }
+}
+
+DWORD WINAPI WorkerMain(void*) {
+    for (;;) {
+        ConnectRequest* request;
+        {
+            LibraryLock lock;
+            if (g_queue.requests.empty() || g_queue.shutdown) break;
+            request = g_queue.requests.front();
+            g_lib.requesterWindow = request->requester;
+            g_queue.step = kPhaseStart;
+            g_queue.stepGiven = false;
+            g_queue.cancel = 0;
+            if (g_queue.cancelEvent) ResetEvent(g_queue.cancelEvent);
+        }
+        if (request->device && request->message != kRequestNasConnect && request->message != kRequestNasRemove) {
+            RunDeviceRequest(request);
+        }
+        {
+            LibraryLock lock;
+            auto it = std::find(g_queue.requests.begin(), g_queue.requests.end(), request);
+            if (it != g_queue.requests.end()) g_queue.requests.erase(it);
+            DropDeviceEntryLocked(request->device);
+        }
+        delete request;
+        PostRows();
+    }
+    HWND service;
+    {
+        LibraryLock lock;
+        g_queue.cancel = 0;
+        if (g_queue.cancelEvent) CloseHandle(g_queue.cancelEvent);
+        if (g_queue.runEvent) CloseHandle(g_queue.runEvent);
+        g_queue.cancelEvent = g_queue.runEvent = nullptr;
+        g_queue.workerRunning = false;
+        service = g_queue.list ? GetParent(g_queue.list) : nullptr;
+    }
+    if (service) PostMessageA(service, PNXM_QUEUE_END, 0, 0);
+    return 0;
+}
+
+}  // namespace
+
+ConnectQueueState& ConnectQueue() { return g_queue; }
+
+bool AttachConnectQueueState(HWND queueList) {
+    LibraryLock lock;
+    g_queue.list = queueList;
+    g_queue.shutdown = false;
+    return queueList != nullptr;
+}
+
+void DetachConnectQueueState(HWND queueList) {
+    std::deque<ConnectRequest*> waiting;
+    {
+        LibraryLock lock;
+        if (g_queue.list != queueList) return;
+        g_queue.list = nullptr;
+        // Requests that never ran go with the service; the running one ends at its next look.
+        size_t keep = g_queue.workerRunning && !g_queue.requests.empty() ? 1 : 0;
+        while (g_queue.requests.size() > keep) {
+            waiting.push_back(g_queue.requests.back());
+            g_queue.requests.pop_back();
+        }
+        for (ConnectRequest* r : waiting) DropDeviceEntryLocked(r->device);
+    }
+    for (ConnectRequest* r : waiting) delete r;
+    ReleaseConnectQueueWorker(true);
+}
+
+void StartConnectQueueWorker(HWND service) {
+    LibraryLock lock;
+    if (g_queue.workerRunning || g_queue.requests.empty() || !g_queue.list) return;
+    if (g_queue.worker) {
+        CloseHandle(g_queue.worker);
+        g_queue.worker = nullptr;
+    }
+    // The events exist before the thread does, so that the steering calls find them.
+    g_queue.cancelEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    g_queue.runEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    g_queue.service = g_queue.service ? g_queue.service : service;
+    g_queue.shutdown = false;
+    g_queue.workerRunning = true;
+    g_queue.worker = CreateThread(nullptr, kWorkerStackSize, WorkerMain, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (!g_queue.worker) {
+        g_queue.workerRunning = false;
+        CloseHandle(g_queue.cancelEvent);
+        CloseHandle(g_queue.runEvent);
+        g_queue.cancelEvent = g_queue.runEvent = nullptr;
+        return;
+    }
+    SetThreadPriority(g_queue.worker, THREAD_PRIORITY_LOWEST);
+}
+
+void CloseConnectQueueWorker() {
+    LibraryLock lock;
+    if (g_queue.worker && !g_queue.workerRunning) {
+        CloseHandle(g_queue.worker);
+        g_queue.worker = nullptr;
+    }
+}
+
+void ShowConnectQueueRows() {
+    HWND list;
+    std::vector<std::pair<std::string, const char*>> rows;
+    {
+        LibraryLock lock;
+        list = g_queue.list;
+        for (const ConnectRequest* r : g_queue.requests) {
+            const char* mode = r->message == kRequestConnect || r->message == kRequestNasConnect ? "Connect" : "Disconnect";
+            const char* name = r->device && r->device->info && r->device->info->name ? r->device->info->name : "";
+            rows.emplace_back(name, mode);
+        }
+    }
+    if (!list) return;
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    ListView_DeleteAllItems(list);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        LVITEMA item = {};
+        item.mask = LVIF_TEXT;
+        item.iItem = static_cast<int>(i);
+        item.pszText = const_cast<char*>(rows[i].first.c_str());
+        int row = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+        if (row >= 0) ListView_SetItemText(list, row, 1, const_cast<char*>(rows[i].second));
+    }
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+}
+
+void ReleaseConnectQueueWorker(bool shutdown) {
+    LibraryLock lock;
+    if (!g_queue.workerRunning) return;
+    g_queue.cancel = 1;
+    if (shutdown) g_queue.shutdown = true;
+    if (g_queue.cancelEvent) SetEvent(g_queue.cancelEvent);
+    if (g_queue.runEvent) SetEvent(g_queue.runEvent);
+}
+
+void DropQueuedRequestsLocked(DeviceEntry* device) {
+    size_t first = g_queue.workerRunning ? 1 : 0;
+    for (size_t i = g_queue.requests.size(); i-- > first;) {
+        ConnectRequest* r = g_queue.requests[i];
+        if (r->device != device) continue;
+        g_queue.requests.erase(g_queue.requests.begin() + static_cast<std::ptrdiff_t>(i));
+        DropDeviceEntryLocked(device);
+        delete r;
+    }
+}
+
+bool IsDeviceQueued(const DeviceEntry* device, QueuedKind kind) {
+    LibraryLock lock;
+    for (const ConnectRequest* r : g_queue.requests) {
+        if (r->device != device) continue;
+        if (kind == QueuedKind::Any || (kind == QueuedKind::Connect && r->message == kRequestConnect) ||
+            (kind == QueuedKind::Disconnect && r->message == kRequestDisconnect)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IsRequestQueued(const DeviceEntry* device, uint16_t message) {
+    LibraryLock lock;
+    return FindRequestLocked(device, message) >= 0;
+}
+
+uint8_t RefreshDeviceComPort(DeviceEntry* device) {
+    return GetDeviceComPort(LogServiceWindow(), device);
+}
+
+const char* ActionText(uint16_t action, char* fallback, size_t capacity) {
+    static const char* const kTexts[] = {nullptr, "By Button.", "By Application.", "By Auto Printer.",
+                                         "By Auto Connect.", "By ZKA.", "By New Device."};
+    if (action >= 1 && action <= 6) return kTexts[action];
+    snprintf(fallback, capacity, "0x%08x", action);
+    return fallback;
+}
+
+const char* WaitText(uint16_t wait, char* fallback, size_t capacity) {
+    if (wait == kWaitConnection) return "Wait Connection.";
+    if (wait == kWaitCompleteInstall) return "Wait Complete Install.";
+    snprintf(fallback, capacity, "0x%08x", wait);
+    return fallback;
+}
+
+bool WaitConnectCancel(DWORD ms) {
+    HANDLE cancel;
+    {
+        LibraryLock lock;
+        cancel = g_queue.cancelEvent;
+    }
+    if (!cancel) {
+        Sleep(ms);
+        return false;
+    }
+    return WaitForSingleObject(cancel, ms) == WAIT_OBJECT_0;
+}
+
+bool ConnectCancelled() {
+    LibraryLock lock;
+    return g_queue.cancel != 0 || g_queue.shutdown;
+}
+
+// --- Exports.
+
+extern "C" int WINAPI PnxConnectUsbDevice(HWND service, HWND requester, HPnxDv device, uint16_t wait,
+                                          uint16_t action, void* buffer, uint32_t size) {
+    return Enqueue(service, requester, device, kRequestConnect, wait, action, buffer, size, -1, "PnxConnectUsbDevice");
+}
+
+extern "C" int WINAPI PnxConnectInterruption(HWND service, HWND requester, HPnxDv device, uint16_t wait,
+                                             uint16_t action, int position) {
+    return Enqueue(service, requester, device, kRequestConnect, wait, action, nullptr, 0, position < 0 ? 0 : position,
+                   "PnxConnectInterruption");
+}
+
+extern "C" int WINAPI PnxDisconnectUsbDevice(HWND service, HWND requester, HPnxDv device, uint16_t action) {
+    return Enqueue(service, requester, device, kRequestDisconnect, 0, action, nullptr, 0, -1, "PnxDisconnectUsbDevice");
+}
+
+extern "C" int WINAPI PnxDisconnectInterruption(HWND service, HWND requester, HPnxDv device, uint16_t action,
+                                                int position) {
+    return Enqueue(service, requester, device, kRequestDisconnect, 0, action, nullptr, 0, position < 0 ? 0 : position,
+                   "PnxDisconnectInterruption");
+}
+
+extern "C" int WINAPI PnxConnectStart(HWND service, uint16_t step) {
+    if (!QueueLive(service)) return 0;
+    bool slept = false;
+    {
+        LibraryLock lock;
+        if (g_queue.workerRunning && g_queue.runEvent) {
+            g_queue.step = step;
+            g_queue.stepGiven = true;
+            SetEvent(g_queue.runEvent);
+            slept = true;
+        }
+    }
+    if (slept) Sleep(10);
+    LogLine(service, "PnxConnectStart()");
+    return 1;
+}
+
+extern "C" int WINAPI PnxConnectStop(HWND service) {
+    if (!QueueLive(service)) return 0;
+    bool slept = false;
+    {
+        LibraryLock lock;
+        if (g_queue.workerRunning && g_queue.runEvent) {
+            ResetEvent(g_queue.runEvent);
+            slept = true;
+        }
+    }
+    if (slept) Sleep(10);
+    LogLine(service, "PnxConnectStop()");
+    return 1;
+}
+
+extern "C" int WINAPI PnxConnectCancel(HWND service) {
+    if (!QueueLive(service)) return 0;
+    bool slept = false;
+    {
+        LibraryLock lock;
+        if (!g_queue.requests.empty()) {
+            g_queue.service = service;
+            if (g_queue.workerRunning) {
+                g_queue.cancel = 1;
+                if (g_queue.cancelEvent) SetEvent(g_queue.cancelEvent);
+                // A worker held by PnxConnectStop must hear the cancel too.
+                if (g_queue.runEvent) SetEvent(g_queue.runEvent);
+                slept = true;
+            }
+        }
+    }
+    if (slept) Sleep(10);
+    return 1;
+}
+
+extern "C" int WINAPI PnxEnumConnect(HWND service, int index, ConnectEnumItem* out) {
+    if (!service || !out || index < 0) return 0;
+    LibraryLock lock;
+    if (!g_queue.list || static_cast<size_t>(index) >= g_queue.requests.size()) return 0;
+    const ConnectRequest* r = g_queue.requests[static_cast<size_t>(index)];
+    out->device = r->device;
+    out->message = r->message;
+    out->action = r->action;
+    return 1;
+}
+
+namespace {
+
+int ChangeAutoConnect(HWND service, HPnxDv device, uint16_t type, bool set) {
+    if (!service || !device) return 0;
+    uint16_t bit = type == kActionAutoConnect ? kPendingAutoConnect : type == kActionApplication ? kPendingApplication : 0;
+    LibraryLock lock;
+    if (device->removed) return 0;
+    if (set) device->pending |= bit;
+    else device->pending &= static_cast<uint16_t>(~bit);
+    return 1;
+}
+
+}  // namespace
+
+extern "C" int WINAPI PnxSetAutoConnect(HWND service, HPnxDv device, uint16_t type) {
+    return ChangeAutoConnect(service, device, type, true);
+}
+
+extern "C" int WINAPI PnxDeleteAutoConnect(HWND service, HPnxDv device, uint16_t type) {
+    return ChangeAutoConnect(service, device, type, false);
+}

@@ -5,6 +5,8 @@
 #include <new>
 
 #include "connect_marks.h"
+#include "connect_queue.h"
+#include "device_ids.h"
 #include "default_property.h"
 #include "lib_state.h"
 #include "listview_util.h"
@@ -30,6 +32,7 @@ void ApplySettingsStoreLocked(DeviceEntry* device, const ServerInfo& server, con
         ReadDeviceProperties(&store, key.c_str(), device->info, device->property);
         WriteServerIdentity(g_lib.location, key.c_str(), server);
         WriteDeviceIdentity(&store, key.c_str(), device->info);
+        LoadDeviceIds(store, key, device->ids);
         if (QueryConnectMark(&store, key.c_str())) {
             device->pending |= kPendingAutoConnect;
             device->info->statusEx |= kDeviceStatusExWrongDisconnect;
@@ -130,8 +133,21 @@ bool DeleteDeviceRowLocked(HWND serverWindow, DeviceEntry* device) {
     // The list's delete notice (automation release) runs inside this call, before the entry
     // goes.
     ListView_DeleteItem(ServerDeviceList(serverWindow), row);
-    DestroyDeviceEntry(device);
+    device->removed = true;
+    // The waiting requests let go of the entry; whoever holds it last releases it.
+    HoldDeviceEntryLocked(device);
+    DropQueuedRequestsLocked(device);
+    DropDeviceEntryLocked(device);
     return true;
+}
+
+void HoldDeviceEntryLocked(DeviceEntry* device) {
+    if (device) ++device->requestRefs;
+}
+
+void DropDeviceEntryLocked(DeviceEntry* device) {
+    if (!device || device->requestRefs == 0) return;
+    if (--device->requestRefs == 0 && device->removed) DestroyDeviceEntry(device);
 }
 
 std::string DeviceKeyOfLocked(const DeviceEntry* device) {

@@ -57,6 +57,10 @@ struct DeviceEntry {
     uint32_t printerListChanged;
     uint8_t blackoutWatch;         // takes part in the blackout query
     uint64_t callerValue;          // PnxGetDeviceParam / PnxSetDeviceParam
+    // Connect requests that name the entry keep it alive after its row is deleted; the last
+    // one to let go releases it. Both under the library lock.
+    uint32_t requestRefs;
+    bool removed;                  // no longer a row: nothing may act on it any more
 };
 
 // The device list of a server window, or null.
@@ -83,6 +87,11 @@ DeviceEntry* NewDeviceEntry(HWND serverWindow, const UsbDeviceInfo& record);
 
 // Releases an entry with everything it owns. The entry must no longer be a row.
 void DestroyDeviceEntry(DeviceEntry* device);
+
+// A connect request takes and drops its hold on an entry (library lock held). Dropping the
+// last hold of an entry whose row is gone releases it.
+void HoldDeviceEntryLocked(DeviceEntry* device);
+void DropDeviceEntryLocked(DeviceEntry* device);
 
 // Creates the entry of a device first seen in a reply and appends it as the last row of the
 // server window's device list with state image kRowStateSeen: starting settings from the

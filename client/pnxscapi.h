@@ -17,6 +17,7 @@ struct PropertyInfo;    // usb_device_info.h
 struct PropertyInfoEx;  // usb_device_info.h
 struct DeviceLookup;    // usb_device_info.h
 struct ComPortInfo;     // usb_device_info.h
+struct PrinterInfo;     // device_printers.h
 using HPnxSv = ServerEntry*;   // a server of the server list; valid until reported deleted
 using HPnxDv = DeviceEntry*;   // a USB device of a server; valid until reported deleted
 
@@ -139,7 +140,14 @@ struct AutoDeviceList {
     uint32_t count;
     AutoDeviceItem* items;
 };
+// One queued request as PnxEnumConnect copies it.
+struct ConnectEnumItem {
+    DeviceEntry* device;
+    uint16_t message;     // PNXN_CONNECT or PNXN_DISCONNECT (storage: PNXN_NAS_*)
+    uint16_t action;
+};
 #pragma pack(pop)
+static_assert(sizeof(ConnectEnumItem) == sizeof(void*) + 4);
 
 static_assert(sizeof(RegisterConfig) == 301);
 static_assert(offsetof(RegisterConfig, location) == 32);
@@ -250,4 +258,24 @@ int WINAPI PnxConvertOldUsbData(HWND ignored, const char* location, uint16_t del
 // Clears (mode 0) or sets (mode 1) bits of a stored setting of every device with a printer
 // interface; only type 5 (the printer word, size 2) is accepted.
 int WINAPI PnxConvertProperty(HWND service, uint16_t mode, uint16_t type, const uint16_t* bits, uint32_t size);  // [45]
+// The connect queue: requests, steering and automatic-connect marks.
+int WINAPI PnxConnectUsbDevice(HWND service, HWND requester, HPnxDv device, uint16_t wait, uint16_t action,
+                               void* buffer, uint32_t size);                     // [17]
+int WINAPI PnxDisconnectUsbDevice(HWND service, HWND requester, HPnxDv device, uint16_t action);  // [18]
+int WINAPI PnxConnectCancel(HWND service);                                      // [19]
+int WINAPI PnxSetAutoConnect(HWND service, HPnxDv device, uint16_t type);      // [21]
+int WINAPI PnxConnectStart(HWND service, uint16_t step);                        // [40]
+int WINAPI PnxConnectStop(HWND service);                                        // [41]
+int WINAPI PnxEnumConnect(HWND service, int index, ConnectEnumItem* out);       // [42]
+int WINAPI PnxConnectInterruption(HWND service, HWND requester, HPnxDv device, uint16_t wait, uint16_t action,
+                                  int position);                                 // [43]
+int WINAPI PnxDisconnectInterruption(HWND service, HWND requester, HPnxDv device, uint16_t action, int position);  // [44]
+int WINAPI PnxDeleteAutoConnect(HWND service, HPnxDv device, uint16_t type);   // [72]
+// Printers of a device: source 1 the manual list, else the installed printers. names and size
+// are optional; a block handed out is released with PnxFreePrinterInfo.
+int WINAPI PnxGetPrinterInfo(HWND ignored, HPnxDv device, uint32_t* count, PrinterInfo** names, uint32_t* size,
+                             uint32_t source);                                   // [33]
+int WINAPI PnxFreePrinterInfo(HWND ignored, PrinterInfo* names);                // [34]
+int WINAPI PnxSetPrinterInfo(HWND ignored, HPnxDv device, const char* names, uint32_t count);  // [58]
+int WINAPI PnxSafeRemovalDevice(HWND service, HPnxDv device);                   // [46]
 }

@@ -9,6 +9,7 @@
 #include "broadcast_list.h"
 #include "detected_servers.h"
 #include "device_list_renew.h"
+#include "connect_queue.h"
 #include "lib_lock.h"
 #include "lib_state.h"
 #include "log.h"
@@ -135,6 +136,8 @@ extern "C" int WINAPI PnxStartService(HWND service, const ServiceProperties* pro
 extern "C" int WINAPI PnxEndService(HWND service) {
     if (!Live(service)) return 0;
     StopService(service, 0, "PnxEndService()");
+    // A worker held by PnxConnectStop would otherwise wait for ever.
+    ReleaseConnectQueueWorker(false);
     return 1;
 }
 

@@ -99,8 +99,8 @@ LRESULT OnNotify(HWND window, const NMHDR* header) {
         break;
     case kIdConnectQueue:
     case kIdDetectedServers:
-        // Rows of these lists own process-heap records.
-        if (header->code == LVN_DELETEITEM) {
+        // Rows of the detected list own process-heap records; queue rows only show requests.
+        if (header->code == LVN_DELETEITEM && header->idFrom == static_cast<UINT_PTR>(kIdDetectedServers)) {
             auto* item = reinterpret_cast<const NMLISTVIEW*>(header);
             if (item->lParam) HeapFree(GetProcessHeap(), 0, reinterpret_cast<void*>(item->lParam));
         }
@@ -176,6 +176,9 @@ LRESULT CALLBACK ServiceWindowProc(HWND window, UINT message, WPARAM wParam, LPA
         return 0;
     case PNXM_SEARCH_NOW:
         SearchCycle(window);
+        return 0;
+    case PNXM_QUEUE_ROWS:
+        ShowConnectQueueRows();
         return 0;
     case PNXM_QUEUE_START:
         StartConnectQueueWorker(window);

@@ -50,6 +50,7 @@ constexpr uint32_t kDefaultWaitTimer = 10000;      // ms
 constexpr uint8_t kDefaultComPortNumber = 1;
 constexpr size_t kUserPcNameSize = 65;
 constexpr uint16_t kInterfaceClassPrinter = 7;
+constexpr uint16_t kInterfaceClassStorage = 8;
 
 #pragma pack(push, 1)
 // Caller-owned record of one USB device.

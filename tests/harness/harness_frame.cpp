@@ -230,6 +230,9 @@ LRESULT ReportNotification(UINT message, WPARAM wParam, LPARAM lParam) {
             line.Add("buffer", HexText(event->buffer)).Add("size", event->size);
         }
         line.Add("device", HexText(static_cast<uint64_t>(lParam))).Add("answer", static_cast<int64_t>(answer));
+        Emit(line);
+        RunPhaseHook(reinterpret_cast<const ConnectEvent*>(wParam));
+        return answer;
     } else if (message == PNXN_COMPLETE) {
         line.Add("wparam", static_cast<uint64_t>(wParam)).Add("lparam", HexText(static_cast<uint64_t>(lParam)));
     } else {
