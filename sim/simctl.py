@@ -14,16 +14,58 @@ its standard input and output, so a test can change a server at any time while t
 import json
 import os
 import selectors
+import socket
+import struct
 import subprocess
+import sys
 import time
 
 SIM_DIR = os.path.dirname(os.path.abspath(__file__))
 DEVSERVER = os.path.join(SIM_DIR, "devserver.py")
+if SIM_DIR not in sys.path:
+    sys.path.insert(0, SIM_DIR)
 PYTHON = "/usr/bin/python3"
 
 
 class SimError(Exception):
     pass
+
+
+def exchange(address, port, command, params=b"", timeout=1.0):
+    """Runs one whole request/response exchange with a server as the client library does
+    (request, next fragments, end); returns the reply bytes, or None when it stays silent."""
+    import rwp
+    data = b""
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as sock:
+        sock.settimeout(timeout)
+        sock.sendto(rwp.build_request(rwp.TYPE_REQUEST, command, params), (address, port))
+        while True:
+            try:
+                reply = rwp.parse_reply(sock.recv(65536))
+            except socket.timeout:
+                return None
+            data += reply[4]
+            if not reply[1]:
+                break
+            sock.sendto(rwp.build_request(rwp.TYPE_NEXT, offset=len(data)), (address, port))
+        sock.sendto(rwp.build_request(rwp.TYPE_END, offset=len(data)), (address, port))
+        sock.recv(65536)
+    return data
+
+
+def command_data(server_address, address, port_name, protocol_port=None, flags=0, mac=None):
+    """The data of a connect or disconnect command: the 12-byte fixed part (hardware address by
+    default the simulator's for `server_address`), the port name and, with `protocol_port`,
+    the connect parameters of level 2 and above."""
+    import discovery
+    mac = mac or discovery.default_mac(server_address)
+    data = (b"\x01\x06" + bytes.fromhex(mac.replace(":", "")) + socket.inet_aton(address)
+            + port_name.encode("latin-1") + b"\0")
+    if protocol_port is not None:
+        data += struct.pack(">HB", protocol_port, flags)
+        if flags & 0x2:
+            data += struct.pack(">H", 49235)
+    return data
 
 
 class Simulator:

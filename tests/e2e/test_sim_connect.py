@@ -13,7 +13,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "sim"))
 
 import connect  # noqa: E402
 import discovery  # noqa: E402
-import rwp  # noqa: E402
+import simctl  # noqa: E402
 from simctl import Simulator  # noqa: E402
 
 SERVER = "127.0.0.1"
@@ -93,17 +93,8 @@ def bridge():
 
 def exchange(sim, command, raw):
     """One whole request/response exchange as the library runs it: the answer text or None."""
-    port = sim.ports(SERVER)[0]
-    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as sock:
-        sock.settimeout(1.0)
-        sock.sendto(rwp.build_request(rwp.TYPE_REQUEST, command, raw), (SERVER, port))
-        try:
-            reply = rwp.parse_reply(sock.recv(4096))
-        except socket.timeout:
-            return None
-        sock.sendto(rwp.build_request(rwp.TYPE_END, offset=reply[3]), (SERVER, port))
-        assert rwp.parse_reply(sock.recv(4096))[0] == rwp.TYPE_END
-        return reply[4].decode()
+    reply = simctl.exchange(SERVER, sim.ports(SERVER)[0], command, raw)
+    return None if reply is None else reply.decode()
 
 
 def heard(bridge, seconds):
