@@ -8,6 +8,7 @@ add their own commands by registering more functions here.
 
 import json
 
+import connect
 import usb_devices
 from server import Fault
 
@@ -190,6 +191,37 @@ def _usb_reply(host, request):
     if request["command"] not in usb_devices.FORMS:
         raise ControlError("not a device-list command: %r" % request["command"])
     return {"hex": bus.reply(request["command"]).hex()}
+
+
+@command("command_answer")
+def _command_answer(host, request):
+    """How servers answer good connect / disconnect commands: {"connect": "ok"|"ng"|"deny"|
+    "silence", "disconnect": ...}; a device's own connect_answer / disconnect_answer wins."""
+    for kind in ("connect", "disconnect"):
+        if request.get(kind) is not None and request[kind].lower() not in connect.ANSWERS:
+            raise ControlError("an answer is one of %s" % ", ".join(connect.ANSWERS))
+    for server in servers_of(host, request):
+        usb_devices.bus_of(server)  # the commands and their default answers
+        for kind in ("connect", "disconnect"):
+            if request.get(kind) is not None:
+                server.state["answers"][kind] = request[kind].lower()
+    return {}
+
+
+@command("bridge")
+def _bridge(host, request):
+    """Where zkuptp_bridge.exe listens: {"address": "10.77.0.1", "port": N}."""
+    host.bridge.connect(request["address"], request["port"])
+    return {}
+
+
+@command("bridge_ask")
+def _bridge_ask(host, request):
+    """Sends one command to the bridge and waits for its answer: {"text": "..."}."""
+    try:
+        return {"answer": host.bridge.ask(request["text"], float(request.get("wait", 5.0)))}
+    except OSError as exc:
+        raise ControlError("bridge: %s" % exc) from None
 
 
 @command("log")

@@ -30,6 +30,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
+import connect  # noqa: E402
 import control  # noqa: E402
 import discovery  # noqa: E402
 import keepalive  # noqa: E402
@@ -80,6 +81,7 @@ class Host:
         self.timer_seq = itertools.count()
         self.running = True
         self.control_buffer = b""
+        self.bridge = connect.BridgeLink(self)  # toward zkuptp_bridge.exe (the PC's bus driver)
 
     def add_server(self, address, rwp_port=None, system_port=None):
         """Binds a new server's two request/response ports (0: any free port) and adds it."""
@@ -209,6 +211,8 @@ class Host:
             for key, _ in self.selector.select(max(0.0, timeout)):
                 if key.data is None:
                     self._read_control()
+                elif callable(key.data):
+                    key.data()
                 else:
                     self._read_datagrams(key.fileobj, *key.data)
             self._run_timers()

@@ -128,7 +128,11 @@ class RwpPort:
         if command is None:
             self.server.log_event(self.port, peer, "unknown command %r" % request.text)
             return
-        data = self.server.commands[command](self.server, request, params)
+        handler = self.server.commands[command]
+        if getattr(handler, "wants_peer", False):
+            data = handler(self.server, request, params, peer)
+        else:
+            data = handler(self.server, request, params)
         if data is None:
             self.server.log_event(self.port, peer, "no answer to %r" % command, dir="drop")
             return

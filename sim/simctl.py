@@ -14,16 +14,58 @@ its standard input and output, so a test can change a server at any time while t
 import json
 import os
 import selectors
+import socket
+import struct
 import subprocess
+import sys
 import time
 
 SIM_DIR = os.path.dirname(os.path.abspath(__file__))
 DEVSERVER = os.path.join(SIM_DIR, "devserver.py")
+if SIM_DIR not in sys.path:
+    sys.path.insert(0, SIM_DIR)
 PYTHON = "/usr/bin/python3"
 
 
 class SimError(Exception):
     pass
+
+
+def exchange(address, port, command, params=b"", timeout=1.0):
+    """Runs one whole request/response exchange with a server as the client library does
+    (request, next fragments, end); returns the reply bytes, or None when it stays silent."""
+    import rwp
+    data = b""
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as sock:
+        sock.settimeout(timeout)
+        sock.sendto(rwp.build_request(rwp.TYPE_REQUEST, command, params), (address, port))
+        while True:
+            try:
+                reply = rwp.parse_reply(sock.recv(65536))
+            except socket.timeout:
+                return None
+            data += reply[4]
+            if not reply[1]:
+                break
+            sock.sendto(rwp.build_request(rwp.TYPE_NEXT, offset=len(data)), (address, port))
+        sock.sendto(rwp.build_request(rwp.TYPE_END, offset=len(data)), (address, port))
+        sock.recv(65536)
+    return data
+
+
+def command_data(server_address, address, port_name, protocol_port=None, flags=0, mac=None):
+    """The data of a connect or disconnect command: the 12-byte fixed part (hardware address by
+    default the simulator's for `server_address`), the port name and, with `protocol_port`,
+    the connect parameters of level 2 and above."""
+    import discovery
+    mac = mac or discovery.default_mac(server_address)
+    data = (b"\x01\x06" + bytes.fromhex(mac.replace(":", "")) + socket.inet_aton(address)
+            + port_name.encode("latin-1") + b"\0")
+    if protocol_port is not None:
+        data += struct.pack(">HB", protocol_port, flags)
+        if flags & 0x2:
+            data += struct.pack(">H", 49235)
+    return data
 
 
 class Simulator:
@@ -193,6 +235,54 @@ class Simulator:
 
     def usb_reply(self, server, command):
         return bytes.fromhex(self.call("usb_reply", server=server, command=command)["hex"])
+
+    # Connecting and disconnecting (connect.py) and the bus driver behind the bridge.
+    def command_answer(self, server="*", connect=None, disconnect=None):
+        """How good commands are answered: "ok" (default), "ng", "deny" or "silence"."""
+        self.call("command_answer", server=server, connect=connect, disconnect=disconnect)
+
+    def set_bridge(self, address, port):
+        """Tells the simulator where zkuptp_bridge.exe listens (the PC side, e.g. 10.77.0.1)."""
+        self.call("bridge", address=address, port=port)
+
+    def bridge_ask(self, text, timeout=5.0):
+        """One command to the bridge ("pnp 10.77.0.2 1-1 vetoes 1", "ports", ...): its answer."""
+        return self.call("bridge_ask", timeout=timeout + 5.0, text=text, wait=timeout)["answer"]
+
+    def commands(self, server=None, since=0, kind=None):
+        """Every connect / disconnect command received, checked: command, port_name, address,
+        fixed_ok, params, errors, ok, answer ("OK", "NG", "DENY" or None), device."""
+        return [e for e in self.log(server, since) if e.get("proto") == "command"
+                and (kind is None or e["command"] == kind)]
+
+    def bridge_traffic(self, since=0):
+        """The commands sent to the bridge ("dir": "out", "text") and its answers ("in")."""
+        return [e for e in self.log(since=since) if e.get("proto") == "bridge"]
+
+    def bridge_exchanges(self, since=0):
+        """The commands sent to the bridge, each with its "answer" once it came (the bridge
+        answers in order)."""
+        sent, answers = [], []
+        for e in self.bridge_traffic(since):
+            if e["dir"] == "out" and "note" not in e and "error" not in e:
+                sent.append(dict(e))
+            elif e["dir"] == "in":
+                answers.append(e["text"])
+        for e, answer in zip(sent, answers):
+            e["answer"] = answer
+        return sent
+
+    def wait_bridge(self, prefix, timeout=10.0, since=0):
+        """Waits until the bridge answered a command that begins with `prefix` ("attach
+        10.77.0.2 1-1"); returns that command's log entry (sent) with its answer in "answer"."""
+        deadline = time.monotonic() + timeout
+        while True:
+            for e in self.bridge_exchanges(since):
+                if e["text"].startswith(prefix) and "answer" in e:
+                    return e
+            if time.monotonic() >= deadline:
+                raise SimError("the bridge did not answer %r within %.1f s" % (prefix, timeout))
+            time.sleep(0.05)
 
     # Log.
     def log(self, server=None, since=0):

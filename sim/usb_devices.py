@@ -24,6 +24,8 @@ import re
 import socket
 import struct
 
+import connect
+
 LIST = "GET USB_DEVICE_LIST"
 LIST_EX = "GET USB_DEVICE_LIST_EX"
 LIST_EX_II = "GET USB_DEVICE_LIST_EX_II"
@@ -51,6 +53,10 @@ class UsbDevice:
     present (False: plugged but reported "No Device"), isoep, encryption, encrypted,
     permission (status flags), crlf (name sent with CR LF), reserved (u16 after the flags),
     tail (hex of the 4 closing bytes).
+    Connecting (connect.py): dot4 (the printer is an IEEE 1284.4 one), attach ("normal",
+    "never": the server answers OK but the driver never attaches, "slow": it attaches after
+    attach_delay seconds), connect_answer / disconnect_answer ("ok", "ng", "deny", "silence";
+    None: the server's answer).
     """
 
     DEFAULTS = {
@@ -58,11 +64,13 @@ class UsbDevice:
         "interfaces": [[8, 6]], "ports": None, "serial": "SN0001", "user": None,
         "user_name": None, "present": True, "isoep": False, "encryption": False,
         "encrypted": False, "permission": False, "crlf": False, "reserved": 0,
-        "tail": "00000000",
+        "tail": "00000000", "dot4": False, "attach": "normal", "attach_delay": 5.0,
+        "connect_answer": None, "disconnect_answer": None,
     }
 
     def __init__(self, **fields):
         self.values = dict(self.DEFAULTS)
+        self.held = set()  # ports connected by the user; empty with a user = all of them
         self.update(**fields)
 
     def update(self, **fields):
@@ -74,6 +82,8 @@ class UsbDevice:
             merged["interfaces"] = [[8, 6]] * merged["interfaces"]
         merged["interfaces"] = [list(map(int, pair)) for pair in merged["interfaces"]]
         _check(merged)
+        if merged["user"] != self.values["user"]:
+            self.held = set()
         self.values = merged
 
     def __getitem__(self, name):
@@ -128,6 +138,7 @@ class UsbDevice:
         info = dict(self.values)
         info["ports"] = self.port_names()
         info["locations"] = self.locations()
+        info["held"] = sorted(self.held)
         return info
 
 
@@ -148,6 +159,12 @@ def _check(v):
         raise ValueError("a serial number has fewer than %d characters" % SERIAL_SIZE["ex"])
     if v["user"]:
         socket.inet_aton(v["user"])
+    if v["attach"] not in connect.ATTACH_MODES:
+        raise ValueError("attach is one of %s" % ", ".join(connect.ATTACH_MODES))
+    for answer in (v["connect_answer"], v["disconnect_answer"]):
+        if answer is not None and answer.lower() not in connect.ANSWERS:
+            raise ValueError("an answer is one of %s" % ", ".join(connect.ANSWERS))
+    float(v["attach_delay"])
     if len(bytes.fromhex(v["tail"])) != 4:
         raise ValueError("tail is 4 bytes")
     for text in [v["name"], v["port"]] + list(v["ports"] or []):
@@ -191,6 +208,14 @@ class UsbBus:
         if self.entry_count() > MAX_ENTRIES:
             raise ValueError("a reply holds at most %d entries" % MAX_ENTRIES)
 
+    def find_port(self, name):
+        """(device id, device, interface index) of the port with this name, or None."""
+        for device_id, device in self.devices.items():
+            names = device.port_names()
+            if name in names:
+                return device_id, device, names.index(name)
+        return None
+
     def entry_count(self, extra=None):
         devices = list(self.devices.values()) + ([extra] if extra else [])
         return sum(len(d["interfaces"]) for d in devices)
@@ -221,6 +246,7 @@ def bus_of(server):
         bus = server.state["usb"] = UsbBus(server)
         for command in FORMS:
             server.set_handler(command, _handler(bus, command))
+        connect.install(server)
     return bus
 
 

@@ -14,8 +14,16 @@
 //
 // Commands (IP = dotted IPv4 of the server, LOC = the port's location text, at most 15 chars):
 //   ping                              -> OK pong
-//   attach IP LOC DEVICEID [STATE]    attach a port with its bus device id (state default 2)
-//   detach IP LOC                     remove the port
+//   attach IP LOC DEVICEID [STATE] [pnp=KIND classes=.. dot4=1 desc=..]
+//                                     attach a port with its bus device id (state default 2);
+//                                     with a profile (see devtree_writer.h) the device-tree
+//                                     nodes of the device are written below DEVICEID
+//   detach IP LOC                     remove the port (and the nodes written with it)
+//   pnp IP LOC problem N | vetoes N | removable 0|1 | late MS | clear | show
+//                                     script the port's bus node (now and at later attaches):
+//                                     its problem code, eject vetoes before one succeeds, its
+//                                     removable flag, children written MS after the attach;
+//                                     show -> OK N, then "ID service=.. parent=.. port=.. desc=.."
 //   state IP LOC STATE                set the port's state (0, 1, 2, 4)
 //   hold IP LOC STATE                 report STATE for the port whatever happens next
 //   release IP LOC                    end a hold
@@ -33,6 +41,7 @@
 #include <ws2tcpip.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -40,6 +49,7 @@
 #include <string>
 #include <vector>
 
+#include "port_trees.h"
 #include "sim_bus_client.h"
 
 namespace {
@@ -153,20 +163,41 @@ std::string ReadLog(zksim::SimBusClient& bus, uint32_t first) {
     return "OK " + std::to_string(next) + lines;
 }
 
+struct Bridge {
+    zksim::SimBusClient& bus;
+    devtree::PortTrees& trees;
+};
+
+std::string Attach(Bridge& bridge, uint32_t address, const std::string& port, const std::vector<std::string>& words) {
+    if (words.size() < 4) return "ERR expected IP LOC DEVICEID [STATE] [pnp=PROFILE ...]";
+    uint32_t state = 2;
+    size_t next = 4;
+    if (words.size() > 4 && words[4].find('=') == std::string::npos) {
+        if (!ParseNumber(words[4], &state)) return "ERR bad state";
+        ++next;
+    }
+    if (!bridge.bus.Attach(address, words[2].c_str(), Wide(words[3]).c_str(), static_cast<uint16_t>(state ? state : 2)))
+        return Result(false);
+    std::string error = bridge.trees.Attached(port, words[3], {words.begin() + static_cast<ptrdiff_t>(next), words.end()});
+    return error.empty() ? "OK" : "ERR " + error;
+}
+
 // Commands that name a port: IP LOC [ARGS...].
-std::string PortCommand(zksim::SimBusClient& bus, const std::string& verb, const std::vector<std::string>& words) {
+std::string PortCommand(Bridge& bridge, const std::string& verb, const std::vector<std::string>& words) {
+    zksim::SimBusClient& bus = bridge.bus;
     uint32_t address = 0;
     if (words.size() < 3 || !ParseAddress(words[1], &address)) return "ERR expected IP LOC";
     const std::string& location = words[2];
     if (location.size() >= ZKUPTP_LOCATION_SIZE) return "ERR location longer than 15 characters";
     const char* loc = location.c_str();
+    std::string port = AddressText(address) + " " + location;
     uint32_t a = 0, b = 0;
-    if (verb == "attach") {
-        if (words.size() < 4) return "ERR expected IP LOC DEVICEID [STATE]";
-        if (words.size() > 4 && !ParseNumber(words[4], &a)) return "ERR bad state";
-        return Result(bus.Attach(address, loc, Wide(words[3]).c_str(), static_cast<uint16_t>(a ? a : 2)));
+    if (verb == "attach") return Attach(bridge, address, port, words);
+    if (verb == "detach") {
+        bridge.trees.Detached(port);
+        return Result(bus.Detach(address, loc));
     }
-    if (verb == "detach") return Result(bus.Detach(address, loc));
+    if (verb == "pnp") return bridge.trees.Command(port, {words.begin() + 3, words.end()});
     if (verb == "lose") return Result(bus.Lose(address, loc));
     if (verb == "release") return Result(bus.Hold(address, loc, 0, false));
     if (verb == "idcounts") {
@@ -187,7 +218,8 @@ std::string PortCommand(zksim::SimBusClient& bus, const std::string& verb, const
     return "ERR unknown command";
 }
 
-std::string Execute(zksim::SimBusClient& bus, const std::string& text, bool* quit) {
+std::string Execute(Bridge& bridge, const std::string& text, bool* quit) {
+    zksim::SimBusClient& bus = bridge.bus;
     std::istringstream in(text);
     std::vector<std::string> words;
     for (std::string word; in >> word;) words.push_back(word);
@@ -201,7 +233,10 @@ std::string Execute(zksim::SimBusClient& bus, const std::string& text, bool* qui
     }
     if (verb == "ports") return ListPorts(bus);
     if (verb == "values") return Values(bus);
-    if (verb == "reset") return Result(bus.Reset());
+    if (verb == "reset") {
+        bridge.trees.RemoveAll();
+        return Result(bus.Reset());
+    }
     if (verb == "clearlog") return Result(bus.ClearLog());
     if (verb == "log") {
         if (words.size() > 1 && !ParseNumber(words[1], &a)) return "ERR bad sequence number";
@@ -214,10 +249,10 @@ std::string Execute(zksim::SimBusClient& bus, const std::string& text, bool* qui
         if (words.size() > 2 && !ParseNumber(words[2], &b)) return "ERR bad count";
         return Result(bus.Fail(a, b));
     }
-    static const char* const kPortVerbs[] = {"attach", "detach", "state",   "hold",    "release",
-                                             "lose",   "com",    "blackout", "idcounts"};
+    static const char* const kPortVerbs[] = {"attach", "detach",   "state",    "hold", "release",
+                                             "lose",   "com",      "blackout", "idcounts", "pnp"};
     for (const char* portVerb : kPortVerbs)
-        if (verb == portVerb) return PortCommand(bus, verb, words);
+        if (verb == portVerb) return PortCommand(bridge, verb, words);
     return "ERR unknown command";
 }
 
@@ -241,19 +276,23 @@ int Serve(const Options& options) {
     std::printf("ready %u\n", ntohs(local.sin_port));
     std::fflush(stdout);
 
+    devtree::PortTrees trees(options.bus);
+    Bridge bridge{bus, trees};
     ULONGLONG end = GetTickCount64() + ULONGLONG{options.seconds} * 1000;
     std::vector<char> datagram(2048);
     for (bool quit = false; !quit;) {
+        trees.RunDue();
         ULONGLONG now = GetTickCount64();
         if (now >= end) break;
         DWORD timeout = static_cast<DWORD>(end - now < 1000 ? end - now : 1000);
+        timeout = std::max<DWORD>(1, std::min(timeout, trees.MsUntilDue()));
         setsockopt(sock.get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
         sockaddr_in peer = {};
         int peerLength = sizeof peer;
         int n = recvfrom(sock.get(), datagram.data(), static_cast<int>(datagram.size()), 0,
                          reinterpret_cast<sockaddr*>(&peer), &peerLength);
         if (n < 0) continue;
-        std::string reply = Execute(bus, std::string(datagram.data(), n), &quit);
+        std::string reply = Execute(bridge, std::string(datagram.data(), n), &quit);
         sendto(sock.get(), reply.data(), static_cast<int>(reply.size()), 0, reinterpret_cast<sockaddr*>(&peer),
                peerLength);
     }

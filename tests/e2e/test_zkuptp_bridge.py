@@ -11,7 +11,10 @@ import time
 
 import pytest
 
-from conftest import lan_run
+from conftest import lan_run, run_wine
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "sim"))
+import simctl  # noqa: E402
 
 PC_ADDR = os.environ.get("QZ_PC_ADDR", "127.0.0.1")
 
@@ -132,3 +135,64 @@ def test_quit_ends_the_bridge(paths):
     assert b.proc.wait(timeout=15) == 0
     assert time.monotonic() - start < 15
     b.sock.close()
+
+
+def _tree(bridge, server, location):
+    """The nodes the bridge wrote for a port: [(id, service, port name)]."""
+    lines = bridge.ask("pnp %s %s show" % (server, location)).split("\n")
+    assert lines[0] == "OK %d" % (len(lines) - 1)
+    nodes = []
+    for line in lines[1:]:
+        fields = dict(f.split("=", 1) for f in line.split(" desc=")[0].split()[1:])
+        nodes.append((line.split()[0], fields["service"], fields["port"]))
+    return nodes
+
+
+def test_connect_attaches_and_writes_the_device_tree_disconnect_removes_it(paths, lan_ns):
+    server, pc = "10.77.0.25", PC_ADDR
+    b = Bridge(paths, pc)
+    try:
+        with simctl.Simulator([server], netns=lan_ns, max_seconds=120) as sim:
+            sim.set_bridge(*b.address)
+            sim.plug(server, name="QZ Laser 10", port="1", location="1-1", interfaces=[[7, 1], [8, 6]])
+            sim.plug(server, name="QZ Jet 4", port="2", location="2-1", interfaces=[[7, 1]], dot4=True)
+            rwp_port = sim.ports(server)[0]
+
+            def command(text, port_name):
+                params = simctl.command_data(server, pc, port_name, protocol_port=5000, flags=2) \
+                    if text.endswith("CONNECT:") and "DIS" not in text else simctl.command_data(server, pc, port_name)
+                return simctl.exchange(server, rwp_port, text, params)
+
+            assert b.ask("pnp %s 2-1 late 1500" % server) == "OK"
+            for port_name in ("1", "1.2", "2"):
+                assert command("EXEC SCANNER CONNECT:", port_name) == b"OK"
+            for location in ("1-1M1", "1-1M2", "2-1"):
+                assert sim.wait_bridge("attach %s %s " % (server, location))["answer"] == "OK"
+            attached = b.ports()
+            bus_id = "USB\\VID_0A5C&PID_0001\\QZ0A4D0019_1-1M1"
+            assert attached[(server, "1-1M1")]["id"] == bus_id
+            assert attached[(server, "1-1M2")]["state"] == "2"
+
+            services = [(service, port[:3]) for _, service, port in _tree(b, server, "1-1M1")]
+            assert services == [("usbccgp", "-"), ("usbprint", "-"), ("-", "USB"), ("USBSTOR", "-"), ("disk", "-")]
+            assert _tree(b, server, "1-1M2") == []
+            assert run_wine(paths, "reg", "query", "HKLM\\System\\CurrentControlSet\\Enum\\" + bus_id).returncode == 0
+            # The dot4 printer's children come late: bus node first, its function and printer later.
+            assert [s for _, s, _ in _tree(b, server, "2-1")] == ["dot4"]
+            time.sleep(2.0)
+            dot4 = _tree(b, server, "2-1")
+            assert [s for _, s, _ in dot4] == ["dot4", "Dot4Prt", "-"] and dot4[2][2].startswith("DOT4_")
+
+            mark = sim.mark()
+            for port_name in ("1", "1.2", "2"):
+                assert command("EXEC SCANNER DISCONNECT:", port_name) == b"OK"
+            for location in ("1-1M1", "1-1M2", "2-1"):
+                assert sim.wait_bridge("detach %s %s" % (server, location), since=mark)["answer"] == "OK"
+            assert b.ports() == {}
+            assert _tree(b, server, "1-1M1") == [] and _tree(b, server, "2-1") == []
+            assert run_wine(paths, "reg", "query", "HKLM\\System\\CurrentControlSet\\Enum\\" + bus_id).returncode != 0
+            assert [(e["command"], e["ok"]) for e in sim.commands(server)] == \
+                [("connect", True)] * 3 + [("disconnect", True)] * 3
+            assert sim.commands(server)[0]["params"] == {"protocol_port": 5000, "flags": 2, "keepalive_port": 49235}
+    finally:
+        b.close()
