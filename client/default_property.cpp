@@ -130,7 +130,15 @@ extern "C" int WINAPI PnxGetDefaultPropertyInfoEx(HWND, void* buffer, uint32_t, 
     LibraryLock lock;
     if (buffer) {
         size_t entries = std::min<size_t>(g_defaultTable.size(), g_defaultTableValue / sizeof(PropertyInfoEx));
-        if (entries) std::memcpy(buffer, g_defaultTable.data(), entries * sizeof(PropertyInfoEx));
+        auto* out = static_cast<PropertyInfoEx*>(buffer);
+        // Each entry's strings are the caller's own copies (released like any PropertyInfo's),
+        // never the library's: a caller that frees them must not free the table.
+        for (size_t i = 0; i < entries; ++i) {
+            PropertyInfoEx entry = g_defaultTable[i];
+            entry.property = PropertyInfo{};
+            if (!CopyPropertyInfo(&entry.property, g_defaultTable[i].property, true)) return 0;
+            std::memcpy(out + i, &entry, sizeof entry);
+        }
     }
     if (value) *value = g_defaultTableValue;
     return 1;

@@ -11,6 +11,7 @@
 #include "lib_lock.h"
 #include "lib_state.h"
 #include "notify.h"
+#include "server_session.h"
 
 void HandleDeviceListReply(HWND serverWindow, UINT message, const uint8_t* data, size_t length) {
     DeviceListForm form;
@@ -20,6 +21,8 @@ void HandleDeviceListReply(HWND serverWindow, UINT message, const uint8_t* data,
     ParsedDeviceList fresh = ReadDeviceListReply(serverWindow, form, data, length);
     AutoDeviceCandidates lists;
     UpdateDeviceList(serverWindow, fresh, lists);
+    // The client may have ended the server while it was told of the changes.
+    if (!SessionAlive(serverWindow, entry)) return;
     uint16_t option;
     bool newDeviceBit;
     {

@@ -375,8 +375,13 @@ void UpdateDeviceList(HWND window, ParsedDeviceList& fresh, AutoDeviceCandidates
         return;
     }
     ApplyServerStatusUpdate(window, kServerStatusUpdateDevices, true);
+    // The client's handlers run inside every send and may end this server (or the service):
+    // look again after each batch before touching the entry.
+    if (!SessionAlive(window, entry)) return;
     UpdateExistingDevices(pass);
+    if (!SessionAlive(window, entry)) return;
     AddNewDevices(pass);
+    if (!SessionAlive(window, entry)) return;
     {
         LibraryLock lock;
         if (g_lib.options & kRegisterOptionNewDeviceAutoConnect) CollectAutoConnectDevices(window, lists);
@@ -384,7 +389,14 @@ void UpdateDeviceList(HWND window, ParsedDeviceList& fresh, AutoDeviceCandidates
         for (DeviceEntry* device : DeviceEntriesLocked(window)) device->keepAliveLost = 0;
     }
     StartBlackoutWatch(window, entry);
-    for (DeviceEntry* device : pass.nameLookups) PostMessageA(window, PNXM_OTHER_PC_NAME, reinterpret_cast<WPARAM>(device), 0);
+    std::vector<DeviceEntry*> lookups;
+    {
+        LibraryLock lock;
+        for (DeviceEntry* device : pass.nameLookups) {
+            if (DeviceListedLocked(window, device)) lookups.push_back(device);
+        }
+    }
+    for (DeviceEntry* device : lookups) PostMessageA(window, PNXM_OTHER_PC_NAME, reinterpret_cast<WPARAM>(device), 0);
 }
 
 namespace {
@@ -450,6 +462,7 @@ void MarkDevicesMissing(HWND window, MissingMode mode, uint16_t status, const Se
     }
     for (DeviceEntry* device : pass.warn) WarnDisconnect(window, device);
     SendQueued(window, pass.records);
+    if (!SessionAlive(window, entry)) return;
     std::vector<DeviceEntry*> doomed;
     std::vector<DeviceChangeRecord> deletions;
     {
@@ -477,7 +490,7 @@ void MarkDevicesMissing(HWND window, MissingMode mode, uint16_t status, const Se
 void ClearDeviceList(HWND window) {
     MarkDevicesMissing(window, MissingMode::ZeroDevice, kDeviceStatusNoDevice, nullptr);
     ServerEntry* entry = ServerEntryOfWindow(window);
-    if (!entry) return;
+    if (!entry || !SessionAlive(window, entry)) return;
     bool empty;
     {
         LibraryLock lock;

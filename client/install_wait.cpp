@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "bus_driver.h"
+#include "connect_queue.h"
 #include "connect_target.h"
 #include "device_entry.h"
 #include "device_ids.h"
@@ -58,6 +59,13 @@ DeviceIdSet IdsOf(DeviceEntry* device) {
 
 bool UsedHere(const ConnectTarget& t) { return t.status == kDeviceStatusConnected; }
 
+// The pause between two looks; false when the request was cancelled meanwhile or the device
+// went, so that a cancelled installation wait ends at once.
+bool Pause(DeviceEntry* device) {
+    if (WaitConnectCancel(g_installRetryMs)) return false;
+    return DeviceStillListed(device);
+}
+
 }  // namespace
 
 bool WaitZkuptpDeviceId(HWND log, DeviceEntry* device, bool quick) {
@@ -85,8 +93,7 @@ bool WaitZkuptpDeviceId(HWND log, DeviceEntry* device, bool quick) {
             timedOut = false;
             break;
         }
-        if (!DeviceStillListed(device)) return false;
-        if (i + 1 < tries) Sleep(g_installRetryMs);
+        if (i + 1 < tries && !Pause(device)) return false;
     }
     if (timedOut && !quick) {
         LogLine(log, "### Zkuptp Device ID: %s(%s) -> End: Timeout. ###", name, loc);
@@ -118,8 +125,7 @@ bool WaitChildDeviceId(HWND log, DeviceEntry* device, bool quick) {
         healthy = GetDeviceNodeStatus(t.busId, &status, &problem) && problem == 0;
         if (healthy) break;
         LogLine(log, "  Device has a problem ...");
-        if (!DeviceStillListed(device)) return false;
-        if (i + 1 < tries) Sleep(g_installRetryMs);
+        if (i + 1 < tries && !Pause(device)) return false;
     }
     if (!healthy) {
         LogLine(log, quick ? "### Child Device ID: %s(%s) -> End: Device has a problem. ###"
@@ -207,8 +213,7 @@ bool WaitPrinterDeviceId(HWND log, DeviceEntry* device, bool quick) {
             LogLine(log, "### Printer Device ID:%s(%s) -> End: Timeout ###", name, loc);
             return false;
         }
-        if (!DeviceStillListed(device)) return false;
-        Sleep(g_installRetryMs);
+        if (!Pause(device)) return false;
     }
 }
 

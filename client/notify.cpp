@@ -1,4 +1,5 @@
 #include "notify.h"
+#include "device_entry.h"
 
 #include <cstdio>
 #include <cstring>
@@ -181,14 +182,26 @@ int FillChangeRecord(DeviceChangeRecord* record, HPnxDv device, uint16_t kind, u
 
 void NotifyDevices(HWND logWindow, const DeviceChangeRecord* records, size_t count) {
     if (!records) return;
+    // The client's handler may delete devices of the batch while it is told of an earlier
+    // one: the batch holds its entries, and a deleted one is passed over.
+    {
+        LibraryLock lock;
+        for (size_t i = 0; i < count; ++i) HoldDeviceEntryLocked(records[i].device);
+    }
     for (size_t i = 0; i < count; ++i) {
         const DeviceChangeRecord& record = records[i];
+        {
+            LibraryLock lock;
+            if (record.device && record.device->removed) continue;
+        }
         LogDeviceRecord(logWindow, record);
         if (record.kind == 0) continue;
         LogLine(logWindow, ">> SendMessage(PNXN_DEVICE, %s : %s) <<", ValueText(kKindNames, record.kind).c_str(),
                 DeviceEventString(record.kind, record.flags).c_str());
         SendClientNotification(PNXN_DEVICE, record.kind, record.flags, reinterpret_cast<LPARAM>(record.device));
     }
+    LibraryLock lock;
+    for (size_t i = 0; i < count; ++i) DropDeviceEntryLocked(records[i].device);
 }
 
 bool NotifyDeviceList(HWND logWindow, uint16_t kind, uint16_t reason, std::vector<AutoDeviceItem>& items) {

@@ -70,10 +70,18 @@ void SearchStepFor(HWND service, const char* heading, const char* sentLine) {
 
 // A server that stays through a search cycle: refresh its lists' status and ask it again.
 void RequeryServer(ServerEntry* entry) {
+    HWND serverWindow;
+    {
+        LibraryLock lock;
+        serverWindow = entry->serverWindow;
+    }
+    // Each refresh tells the client, whose handlers may end this server: look again after it.
     RefreshDeviceStatusForSearch(entry);
+    if (!SessionAlive(serverWindow, entry)) return;
     RefreshNasStatusForSearch(entry);
-    HWND serverWindow = entry->serverWindow;
+    if (!SessionAlive(serverWindow, entry)) return;
     if (DeviceCount(entry) == 0 && NasCount(entry) == 0) ApplyServerStatusUpdate(serverWindow, 1, true);
+    if (!SessionAlive(serverWindow, entry)) return;
     uint16_t state;
     {
         LibraryLock lock;
@@ -82,7 +90,7 @@ void RequeryServer(ServerEntry* entry) {
         state = entry->record->analysisState;
     }
     ApplyServerStatusUpdate(serverWindow, 3, true);
-    if (!serverWindow || !IsWindow(serverWindow)) return;
+    if (!SessionAlive(serverWindow, entry)) return;
     if (state == kStateOpenSocket || state == kStateAddressChanged) {
         SendMessageA(serverWindow, PNXM_RENEW, 0, 0);
     } else {

@@ -228,9 +228,11 @@ int RefreshServer(HWND logWindow, ServerEntry* entry, ReplyServer& server, uint1
     ServerInfo before;
     bool storageBefore;
     HWND serverWindow;
+    HWND owner;
     {
         LibraryLock lock;
         if (!entry->record || !entry->record->info) return 0;
+        owner = entry->owner;
         before = *entry->record->info;
         storageBefore = entry->record->storage;
         serverWindow = entry->serverWindow;
@@ -255,8 +257,10 @@ int RefreshServer(HWND logWindow, ServerEntry* entry, ReplyServer& server, uint1
         if (!entry->record || !entry->record->info) return 0;
         StoreReplyServer(entry->record, server, sourcePort);
     }
-    UpdateRowTexts(logWindow, entry->owner, entry, before, after);
+    UpdateRowTexts(logWindow, owner, entry, before, after);
     NotifyServer(logWindow, entry, PNXET_CHANGE, flags);
+    // The client's handler may have ended the server or the service.
+    if (!ServerEntryListed(owner, entry)) return 0;
     if (before.ipAddress != after.ipAddress && serverWindow && IsWindow(serverWindow)) {
         SendMessageA(serverWindow, PNXM_SESSION_TIMERS, 0, 0);
         {
@@ -391,6 +395,7 @@ int ServerFromReplyAt(HWND window, const uint8_t* reply, size_t length, ServerEn
     ServerEntry* known = FindServerByHardwareText(service, hardware.c_str());
     if (!known) return AddNewServer(service, next, sourcePort);
     int taken = RefreshServer(known->serverWindow ? known->serverWindow : service, known, next, sourcePort);
+    if (!ServerEntryListed(service, known)) return taken;
     LibraryLock lock;
     if (taken && known->record) known->record->notSeen = false;
     return taken;

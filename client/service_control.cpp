@@ -173,7 +173,9 @@ extern "C" int WINAPI PnxRenewService(HWND service, int mode) {
     // A server without an address cannot be asked again; its window's end reports it deleted.
     for (ServerEntry* entry : ServerEntries(service)) {
         ServerInfo info;
-        if (CopyServerInfo(entry, &info) && info.ipAddress == 0 && ServerEntryListed(service, entry)) {
+        // An earlier server's end notice may have let the client end this one too: only a
+        // server still listed is looked at.
+        if (ServerEntryListed(service, entry) && CopyServerInfo(entry, &info) && info.ipAddress == 0) {
             DestroyServerWindow(service, entry);
         }
     }

@@ -167,5 +167,14 @@ std::string FormatDeviceKey(const uint8_t serverHardwareAddress[6], const UsbDev
     key += info.locations ? info.locations : "";
     key += '&';
     key += info.name ? info.name : "";
+    // Names and locations come from the server. The key names an INI section, an INI key and
+    // a registry key: characters that would end or split one of those are replaced, so that
+    // no device can reach another's settings. Ordinary names keep their key as it was.
+    for (char& c : key) {
+        auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || c == '[' || c == ']' || c == '\\' || c == '=' || c == ';') c = '_';
+    }
+    constexpr size_t kMaxKeyName = 255;  // the longest registry key name
+    if (key.size() > kMaxKeyName) key.resize(kMaxKeyName);
     return key;
 }

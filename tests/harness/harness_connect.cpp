@@ -5,6 +5,7 @@
 //   disconnect DEVICE [action=N] [position=N]          PnxDisconnectUsbDevice / ...Interruption
 //   connectstart STEP | connectstop | connectcancel    the steering calls
 //   enumconnect                                        the queued requests -> "requests": [...]
+//   instanceids DEVICE                                 PnxEnumDeviceInstanceId -> "ids": [...]
 //   phasehook [phase=N] [stop=0|1] [start=STEP] [cancel=0|1] [renew=SERVER]
 //                                                      what the window does inside the next
 //                                                      event of that phase (0: none)
@@ -12,6 +13,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "harness_commands.h"
 #include "harness_frame.h"
@@ -31,6 +33,7 @@ constexpr int kOrdConnectStop = 41;
 constexpr int kOrdEnumConnect = 42;
 constexpr int kOrdConnectInterruption = 43;
 constexpr int kOrdDisconnectInterruption = 44;
+constexpr int kOrdEnumDeviceInstanceId = 81;
 
 struct PhaseHook {
     int phase = 0;
@@ -114,6 +117,17 @@ bool EnumConnect(harness::Context& ctx, const harness::Args&, harness::JsonLine&
     return true;
 }
 
+bool InstanceIds(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
+    auto fn = ctx.Bind<decltype(&PnxEnumDeviceInstanceId)>(kOrdEnumDeviceInstanceId);
+    if (!fn) return Missing(out, kOrdEnumDeviceInstanceId);
+    auto device = reinterpret_cast<HPnxDv>(static_cast<uintptr_t>(HandleArg(args, "device", 0)));
+    std::vector<std::string> ids;
+    char id[512];
+    for (uint32_t i = 0; i < 64 && fn(ctx.service, device, i, id, sizeof(id)); ++i) ids.push_back(id);
+    out.AddRaw("ids", harness::JsonStringArray(ids));
+    return true;
+}
+
 bool SetPhaseHook(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
     g_ctx = &ctx;
     g_hook = PhaseHook{};
@@ -164,4 +178,5 @@ HARNESS_COMMAND("connectstart", "connectstart STEP", ConnectStart);
 HARNESS_COMMAND("connectstop", "connectstop", ConnectStop);
 HARNESS_COMMAND("connectcancel", "connectcancel", ConnectCancel);
 HARNESS_COMMAND("enumconnect", "enumconnect", EnumConnect);
+HARNESS_COMMAND("instanceids", "instanceids DEVICE", InstanceIds);
 HARNESS_COMMAND("phasehook", "phasehook [phase=N] [stop=0|1] [start=STEP] [cancel=0|1] [renew=SERVER]", SetPhaseHook);
