@@ -56,12 +56,17 @@ protected:
     DEVINST bus_ = 0;
 };
 
-TEST_F(DeviceTreeStandIn, IsTheDllBesideTheProgram) {
+// The calls bind to the stand-in beside the program (a link line that names setupapi before
+// cfgmgr32 would bind them to setupapi.dll, whose mingw import library has them too).
+TEST_F(DeviceTreeStandIn, CallsGoToTheDllBesideTheProgram) {
     char dll[MAX_PATH] = {}, exe[MAX_PATH] = {};
-    GetModuleFileNameA(GetModuleHandleA("cfgmgr32.dll"), dll, MAX_PATH);
+    HMODULE standIn = GetModuleHandleA("cfgmgr32.dll");
+    GetModuleFileNameA(standIn, dll, MAX_PATH);
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
     std::string dir(exe, std::string(exe).rfind('\\') + 1);
     EXPECT_EQ(lstrcmpiA(dll, (dir + "cfgmgr32.dll").c_str()), 0) << dll;
+    EXPECT_EQ(reinterpret_cast<void*>(&CM_Get_Child),
+              reinterpret_cast<void*>(GetProcAddress(standIn, "CM_Get_Child")));
 }
 
 TEST_F(DeviceTreeStandIn, WalksParentsChildrenAndSiblings) {
