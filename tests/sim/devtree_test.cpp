@@ -3,6 +3,7 @@
 // instead of Wine's) answers the Configuration Manager calls about it.
 #include <windows.h>
 #include <cfgmgr32.h>
+#include <setupapi.h>
 
 #include <gtest/gtest.h>
 
@@ -155,6 +156,20 @@ TEST_F(DeviceTreeStandIn, StatusProblemAndAVetoedEject) {
     ASSERT_TRUE(writer_.Apply(busId_, {0, 0, false}));
     EXPECT_EQ(CM_Request_Device_EjectA(bus_, &veto, nullptr, 0, 0), CR_REMOVE_VETOED);
     EXPECT_EQ(veto, PNP_VetoIllegalDeviceRequest);
+}
+
+// Wine's own SetupAPI reads the same keys: the library may open the nodes through it.
+TEST_F(DeviceTreeStandIn, SetupApiOpensTheNodes) {
+    HDEVINFO set = SetupDiCreateDeviceInfoList(nullptr, nullptr);
+    ASSERT_NE(set, INVALID_HANDLE_VALUE);
+    SP_DEVINFO_DATA info = {};
+    info.cbSize = sizeof info;
+    char service[64] = {};
+    EXPECT_TRUE(SetupDiOpenDeviceInfoA(set, busId_.c_str(), nullptr, 0, &info));
+    EXPECT_TRUE(SetupDiGetDeviceRegistryPropertyA(set, &info, SPDRP_SERVICE, nullptr, reinterpret_cast<BYTE*>(service),
+                                                  sizeof service, nullptr));
+    EXPECT_STREQ(service, "usbccgp");
+    SetupDiDestroyDeviceInfoList(set);
 }
 
 TEST_F(DeviceTreeStandIn, ARemovedTreeLeavesNoNodesPortsOrDriverKeys) {
