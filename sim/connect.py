@@ -149,9 +149,26 @@ class ConnectService:
 
     def __init__(self, server):
         self.server = server
+        self.last = {}  # peer -> (command, data, answer) of its last command
         server.state.setdefault("answers", {"connect": "ok", "disconnect": "ok"})
 
     def handle(self, command, request, params, peer):
+        # The client sends each command from a socket of its own and repeats the request only
+        # when it heard no answer: a repeat gets the first answer and changes nothing again.
+        last = self.last.get(peer)
+        if last is not None and last[:2] == (command, params):
+            self.server.host.log.add(server=self.server.address, dir="event", proto="command",
+                                     command=KIND[command], peer="%s:%d" % peer, repeat=True,
+                                     answer=last[2].decode() if last[2] else None)
+            return last[2]
+        answer = self._handle(command, params, peer)
+        if answer is not None:  # a silent server heard nothing: a repeat is a new command
+            if len(self.last) > 1000:
+                self.last.clear()
+            self.last[peer] = (command, params, answer)
+        return answer
+
+    def _handle(self, command, params, peer):
         kind = KIND[command]
         bus = self.server.state["usb"]
         checked = parse_command(kind, params, bus.level(), server_mac(self.server))

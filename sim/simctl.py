@@ -68,6 +68,78 @@ def command_data(server_address, address, port_name, protocol_port=None, flags=0
     return data
 
 
+class BusBridge:
+    """zkuptp_bridge.exe under Wine, steering a bus of its own ("zkuptp_<bus_tag>", which the
+    library under test is registered with) or, without a tag, the main bus:
+
+        bridge = BusBridge(paths.wine_run, os.path.join(paths.bin, "zkuptp_bridge.exe"),
+                           "10.77.0.1", bus_tag=4711)
+        sim.set_bridge(*bridge.address)
+        bridge.ask("pnp 10.77.0.2 1-1 vetoes 1")
+    """
+
+    def __init__(self, wine_run, bridge_exe, bind="127.0.0.1", bus_tag=None, seconds=300):
+        argv = [wine_run, bridge_exe, "--bind", bind, "--port", "0", "--seconds", str(seconds)]
+        if bus_tag:
+            argv += ["--new-bus", str(bus_tag)]
+        self.bus = "zkuptp_%d" % bus_tag if bus_tag else "zkuptp"
+        self.proc = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                     stderr=subprocess.PIPE)
+        first = self.proc.stdout.readline().decode().split()
+        if len(first) != 2 or first[0] != "ready":
+            self.proc.kill()
+            self.proc.wait()
+            raise SimError("bridge did not start: %r %s" % (first, self.proc.stderr.read()))
+        self.address = (bind, int(first[1]))
+        self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        self.sock.settimeout(10)
+
+    def ask(self, text):
+        self.sock.sendto(text.encode(), self.address)
+        reply, _ = self.sock.recvfrom(65536)
+        return reply.decode()
+
+    def ports(self):
+        """{(server, location): {"state": .., "attached": .., "id": .., ...}} of the bus."""
+        lines = self.ask("ports").split("\n")
+        if lines[0] != "OK %d" % (len(lines) - 1):
+            raise SimError("bridge: %r" % lines[0])
+        return {tuple(line.split()[:2]): dict(f.split("=", 1) for f in line.split()[2:])
+                for line in lines[1:]}
+
+    def tree(self, server, location):
+        """The device-tree nodes written for a port, parents first:
+        [(instance id, service or "-", printer port or "-")]."""
+        lines = self.ask("pnp %s %s show" % (server, location)).split("\n")
+        if lines[0] != "OK %d" % (len(lines) - 1):
+            raise SimError("bridge: %r" % lines[0])
+        nodes = []
+        for line in lines[1:]:
+            words = line.split(" desc=")[0].split()
+            fields = dict(f.split("=", 1) for f in words[1:])
+            nodes.append((words[0], fields["service"], fields["port"]))
+        return nodes
+
+    def close(self):
+        if self.proc.poll() is None:
+            try:
+                self.ask("quit")
+            except OSError:
+                pass
+        try:
+            self.proc.wait(timeout=15)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+        self.sock.close()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+
 class Simulator:
     def __init__(self, addresses, netns=None, rwp_port=None, system_port=None, log_path=None,
                  max_seconds=900, discovery=False, search_port=None, keepalive=False):
@@ -249,11 +321,13 @@ class Simulator:
         """One command to the bridge ("pnp 10.77.0.2 1-1 vetoes 1", "ports", ...): its answer."""
         return self.call("bridge_ask", timeout=timeout + 5.0, text=text, wait=timeout)["answer"]
 
-    def commands(self, server=None, since=0, kind=None):
-        """Every connect / disconnect command received, checked: command, port_name, address,
-        fixed_ok, params, errors, ok, answer ("OK", "NG", "DENY" or None), device."""
+    def commands(self, server=None, since=0, kind=None, repeats=False):
+        """Every connect / disconnect command received, checked: command ("connect" or
+        "disconnect"), port_name, address, fixed_ok, params, errors, ok, answer ("OK", "NG",
+        "DENY" or None), device. A request the client repeated (same socket, same data: it
+        missed the answer) is answered alike and listed only with repeats=True ("repeat")."""
         return [e for e in self.log(server, since) if e.get("proto") == "command"
-                and (kind is None or e["command"] == kind)]
+                and (kind is None or e["command"] == kind) and (repeats or not e.get("repeat"))]
 
     def bridge_traffic(self, since=0):
         """The commands sent to the bridge ("dir": "out", "text") and its answers ("in")."""

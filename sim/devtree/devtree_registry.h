@@ -2,7 +2,7 @@
 // its reader (the stand-in cfgmgr32.dll).
 //
 // Each present node is the key HKLM\System\CurrentControlSet\Enum\<instance id>, as Windows
-// keeps it, with "Service", "HardwareID", "UpperFilters", "Driver" and the stand-in's own
+// keeps it, with "Service", "HardwareID", "UpperFilters", "Driver", "ClassGUID" and the stand-in's own
 // values: "QzParent" (parent id, empty = the root), "QzChildren" (child ids in order),
 // "QzStatus" (DN_ flags; absent = started, removable), "QzProblem", "QzVetoes" (eject requests
 // still to veto), "QzEjects" (eject requests so far). "Device Parameters" holds a printer's
@@ -28,6 +28,7 @@ inline constexpr char kService[] = "Service";
 inline constexpr char kHardwareId[] = "HardwareID";
 inline constexpr char kUpperFilters[] = "UpperFilters";
 inline constexpr char kDriver[] = "Driver";
+inline constexpr char kClassGuid[] = "ClassGUID";
 inline constexpr char kPortName[] = "PortName";
 inline constexpr char kDriverDesc[] = "DriverDesc";
 inline constexpr char kParent[] = "QzParent";

@@ -228,7 +228,7 @@ bool TreeWriter::WriteNode(const NodeSpec& node, const std::vector<std::string>&
                       driverKey.put()) != ERROR_SUCCESS ||
         !WriteString(driverKey.get(), kDriverDesc, node.driverDesc))
         return false;
-    bool ok = WriteString(key.get(), kService, node.service) &&
+    bool ok = WriteString(key.get(), kService, node.service) && WriteString(key.get(), kClassGuid, node.classGuid) &&
               WriteMultiString(key.get(), kHardwareId, node.hardwareIds) && WriteString(key.get(), kDriver, driver) &&
               WriteString(key.get(), kParent, node.parent) && WriteMultiString(key.get(), kChildren, children);
     qz::RegKey parameters;

@@ -13,6 +13,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "sim"))
 
 import connect  # noqa: E402
 import discovery  # noqa: E402
+import rwp  # noqa: E402
 import simctl  # noqa: E402
 from simctl import Simulator  # noqa: E402
 
@@ -158,7 +159,14 @@ def test_scripted_answers_and_attach_modes(sim, bridge):
     sim.update_device(SERVER, "1-1", connect_answer=None, attach="never")
     assert exchange(sim, connect.CONNECT, raw) == "OK"
     assert heard(bridge, 0.8) == []
-    assert exchange(sim, connect.DISCONNECT, data()) == "OK"
+    # A request repeated on its socket (its answer was lost) is answered alike, applied once.
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as sock:
+        sock.settimeout(1.0)
+        for _ in range(2):
+            sock.sendto(rwp.build_request(rwp.TYPE_REQUEST, connect.DISCONNECT, data()),
+                        (SERVER, sim.ports(SERVER)[0]))
+        assert [rwp.parse_reply(sock.recv(4096))[4] for _ in range(2)] == [b"OK", b"OK"]
+    assert [e.get("repeat", False) for e in sim.commands(SERVER, repeats=True)][-2:] == [False, True]
     assert heard(bridge, 0.6) == ["detach 127.0.0.1 1-1"]
 
     sim.update_device(SERVER, "1-1", attach="slow", attach_delay=1.5)

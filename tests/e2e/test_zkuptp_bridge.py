@@ -5,7 +5,6 @@ The bridge steers a bus of its own (--new-bus), so the test leaves the main bus 
 
 import os
 import socket
-import subprocess
 import sys
 import time
 
@@ -19,43 +18,10 @@ import simctl  # noqa: E402
 PC_ADDR = os.environ.get("QZ_PC_ADDR", "127.0.0.1")
 
 
-class Bridge:
-    def __init__(self, paths, bind):
-        exe = os.path.join(paths.bin, "zkuptp_bridge.exe")
-        tag = 700000 + os.getpid() % 100000
-        self.proc = subprocess.Popen(
-            [paths.wine_run, exe, "--bind", bind, "--port", "0", "--new-bus", str(tag), "--seconds", "120"],
-            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-        first = self.proc.stdout.readline().decode().split()
-        if len(first) != 2 or first[0] != "ready":
-            self.proc.kill()
-            raise AssertionError("bridge did not start: %r %s" % (first, self.proc.stderr.read()))
-        self.address = (bind, int(first[1]))
-        self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        self.sock.settimeout(10)
-
-    def ask(self, text):
-        self.sock.sendto(text.encode(), self.address)
-        reply, _ = self.sock.recvfrom(65536)
-        return reply.decode()
-
-    def ports(self):
-        lines = self.ask("ports").split("\n")
-        assert lines[0] == "OK %d" % (len(lines) - 1)
-        return {tuple(line.split()[:2]): dict(f.split("=", 1) for f in line.split()[2:]) for line in lines[1:]}
-
-    def close(self):
-        if self.proc.poll() is None:
-            try:
-                self.ask("quit")
-            except OSError:
-                pass
-        try:
-            self.proc.wait(timeout=15)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
-        self.sock.close()
+def Bridge(paths, bind):
+    """A bridge of its own bus (tag from the process id)."""
+    return simctl.BusBridge(paths.wine_run, os.path.join(paths.bin, "zkuptp_bridge.exe"), bind,
+                            bus_tag=700000 + os.getpid() % 100000)
 
 
 @pytest.fixture
@@ -137,17 +103,6 @@ def test_quit_ends_the_bridge(paths):
     b.sock.close()
 
 
-def _tree(bridge, server, location):
-    """The nodes the bridge wrote for a port: [(id, service, port name)]."""
-    lines = bridge.ask("pnp %s %s show" % (server, location)).split("\n")
-    assert lines[0] == "OK %d" % (len(lines) - 1)
-    nodes = []
-    for line in lines[1:]:
-        fields = dict(f.split("=", 1) for f in line.split(" desc=")[0].split()[1:])
-        nodes.append((line.split()[0], fields["service"], fields["port"]))
-    return nodes
-
-
 def test_connect_attaches_and_writes_the_device_tree_disconnect_removes_it(paths, lan_ns):
     server, pc = "10.77.0.25", PC_ADDR
     b = Bridge(paths, pc)
@@ -173,14 +128,14 @@ def test_connect_attaches_and_writes_the_device_tree_disconnect_removes_it(paths
             assert attached[(server, "1-1M1")]["id"] == bus_id
             assert attached[(server, "1-1M2")]["state"] == "2"
 
-            services = [(service, port[:3]) for _, service, port in _tree(b, server, "1-1M1")]
+            services = [(service, port[:3]) for _, service, port in b.tree(server, "1-1M1")]
             assert services == [("usbccgp", "-"), ("usbprint", "-"), ("-", "USB"), ("USBSTOR", "-"), ("disk", "-")]
-            assert _tree(b, server, "1-1M2") == []
+            assert b.tree(server, "1-1M2") == []
             assert run_wine(paths, "reg", "query", "HKLM\\System\\CurrentControlSet\\Enum\\" + bus_id).returncode == 0
             # The dot4 printer's children come late: bus node first, its function and printer later.
-            assert [s for _, s, _ in _tree(b, server, "2-1")] == ["dot4"]
+            assert [s for _, s, _ in b.tree(server, "2-1")] == ["dot4"]
             time.sleep(2.0)
-            dot4 = _tree(b, server, "2-1")
+            dot4 = b.tree(server, "2-1")
             assert [s for _, s, _ in dot4] == ["dot4", "Dot4Prt", "-"] and dot4[2][2].startswith("DOT4_")
 
             mark = sim.mark()
@@ -189,7 +144,7 @@ def test_connect_attaches_and_writes_the_device_tree_disconnect_removes_it(paths
             for location in ("1-1M1", "1-1M2", "2-1"):
                 assert sim.wait_bridge("detach %s %s" % (server, location), since=mark)["answer"] == "OK"
             assert b.ports() == {}
-            assert _tree(b, server, "1-1M1") == [] and _tree(b, server, "2-1") == []
+            assert b.tree(server, "1-1M1") == [] and b.tree(server, "2-1") == []
             assert run_wine(paths, "reg", "query", "HKLM\\System\\CurrentControlSet\\Enum\\" + bus_id).returncode != 0
             assert [(e["command"], e["ok"]) for e in sim.commands(server)] == \
                 [("connect", True)] * 3 + [("disconnect", True)] * 3

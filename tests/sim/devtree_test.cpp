@@ -3,6 +3,7 @@
 // instead of Wine's) answers the Configuration Manager calls about it.
 #include <windows.h>
 #include <cfgmgr32.h>
+#include <setupapi.h>
 
 #include <gtest/gtest.h>
 
@@ -56,12 +57,17 @@ protected:
     DEVINST bus_ = 0;
 };
 
-TEST_F(DeviceTreeStandIn, IsTheDllBesideTheProgram) {
+// The calls bind to the stand-in beside the program (a link line that names setupapi before
+// cfgmgr32 would bind them to setupapi.dll, whose mingw import library has them too).
+TEST_F(DeviceTreeStandIn, CallsGoToTheDllBesideTheProgram) {
     char dll[MAX_PATH] = {}, exe[MAX_PATH] = {};
-    GetModuleFileNameA(GetModuleHandleA("cfgmgr32.dll"), dll, MAX_PATH);
+    HMODULE standIn = GetModuleHandleA("cfgmgr32.dll");
+    GetModuleFileNameA(standIn, dll, MAX_PATH);
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
     std::string dir(exe, std::string(exe).rfind('\\') + 1);
     EXPECT_EQ(lstrcmpiA(dll, (dir + "cfgmgr32.dll").c_str()), 0) << dll;
+    EXPECT_EQ(reinterpret_cast<void*>(&CM_Get_Child),
+              reinterpret_cast<void*>(GetProcAddress(standIn, "CM_Get_Child")));
 }
 
 TEST_F(DeviceTreeStandIn, WalksParentsChildrenAndSiblings) {
@@ -150,6 +156,20 @@ TEST_F(DeviceTreeStandIn, StatusProblemAndAVetoedEject) {
     ASSERT_TRUE(writer_.Apply(busId_, {0, 0, false}));
     EXPECT_EQ(CM_Request_Device_EjectA(bus_, &veto, nullptr, 0, 0), CR_REMOVE_VETOED);
     EXPECT_EQ(veto, PNP_VetoIllegalDeviceRequest);
+}
+
+// Wine's own SetupAPI reads the same keys: the library may open the nodes through it.
+TEST_F(DeviceTreeStandIn, SetupApiOpensTheNodes) {
+    HDEVINFO set = SetupDiCreateDeviceInfoList(nullptr, nullptr);
+    ASSERT_NE(set, INVALID_HANDLE_VALUE);
+    SP_DEVINFO_DATA info = {};
+    info.cbSize = sizeof info;
+    char service[64] = {};
+    EXPECT_TRUE(SetupDiOpenDeviceInfoA(set, busId_.c_str(), nullptr, 0, &info));
+    EXPECT_TRUE(SetupDiGetDeviceRegistryPropertyA(set, &info, SPDRP_SERVICE, nullptr, reinterpret_cast<BYTE*>(service),
+                                                  sizeof service, nullptr));
+    EXPECT_STREQ(service, "usbccgp");
+    SetupDiDestroyDeviceInfoList(set);
 }
 
 TEST_F(DeviceTreeStandIn, ARemovedTreeLeavesNoNodesPortsOrDriverKeys) {
