@@ -18,6 +18,7 @@
 #include "blackout.h"
 #include "server_entry.h"
 #include "server_session.h"
+#include "install_wait.h"
 #include "warn_disconnect.h"
 
 namespace {
@@ -167,6 +168,7 @@ void UnchangedDevice(UpdatePass& pass, DeviceEntry* device) {
     }
     bool portReady = waitsForPort && ComPortOpenable(comPort);
     bool portFound = asksForPort && RefreshDeviceComPort(device) != 0;
+    if (!com) RefreshDeviceIdsQuick(pass.window, device);
     LibraryLock lock;
     if (portReady && !IsDeviceQueued(device, QueuedKind::Any)) {
         AddCandidate(pass.lists->connect, device, kAutoReasonAutoConnect);
@@ -226,6 +228,13 @@ void ChangedDevice(UpdatePass& pass, DeviceEntry* device, const UsbDeviceInfo& f
     if (askPort && RefreshDeviceComPort(device)) {
         LibraryLock lock;
         Queue(pass, device, PNXET_CHANGE, kDeviceChangePcName, "*** (Same Device1-3) ***");
+    } else if (!askPort) {
+        bool com;
+        {
+            LibraryLock lock;
+            com = IsComDevice(device);
+        }
+        if (!com) RefreshDeviceIdsQuick(pass.window, device);
     }
     bool warn = false;
     if (status == kDeviceStatusFree) {

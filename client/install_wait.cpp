@@ -224,3 +224,9 @@ void WaitDeviceInstalled(DeviceEntry* device) {
     WaitChildDeviceId(t.serverWindow, device, false);
     WaitPrinterDeviceId(t.serverWindow, device, false);
 }
+
+void RefreshDeviceIdsQuick(HWND log, DeviceEntry* device) {
+    WaitZkuptpDeviceId(log, device, true);
+    WaitChildDeviceId(log, device, true);
+    WaitPrinterDeviceId(log, device, true);
+}

@@ -15,5 +15,9 @@ bool WaitPrinterDeviceId(HWND logWindow, DeviceEntry* device, bool quick);
 // The three waits in full mode, logged to the device's server window.
 void WaitDeviceInstalled(DeviceEntry* device);
 
+// The quick looks of the device-list update: ids of a device this PC uses that are not stored
+// yet. No lock may be held.
+void RefreshDeviceIdsQuick(HWND logWindow, DeviceEntry* device);
+
 // Pause between two looks of a wait; unit tests shorten it.
 inline DWORD g_installRetryMs = 1000;

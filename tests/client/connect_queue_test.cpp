@@ -97,7 +97,7 @@ TEST_F(ConnectQueueTest, AStartAnsweredZeroGoesStraightToEndAndTheQueueCompletes
     EXPECT_EQ(Queued(), 0u);
 }
 
-TEST_F(ConnectQueueTest, StopInsideADisconnectPermitThenStartFourEndsTheRequest) {
+TEST_F(ConnectQueueTest, StopInsideAPhaseThenStartFourEndsTheRequest) {
     DeviceEntry* device = Create(Named("Scanner"));
     ASSERT_NE(device, nullptr);
     requester.inside = [this](uint16_t phase) {
