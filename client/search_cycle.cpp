@@ -70,18 +70,20 @@ void SearchStepFor(HWND service, const char* heading, const char* sentLine) {
 
 // A server that stays through a search cycle: refresh its lists' status and ask it again.
 void RequeryServer(ServerEntry* entry) {
-    HWND serverWindow;
+    HWND serverWindow, owner;
     {
         LibraryLock lock;
         serverWindow = entry->serverWindow;
+        owner = entry->owner;
     }
     // Each refresh tells the client, whose handlers may end this server: look again after it.
+    auto listed = [&] { return ServerEntryListed(owner, entry); };
     RefreshDeviceStatusForSearch(entry);
-    if (!SessionAlive(serverWindow, entry)) return;
+    if (!listed()) return;
     RefreshNasStatusForSearch(entry);
-    if (!SessionAlive(serverWindow, entry)) return;
+    if (!listed()) return;
     if (DeviceCount(entry) == 0 && NasCount(entry) == 0) ApplyServerStatusUpdate(serverWindow, 1, true);
-    if (!SessionAlive(serverWindow, entry)) return;
+    if (!listed()) return;
     uint16_t state;
     {
         LibraryLock lock;
@@ -90,7 +92,7 @@ void RequeryServer(ServerEntry* entry) {
         state = entry->record->analysisState;
     }
     ApplyServerStatusUpdate(serverWindow, 3, true);
-    if (!SessionAlive(serverWindow, entry)) return;
+    if (!listed() || !serverWindow || !IsWindow(serverWindow)) return;
     if (state == kStateOpenSocket || state == kStateAddressChanged) {
         SendMessageA(serverWindow, PNXM_RENEW, 0, 0);
     } else {

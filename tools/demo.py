@@ -19,7 +19,7 @@ import time
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 sys.path.insert(0, os.path.join(ROOT, "sim"))
 
-from simctl import Simulator  # noqa: E402
+from simctl import BusBridge, Simulator  # noqa: E402
 
 # What each simulated server says about itself when it hears a search.
 SERVERS = {
@@ -54,6 +54,11 @@ DEVICES = {
         dict(name="Backup Drive", vid=0x1058, pid=0x25A2, location="2-1", serial="WX11A"),
     ],
 }
+CONNECT_SERVER, CONNECT_DEVICE = "10.77.0.10", "Label Printer"
+PHASES = {1: "Start", 2: "Permit", 3: "Result", 4: "End"}
+RESULTS = {0: "success", 1: "server not found", 2: "device not found", 3: "device check failed",
+           4: "already used by this PC", 5: "forced disconnect failed", 6: "failed",
+           9: "the server denied"}
 STATES = {0: "getting status", 1: "free", 2: "connected to this PC", 3: "in use by %s",
           4: "no device", 5: "error"}
 
@@ -137,11 +142,61 @@ def print_devices(harness, servers):
             print("      " + "  ".join(t.ljust(w) for t, w in zip(row, widths)).rstrip())
 
 
+def run_request(harness, text, seen):
+    """Queues a connect or disconnect and prints its phases as they arrive, with the time since
+    the request was queued; returns the milliseconds to the End phase."""
+    mark = len(seen)
+    started = time.monotonic()
+    harness.command(text, seen)
+    harness.wait(lambda line: line.get("msg") == "PNXN_COMPLETE", 120, seen)
+    end_ms = 0
+    for at, line in seen[mark:]:
+        if line.get("msg") in ("PNXN_CONNECT", "PNXN_DISCONNECT"):
+            ms = 1000 * (at - started)
+            detail = " (%s)" % RESULTS.get(line["result"], line["result"]) if line["phase"] == 3 else ""
+            print("    %7.0f ms  %s %s%s" % (ms, line["msg"], PHASES[line["phase"]], detail))
+            if line["phase"] == 4:
+                end_ms = ms
+        elif line.get("msg") == "PNXN_COMPLETE":
+            print("    %7.0f ms  PNXN_COMPLETE" % (1000 * (at - started)))
+    return end_ms
+
+
+def show_bus(bridge, server, location):
+    ports = sorted(loc for (ip, loc) in bridge.ports() if ip == server)
+    print("    ports attached on the simulated bus for %s: %s" % (server, ", ".join(ports) or "none"))
+    if ports:
+        for node, service, port in bridge.tree(server, location):
+            print("      device node %-52s service %-9s %s" % (node, service, "" if port == "-" else "port " + port))
+
+
+def connect_road(harness, bridge, servers, seen):
+    handle = next(s["handle"] for s in servers if s["ip"] == CONNECT_SERVER)
+    devices = harness.command("devices %s" % handle).get("devices", [])
+    device = next(d for d in devices if d["name"] == CONNECT_DEVICE)
+    print("\nConnect \"%s\" of %s (PnxConnectUsbDevice, wait mode 1, by button):"
+          % (CONNECT_DEVICE, CONNECT_SERVER))
+    run_request(harness, "connect %s wait=1 action=1" % device["device"], seen)
+    show_bus(bridge, CONNECT_SERVER, device["locations"])
+    ids = harness.command("instanceids %s" % device["device"]).get("ids", [])
+    print("    Plug and Play ids the library stored: %s" % (", ".join(ids) or "none"))
+    harness.command("renewdevices %s mode=2" % handle)
+    info = harness.command("deviceinfo %s" % device["device"]).get("info", {})
+    print("    state: %s" % device_state(info))
+    print("\nDisconnect it again (PnxDisconnectUsbDevice; the window answers the Permit phase):")
+    run_request(harness, "disconnect %s action=1" % device["device"], seen)
+    show_bus(bridge, CONNECT_SERVER, device["locations"])
+    harness.command("renewdevices %s mode=2" % handle)
+    info = harness.command("deviceinfo %s" % device["device"]).get("info", {})
+    print("    state: %s" % device_state(info))
+
+
 def main(argv):
     parser = argparse.ArgumentParser()
     parser.add_argument("--wine-run", required=True)
     parser.add_argument("--harness", required=True)
     parser.add_argument("--library", required=True, help="the Windows path of Pnxscapi.dll")
+    parser.add_argument("--bridge", required=True, help="zkuptp_bridge.exe")
     args = parser.parse_args(argv)
 
     print("Simulated device servers on the LAN side of the test network:")
@@ -156,9 +211,11 @@ def main(argv):
             for fields in DEVICES.get(address, []):
                 sim.plug(address, **fields)
         print("\nStarting Wine, loading %s ..." % args.library)
+        bridge = BusBridge(args.wine_run, args.bridge, "10.77.0.1", bus_tag=600000 + os.getpid() % 100000)
+        sim.set_bridge(*bridge.address)
         harness = Harness(args.wine_run, args.harness, args.library)
         try:
-            if not harness.command("register").get("ok"):
+            if not harness.command("register driver=%s" % bridge.bus).get("ok"):
                 raise SystemExit("PnxRegisterNotification failed")
             seen = []
             started = time.monotonic()
@@ -187,9 +244,12 @@ def main(argv):
             if new_devices() < expected:
                 harness.wait(lambda line: new_devices() >= expected, DEVICE_WAIT_SECONDS, seen)
             print_devices(harness, servers)
+            if any(s["ip"] == CONNECT_SERVER for s in servers):
+                connect_road(harness, bridge, servers, seen)
             harness.command("end")
         finally:
             harness.quit()
+            bridge.close()
     return 0 if servers else 1
 
 

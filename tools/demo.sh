@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The suite's first real job, end to end: in the private test network, a simulator plays a few
 # device servers, Pnxscapi.dll (from dist/x64) runs under Wine in the test harness, registers a
-# window, starts the service and lists the servers it finds and the USB devices of each.
+# window, starts the service and lists the servers it finds and the USB devices of each; then
+# it connects one device through the simulated bus driver and disconnects it again.
 # Usage: bash tools/demo.sh        (builds dist/ first, as tools/build.sh does)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -26,6 +27,10 @@ read -r disp <"$fifo"; rm -f "$fifo"
 export DISPLAY=":$disp"
 trap '/usr/lib/wine/wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null' EXIT
 
+# The simulated bus driver, as the tests install it; removed again at the end.
+"$build/wine-run" "$build/bin/zkuptp_install.exe" install >/dev/null
+trap '"$build/wine-run" "$build/bin/zkuptp_install.exe" remove >/dev/null 2>&1; /usr/lib/wine/wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null' EXIT
+
 library="Z:$(echo "${QZ_DEMO_LIBRARY:-$root/dist/x64/Pnxscapi.dll}" | tr / '\\')"
 python3 "$root/tools/demo.py" --wine-run "$build/wine-run" --harness "$build/bin/harness.exe" \
-  --library "$library"
+  --library "$library" --bridge "$build/bin/zkuptp_bridge.exe"
