@@ -274,3 +274,46 @@ TEST_F(DeviceListUpdate, AnErrorMarksEveryDeviceAndARenewResetsThem) {
 }
 
 }  // namespace
+
+// A client handler may end the very server (or delete devices) the update is telling it
+// about: the rest of the batch is passed over and nothing is touched after it.
+TEST_F(DeviceListUpdate, AHandlerThatDeletesDevicesOrTheServerMidBatchCrashesNothing) {
+    Update(Reply({Dev("One", "1-1"), Dev("Two", "1-2"), Dev("Three", "1-3")}));
+    ASSERT_EQ(Rows().size(), 3u);
+    DeviceEntry* two = RowNamed("Two");
+    client.onNotify = [&](UINT message, const NotifyEvent* event, LPARAM lParam) {
+        if (message != PNXN_DEVICE || !event || event->kind != PNXET_CHANGE || lParam == reinterpret_cast<LPARAM>(two)) return;
+        LibraryLock lock;
+        DeleteDeviceRowLocked(server->serverWindow, two);
+    };
+    const uint8_t other[4] = {10, 77, 0, 61};
+    Update(Reply({Dev("One", "1-1", other), Dev("Two", "1-2", other), Dev("Three", "1-3", other)}));
+    // "Two" went while One was told; it got no change notice of its own and comes back as a
+    // new device from the same reply (its new entry may reuse the old address).
+    size_t changes = 0, news = 0;
+    for (const auto& r : client.received) {
+        changes += r.message == PNXN_DEVICE && r.kind == PNXET_CHANGE;
+        news += r.message == PNXN_DEVICE && r.kind == PNXET_NEW;
+    }
+    EXPECT_EQ(changes, 2u);
+    EXPECT_EQ(news, 1u);
+    ASSERT_NE(RowNamed("Two"), nullptr);
+
+    client.onNotify = [&](UINT message, const NotifyEvent*, LPARAM) {
+        if (message == PNXN_DEVICE && server) {
+            ServerEntry* doomed = server;
+            server = nullptr;  // the fixture must not touch it any more
+            DestroyServerWindow(service, doomed);
+        }
+    };
+    HWND window = server->serverWindow;
+    {
+        DeviceReply reply = Reply({Dev("One", "1-1"), Dev("Three", "1-3"), Dev("Four", "1-4")});
+        ParsedDeviceList fresh = ReadDeviceListReply(window, reply.form(), reply.bytes().data(), reply.bytes().size());
+        AutoDeviceCandidates lists;
+        UpdateDeviceList(window, fresh, lists);
+    }
+    EXPECT_FALSE(IsWindow(window));
+    client.onNotify = nullptr;
+    EXPECT_EQ(DeviceHeapBlocksInUse(), blocksBefore);
+}

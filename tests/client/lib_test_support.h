@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,8 @@ public:
         window_ = nullptr;
     }
     std::vector<Received> received;
+    // Runs inside each notification after it is recorded: a handler that calls back.
+    std::function<void(UINT message, const NotifyEvent* event, LPARAM lParam)> onNotify;
 
 private:
     static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -78,6 +81,7 @@ private:
             if (self) {
                 self->received.push_back({message, event ? event->kind : uint16_t{0}, event ? event->flags : uint16_t{0},
                                           lParam});
+                if (self->onNotify) self->onNotify(message, event, lParam);
             }
             return 0;
         }
