@@ -20,6 +20,8 @@ void ClearAllPairs(HelperContext& context) {
 }
 
 ClientOutcome ReadRecord(HelperContext& context, DWORD available) {
+    // Only the first record counts; whatever is left in the pipe goes with the disconnect.
+    if (available > kPipeBufferSize) available = kPipeBufferSize;
     std::vector<uint8_t> bytes;
     try {
         bytes.resize(available);
