@@ -134,9 +134,9 @@ TEST(HelperService, MarksAndClearsPrintersOfTheLibrarysPairs) {
     // it again; the other listed printer keeps its mark, the bystander its own comment.
     EXPECT_EQ(HelperPipeSend(kHelperPipeRemovePair, helper_test::kTestDriver, printer.port().c_str()), 1);
     EXPECT_TRUE(WaitFor([&] { return printer.Comment().empty(); }));
+    EXPECT_TRUE(WaitFor([&] { return second.Comment() == text; }));
     Sleep(1000);
     EXPECT_EQ(printer.Comment(), "");
-    EXPECT_EQ(second.Comment(), text);
     EXPECT_EQ(bystander.Comment(), "my own note");
 
     // The clear record empties the table; a pair sent after it is served again.

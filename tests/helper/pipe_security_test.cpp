@@ -13,7 +13,7 @@ namespace {
 
 constexpr BYTE kCallbackAceType = 9;  // an allow ACE outside the canonical kinds
 
-struct AceSpec {
+struct AceEntry {
     BYTE type;
     BYTE flags;
     const char* sid;
@@ -26,19 +26,19 @@ struct Sid {
     PSID sid = nullptr;
 };
 
-std::vector<uint8_t> BuildAcl(const std::vector<AceSpec>& aces) {
+std::vector<uint8_t> BuildAcl(const std::vector<AceEntry>& aces) {
     std::vector<uint8_t> bytes(1024, 0);
     auto* acl = reinterpret_cast<PACL>(bytes.data());
     InitializeAcl(acl, static_cast<DWORD>(bytes.size()), ACL_REVISION);
-    for (const AceSpec& spec : aces) {
-        Sid sid(spec.sid);
+    for (const AceEntry& entry : aces) {
+        Sid sid(entry.sid);
         DWORD sidLength = GetLengthSid(sid.sid);
         std::vector<uint8_t> ace(offsetof(ACCESS_ALLOWED_ACE, SidStart) + sidLength, 0);
         auto* header = reinterpret_cast<ACCESS_ALLOWED_ACE*>(ace.data());
-        header->Header.AceType = spec.type;
-        header->Header.AceFlags = spec.flags;
+        header->Header.AceType = entry.type;
+        header->Header.AceFlags = entry.flags;
         header->Header.AceSize = static_cast<WORD>(ace.size());
-        header->Mask = spec.mask;
+        header->Mask = entry.mask;
         CopySid(sidLength, &header->SidStart, sid.sid);
         EXPECT_TRUE(AddAce(acl, ACL_REVISION, MAXDWORD, ace.data(), static_cast<DWORD>(ace.size())));
     }
@@ -65,7 +65,7 @@ TEST(PipeSecurity, InsertsTheEveryoneRuleInCanonicalOrder) {
     const std::string everyone = "0/0/S-1-1-0";
     struct Case {
         const char* name;
-        std::vector<AceSpec> aces;
+        std::vector<AceEntry> aces;
         std::vector<std::string> expected;  // empty: DACL unchanged
     } cases[] = {
         {"empty", {}, {everyone}},
