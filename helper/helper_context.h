@@ -1,0 +1,33 @@
+// What the hidden window shares with its pipe server and printer watcher threads.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+#include "win_handles.h"
+
+struct HelperContext {
+    HWND window = nullptr;
+    HWND list = nullptr;  // the pair table
+    std::string pipeName;
+    std::string iniPath;
+
+    // Owned by the pipe server thread while it runs; it closes the pipe when it ends.
+    qz::FileHandle pipe;
+    // Wakes the watcher (auto reset).
+    qz::Handle watchEvent;
+    // Written by the window thread, read by the watcher.
+    std::atomic<bool> watchRun{false};
+    // Set by the window thread once the service is stopping: only then does the pipe server
+    // honour a stop record.
+    std::atomic<bool> stopping{false};
+
+    // Window thread only.
+    qz::Handle pipeThread;
+    qz::Handle watchThread;
+    qz::Handle stopperThread;
+    bool pipeServerRunning = false;
+    bool watcherRunning = false;
+};

@@ -1,0 +1,52 @@
+// Comment marking against printers of the prefix's own spooler.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "pair_table.h"
+#include "printer_comments.h"
+#include "test_pair_table.h"
+#include "test_printers.h"
+
+namespace {
+
+using helper_test::TestIni;
+using helper_test::TestPrinter;
+using helper_test::UniqueName;
+
+using PrinterCommentsTest = helper_test::WithPairTable;
+
+TEST_F(PrinterCommentsTest, MarksListedPairsAndRestoresThem) {
+    std::string text = "Marked " + UniqueName("");
+    TestIni ini(text);
+    TestPrinter listed(UniqueName("QZHA") + ":", "");
+    TestPrinter otherPort(UniqueName("QZHB") + ":", "");
+    TestPrinter carrier(UniqueName("QZHC") + ":", text);  // carries the text but is no longer listed
+    TestPrinter user(UniqueName("QZHD") + ":", "my own note");
+    ASSERT_TRUE(listed.ok() && otherPort.ok() && carrier.ok() && user.ok());
+    AddPairRow(list_, 0, "qz helper TEST driver", listed.port().c_str());
+    AddPairRow(list_, 0, helper_test::kTestDriver, "QZHB_nothing:");
+
+    MarkListedPrinters(list_, ReadCommentText(ini.path()));
+    EXPECT_EQ(listed.Comment(), text);
+    EXPECT_EQ(otherPort.Comment(), "");
+    EXPECT_EQ(user.Comment(), "my own note");
+
+    ASSERT_EQ(RestorePrinterComments(ini.path(), helper_test::kTestDriver, listed.port().c_str()), 1);
+    EXPECT_EQ(listed.Comment(), "");
+    EXPECT_EQ(carrier.Comment(), "");
+    EXPECT_EQ(user.Comment(), "my own note");
+}
+
+TEST_F(PrinterCommentsTest, EmptyTextNeitherMarksNorClears) {
+    TestIni ini("");
+    EXPECT_EQ(ReadCommentText(ini.path()), "");
+    TestPrinter printer(UniqueName("QZHE") + ":", "my own note");
+    ASSERT_TRUE(printer.ok());
+    AddPairRow(list_, 0, helper_test::kTestDriver, printer.port().c_str());
+
+    MarkListedPrinters(list_, ReadCommentText(ini.path()));
+    EXPECT_EQ(RestorePrinterComments(ini.path(), helper_test::kTestDriver, printer.port().c_str()), 1);
+    EXPECT_EQ(printer.Comment(), "my own note");
+}
+
+}  // namespace
