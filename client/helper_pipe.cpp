@@ -22,7 +22,9 @@ bool BuildHelperPipeRecord(uint16_t code, const char* driver, const char* port, 
 
 static qz::FileHandle OpenHelperPipe() {
     auto open = [] {
-        return CreateFileA(HelperPipeName(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        // Write-data only: the service lets everyone write records, not create pipe instances
+        // (which GENERIC_WRITE's append right would ask for).
+        return CreateFileA(HelperPipeName(), GENERIC_READ | FILE_WRITE_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     };
     qz::FileHandle pipe(open());
     if (!pipe && GetLastError() == ERROR_PIPE_BUSY && WaitNamedPipeA(HelperPipeName(), kHelperPipeBusyWaitMs)) {

@@ -5,27 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr const char* kHelperPipeHost = "ORVIK_TELVUS_HELPER";
-constexpr const char* kHelperPipeVersion = "V2.0";
-
-// Record codes the library sends.
-constexpr uint16_t kHelperPipeAddPair = 1;
-constexpr uint16_t kHelperPipeRemovePair = 2;
-constexpr uint16_t kHelperPipeRemoveAll = 3;
+#include "helper_pipe_record.h"
 
 // How long to wait once for a busy pipe.
 constexpr unsigned kHelperPipeBusyWaitMs = 5000;
-
-#pragma pack(push, 1)
-struct HelperPipeRecord {
-    uint16_t code;
-    char driver[256];   // printer driver name, zero-terminated, zero-padded
-    char port[32];      // port name, zero-terminated, zero-padded
-};
-#pragma pack(pop)
-static_assert(sizeof(HelperPipeRecord) == 290);
-static_assert(offsetof(HelperPipeRecord, driver) == 2);
-static_assert(offsetof(HelperPipeRecord, port) == 258);
 
 // The pipe's name: "\\.\pipe\ORVIK_TELVUS_HELPER\V2.0".
 const char* HelperPipeName();
