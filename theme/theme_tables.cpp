@@ -79,33 +79,39 @@ bool PrefixIs(const wchar_t* name, const wchar_t* prefix) {
 
 }  // namespace
 
-bool ApplyThemeItem(ThemeItemInfo* row, int dialogId) {
-    if (!row) return false;
-    const LayoutRow* rows = FindTable(kLayoutTables, dialogId);
+// The lookup both queries share: the dialog's table, then every row with the caller's id (the
+// last match wins). False for a null row or a dialog without a table.
+template <typename Row, typename Target, typename Copy>
+bool ApplyMatchingRows(const DialogTable<Row>* tables, int dialogId, int controlId, Target* target,
+                       Copy copy) {
+    if (!target) return false;
+    const Row* rows = FindTable(tables, dialogId);
     if (!rows) return false;
     for (; rows->id != -1; ++rows) {
-        if (rows->id != row->id) continue;
-        row->x = rows->x;
-        row->y = rows->y;
-        row->width = rows->width;
-        row->height = rows->height;
+        if (rows->id == controlId) copy(*rows, target);
     }
     return true;
 }
 
+bool ApplyThemeItem(ThemeItemInfo* row, int dialogId) {
+    return ApplyMatchingRows(kLayoutTables, dialogId, row ? row->id : -1, row,
+                             [](const LayoutRow& from, ThemeItemInfo* to) {
+                                 to->x = from.x;
+                                 to->y = from.y;
+                                 to->width = from.width;
+                                 to->height = from.height;
+                             });
+}
+
 bool ApplyThemeButton(ThemeOdBtnInfo* row, int dialogId) {
-    if (!row) return false;
-    const ButtonRow* rows = FindTable(kButtonTables, dialogId);
-    if (!rows) return false;
-    for (; rows->id != -1; ++rows) {
-        if (rows->id != row->controlId) continue;
-        row->colourNormal = rows->normal;
-        row->colourFocused = rows->focused;
-        row->colourPressed = rows->pressed;
-        row->colourDisabled = rows->disabled;
-        row->style = rows->style;
-    }
-    return true;
+    return ApplyMatchingRows(kButtonTables, dialogId, row ? row->controlId : -1, row,
+                             [](const ButtonRow& from, ThemeOdBtnInfo* to) {
+                                 to->colourNormal = from.normal;
+                                 to->colourFocused = from.focused;
+                                 to->colourPressed = from.pressed;
+                                 to->colourDisabled = from.disabled;
+                                 to->style = from.style;
+                             });
 }
 
 int ServerImageIndex(const wchar_t* name, uint16_t state) {

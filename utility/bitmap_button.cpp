@@ -260,24 +260,30 @@ void FreeBitmapButtons(HWND dialog, const ThemeOdBtnInfo* rows, int count) {
     });
 }
 
-void ShowButtonAccelerators(HWND dialog, const ThemeOdBtnInfo* rows, int count, BOOL on) {
-    ForEachButton(dialog, rows, count, [on](HWND button, const ThemeOdBtnInfo&) {
+namespace {
+
+// Sets one cue flag (accelerators also turn the focus cue on or off) and repaints the buttons
+// that changed; stops at the first button that already had the value.
+void SetCueFlag(HWND dialog, const ThemeOdBtnInfo* rows, int count, BOOL on, bool accelerators) {
+    const bool value = on != FALSE;
+    ForEachButton(dialog, rows, count, [&](HWND button, const ThemeOdBtnInfo&) {
         BitmapButtonState* s = GetBitmapButtonState(button);
         if (!s) return true;
-        if (s->showAccelerators == (on != FALSE)) return false;
-        s->showAccelerators = s->showFocus = on != FALSE;
+        bool& flag = accelerators ? s->showAccelerators : s->showFocus;
+        if (flag == value) return false;
+        flag = value;
+        if (accelerators) s->showFocus = value;
         InvalidateRect(button, nullptr, FALSE);
         return true;
     });
 }
 
+}  // namespace
+
+void ShowButtonAccelerators(HWND dialog, const ThemeOdBtnInfo* rows, int count, BOOL on) {
+    SetCueFlag(dialog, rows, count, on, true);
+}
+
 void ShowButtonFocus(HWND dialog, const ThemeOdBtnInfo* rows, int count, BOOL on) {
-    ForEachButton(dialog, rows, count, [on](HWND button, const ThemeOdBtnInfo&) {
-        BitmapButtonState* s = GetBitmapButtonState(button);
-        if (!s) return true;
-        if (s->showFocus == (on != FALSE)) return false;
-        s->showFocus = on != FALSE;
-        InvalidateRect(button, nullptr, FALSE);
-        return true;
-    });
+    SetCueFlag(dialog, rows, count, on, false);
 }

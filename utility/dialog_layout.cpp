@@ -59,6 +59,12 @@ SIZE TextExtent(HWND window, HFONT font, const wchar_t* text) {
 void SetRightToLeft(bool on) { g_rightToLeft = on; }
 bool IsRightToLeft() { return g_rightToLeft; }
 
+bool IniWantsRightToLeft(const wchar_t* iniPath) {
+    std::wstring value = ReadIniValue(iniPath, L"FONT", L"DEFAULT", 2047);
+    CharUpperBuffW(value.data(), static_cast<DWORD>(value.size()));
+    return value.find(L"ARABIC") != std::wstring::npos;
+}
+
 void ApplyDialogLayout(HWND dialog, HFONT font, const ThemeItemInfo* rows, int mode,
                        const wchar_t* iniPath) {
     if (!dialog || !rows) return;

@@ -9,6 +9,8 @@
 
 // Process-wide: set once at start-up when [FONT] DEFAULT names ARABIC.
 void SetRightToLeft(bool on);
+// True when the message file's [FONT] DEFAULT value contains "ARABIC" (any case).
+bool IniWantsRightToLeft(const wchar_t* iniPath);
 bool IsRightToLeft();
 
 // Layout modes of row 0 (the dialog itself).

@@ -2,25 +2,9 @@
 
 #include <cwchar>
 
+#include "registry_roots.h"
 #include "win_handles.h"
 
-namespace {
-
-struct RootName {
-    const wchar_t* shortName;
-    const wchar_t* longName;
-    HKEY root;
-};
-
-const RootName kRoots[] = {
-    {L"HLM", L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
-    {L"HCU", L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
-    {L"HCR", L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
-    {L"HU", L"HKEY_USERS", HKEY_USERS},
-    {L"HCC", L"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
-};
-
-}  // namespace
 
 HKEY SplitRegistryPath(const wchar_t* path, wchar_t* subKeyOut, size_t subKeyChars) {
     if (!path || !subKeyOut) return nullptr;
@@ -29,15 +13,9 @@ HKEY SplitRegistryPath(const wchar_t* path, wchar_t* subKeyOut, size_t subKeyCha
     size_t rootLength = static_cast<size_t>(slash - path);
     const wchar_t* rest = slash + 1;
     if (wcslen(rest) >= subKeyChars) return nullptr;
-    for (const RootName& r : kRoots) {
-        for (const wchar_t* name : {r.shortName, r.longName}) {
-            if (wcslen(name) == rootLength && _wcsnicmp(path, name, rootLength) == 0) {
-                wcscpy(subKeyOut, rest);
-                return r.root;
-            }
-        }
-    }
-    return nullptr;
+    HKEY root = FindRegistryRoot(path, rootLength);
+    if (root) wcscpy(subKeyOut, rest);
+    return root;
 }
 
 BOOL ReadRegistryValue(HKEY root, const wchar_t* subKey, const wchar_t* name, void* data,

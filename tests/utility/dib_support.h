@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "test_support.h"
+
 // A packed bottom-up DIB. bits 8: `pixel` gives colour indexes of a palette whose entry i is
 // `palette[i]` (0xRRGGBB); bits 24: `pixel` gives 0xRRGGBB. (x, y) are top-down coordinates.
 inline std::vector<uint8_t> MakePackedDib(int width, int height, int bits,
@@ -60,23 +62,3 @@ inline std::vector<uint8_t> MakeBmpFile(const std::vector<uint8_t>& packed) {
     std::memcpy(&file[14], packed.data(), packed.size());
     return file;
 }
-
-// A file in the temporary folder, removed when the test ends.
-class TempFile {
-public:
-    explicit TempFile(const std::vector<uint8_t>& bytes) {
-        wchar_t dir[MAX_PATH], file[MAX_PATH];
-        GetTempPathW(MAX_PATH, dir);
-        GetTempFileNameW(dir, L"qzb", 0, file);
-        path_ = file;
-        HANDLE h = CreateFileW(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written = 0;
-        if (!bytes.empty()) WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(h);
-    }
-    ~TempFile() { DeleteFileW(path_.c_str()); }
-    const wchar_t* path() const { return path_.c_str(); }
-
-private:
-    std::wstring path_;
-};

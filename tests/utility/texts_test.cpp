@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "dialog_layout.h"
 #include "ini_font.h"
 #include "ini_text.h"
 #include "safe_format.h"
@@ -143,12 +144,14 @@ TEST(ShippedTexts, EveryKeyIsPresentWithTheArgumentsItsCallerPasses) {
 
 TEST(ShippedTexts, RightToLeftSampleNamesArabicAndReadsBackItsScript) {
     std::wstring path = BesideTest(L"Pnxmsg_rtl.ini");
-    EXPECT_NE(ReadIniValue(path.c_str(), L"FONT", L"DEFAULT", 2047).find(L"ARABIC"), std::wstring::npos);
+    EXPECT_TRUE(IniWantsRightToLeft(path.c_str()));
+    TempIni lower(L"[FONT]\r\nDEFAULT=Tahoma,12,arabic\r\n");
+    EXPECT_TRUE(IniWantsRightToLeft(lower.path()));
     std::wstring title = ReadIniValue(path.c_str(), L"TITLE", L"MAIN", 64);
     ASSERT_FALSE(title.empty());
     EXPECT_EQ(title[0], 0x0643);  // Arabic kaf
     std::wstring shipped = BesideTest(L"Pnxmsg.ini");
-    EXPECT_EQ(ReadIniValue(shipped.c_str(), L"FONT", L"DEFAULT", 2047).find(L"ARABIC"), std::wstring::npos);
+    EXPECT_FALSE(IniWantsRightToLeft(shipped.c_str()));
 }
 
 TEST(IniFont, FieldsMapToTheFontThatGetObjectReadsBack) {

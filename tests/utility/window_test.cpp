@@ -83,6 +83,8 @@ TEST_F(LayoutDialog, RowsMoveControlsSetFontsAndTextsAndSkipMissingControls) {
 }
 
 TEST_F(LayoutDialog, MirroringSetsLayoutBitsByControlClass) {
+    // The right-to-left sample text file is what turns mirroring on.
+    ASSERT_TRUE(IniWantsRightToLeft(BesideTest(L"Pnxmsg_rtl.ini").c_str()));
     EXPECT_FALSE(MirrorDialogControls(dialog_, nullptr));
     const ThemeItemInfo rows[] = {
         {IDD_TEST_LAYOUT, nullptr, nullptr, 0, 0, 0, 0}, {1058, nullptr, nullptr, 0, 0, 0, 0},
