@@ -8,7 +8,12 @@
 
 #include "dib_parse.h"
 
+// Not copyable: its pointers may point into its own `owned` bytes.
 struct Dib {
+    Dib() = default;
+    Dib(const Dib&) = delete;
+    Dib& operator=(const Dib&) = delete;
+
     const BITMAPINFO* info = nullptr;  // the packed DIB: header, colour table, bits
     const BYTE* bits = nullptr;
     HPALETTE palette = nullptr;

@@ -24,22 +24,44 @@ MenuItemData* ItemDataOf(HMENU menu, UINT position) {
     return reinterpret_cast<MenuItemData*>(info.dwItemData);
 }
 
+// One 16-pixel frame of a bitmap strip: greyed items embossed, others with the 3D face colour
+// of the strip turned into the menu's colour.
+void DrawMenuBitmap(HDC dc, const MenuItemData* item, int x, int y, bool greyed) {
+    auto strip = static_cast<HBITMAP>(LoadImageW(g_menuModule, MAKEINTRESOURCEW(item->record.iconId),
+                                                 IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+    if (!strip) return;
+    qz::GdiObject stripOwner(strip);
+    HDC source = CreateCompatibleDC(dc);
+    HDC frame = CreateCompatibleDC(dc);
+    qz::GdiObject frameBitmap(CreateCompatibleBitmap(dc, 16, 16));
+    HGDIOBJ oldSource = SelectObject(source, strip);
+    HGDIOBJ oldFrame = SelectObject(frame, frameBitmap.get());
+    BitBlt(frame, 0, 0, 16, 16, source, static_cast<int>(item->record.imageIndex) * 16, 0, SRCCOPY);
+    if (!greyed) {
+        const COLORREF face = GetSysColor(COLOR_3DFACE), menu = GetSysColor(COLOR_MENU);
+        for (int py = 0; py < 16; ++py) {
+            for (int px = 0; px < 16; ++px) {
+                if (GetPixel(frame, px, py) == face) SetPixel(frame, px, py, menu);
+            }
+        }
+    }
+    SelectObject(frame, oldFrame);
+    if (greyed) {
+        DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(frameBitmap.get()), 0, x, y, 16, 16,
+                   DST_BITMAP | DSS_DISABLED);
+    } else {
+        HGDIOBJ again = SelectObject(frame, frameBitmap.get());
+        BitBlt(dc, x, y, 16, 16, frame, 0, 0, SRCCOPY);
+        SelectObject(frame, again);
+    }
+    SelectObject(source, oldSource);
+    DeleteDC(frame);
+    DeleteDC(source);
+}
+
 void DrawMenuIcon(HDC dc, const MenuItemData* item, int x, int y, bool greyed) {
     if (item->record.kind & kMenuBitmapStrip) {
-        auto bitmap = static_cast<HBITMAP>(LoadImageW(
-            g_menuModule, MAKEINTRESOURCEW(item->record.iconId), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
-        if (!bitmap) return;
-        qz::GdiObject owner(bitmap);
-        HDC mem = CreateCompatibleDC(dc);
-        HGDIOBJ old = SelectObject(mem, bitmap);
-        if (greyed) {
-            DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(bitmap), 0, x, y, 16, 16,
-                       DST_BITMAP | DSS_DISABLED);
-        } else {
-            BitBlt(dc, x, y, 16, 16, mem, static_cast<int>(item->record.imageIndex) * 16, 0, SRCCOPY);
-        }
-        SelectObject(mem, old);
-        DeleteDC(mem);
+        DrawMenuBitmap(dc, item, x, y, greyed);
         return;
     }
     auto icon = static_cast<HICON>(LoadImageW(g_menuModule, MAKEINTRESOURCEW(item->record.iconId),

@@ -169,28 +169,4 @@ TEST_F(BitmapButtons, AMissingBitmapLeavesAPlainOwnerDrawnButtonWithoutState) {
     SetResourceModule(nullptr);
 }
 
-TEST_F(BitmapButtons, CueFlagsChangeUntilTheFirstButtonThatHasTheValue) {
-    TempFile strip(MakeBmpFile(MakePackedDib(40, 10, 24, [](int, int) { return kRed; })));
-    std::vector<ThemeOdBtnInfo> rows;
-    for (int id : {1030, 1032, 1104}) {
-        rows.push_back({reinterpret_cast<uintptr_t>(strip.path()), kButtonFromFile, id, 0, 0, 0, 0, 0, 0});
-    }
-    InitBitmapButtons(dialog_, rows.data(), 3);
-    auto state = [&](int id) { return GetBitmapButtonState(GetDlgItem(dialog_, id)); };
-    ShowButtonAccelerators(dialog_, rows.data(), 3, FALSE);
-    ShowButtonAccelerators(dialog_, rows.data(), 3, TRUE);
-    for (int id : {1030, 1032, 1104}) {
-        EXPECT_TRUE(state(id)->showAccelerators);
-        EXPECT_TRUE(state(id)->showFocus);
-    }
-    ShowButtonFocus(dialog_, rows.data(), 3, FALSE);
-    EXPECT_FALSE(state(1104)->showFocus);
-    EXPECT_TRUE(state(1104)->showAccelerators);
-    // The first button already shows no focus: the walk stops there.
-    state(1104)->showFocus = true;
-    ShowButtonFocus(dialog_, rows.data(), 3, FALSE);
-    EXPECT_TRUE(state(1104)->showFocus);
-    FreeBitmapButtons(dialog_, rows.data(), 3);
-}
-
 }  // namespace

@@ -123,21 +123,4 @@ TEST(DibRegion, RunsOfNonTransparentPixelsBecomeOnePixelRows) {
     FreeDib(&dib);
 }
 
-TEST(DibPalette, ColourCountFollowsTheHeader) {
-    for (int bits : {1, 4, 8}) {
-        std::vector<uint8_t> packed(40 + (size_t(1) << bits) * 4 + 4 * 2, 0);
-        BITMAPINFOHEADER h{40, 2, 2, 1, static_cast<WORD>(bits), 0, 0, 0, 0, 0, 0};
-        std::memcpy(packed.data(), &h, 40);
-        Dib dib;
-        ASSERT_TRUE(LoadDibPacked(&dib, packed.data(), packed.size(), false)) << bits;
-        EXPECT_EQ(dib.colours, 1u << bits);
-        FreeDib(&dib);
-    }
-    std::vector<uint8_t> used = MakePackedDib(2, 2, 8, [](int, int) { return 0u; }, {kBlack, kWhite, kRed});
-    Dib dib;
-    ASSERT_TRUE(LoadDibPacked(&dib, used.data(), used.size(), false));
-    EXPECT_EQ(dib.colours, 3u);
-    FreeDib(&dib);
-}
-
 }  // namespace

@@ -70,17 +70,6 @@ TEST(SplitRegistryPath, KnownRootsInAnyCaseAndNothingElse) {
     EXPECT_EQ(SplitRegistryPath(nullptr, tiny, 4), nullptr);
 }
 
-TEST(TextChecks, PlainFileNamesAndForbiddenCharacters) {
-    EXPECT_TRUE(IsPlainFileName(L"app.exe", 260));
-    EXPECT_FALSE(IsPlainFileName(L"ab", 260));
-    EXPECT_FALSE(IsPlainFileName(L"C:\\app.exe", 260));
-    EXPECT_FALSE(IsPlainFileName(L"app.exe", 2)) << "only the buffer counts";
-    const wchar_t* forbidden = L"\\/:*?\"<>|";
-    EXPECT_TRUE(HasNoneOfChars(L"report.txt", forbidden));
-    EXPECT_FALSE(HasNoneOfChars(L"a|b", forbidden));
-    EXPECT_FALSE(HasNoneOfChars(L"C:", forbidden));
-}
-
 TEST(AppendPath, JoinsWithOneSeparatorWithinTheCapacity) {
     wchar_t path[32] = L"C:\\Program\\";
     EXPECT_EQ(AppendPath(path, 32, L"Themes"), wcslen(L"C:\\Program\\Themes"));

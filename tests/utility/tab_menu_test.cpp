@@ -199,6 +199,50 @@ TEST_F(OwnerMenu, MeasureGivesTextWidthPlusTheIconBoxAndSeparatorsHalfAMenuRow) 
     DeleteDC(mem);
 }
 
+// Draws one item into a bitmap and counts the icon box's pixels that are not the menu colour.
+int IconPixels(HWND window, const MenuItemData* item, UINT state) {
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 160, 22);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(mem, bitmap);
+    DRAWITEMSTRUCT draw{};
+    draw.CtlType = ODT_MENU;
+    draw.itemState = state;
+    draw.hDC = mem;
+    draw.rcItem = {0, 0, 160, 22};
+    draw.itemData = reinterpret_cast<ULONG_PTR>(item);
+    OnDrawMenuItem(window, &draw);
+    int count = 0;
+    for (int y = 3; y < 19; ++y) {
+        for (int x = 1; x < 17; ++x) count += GetPixel(mem, x, y) != GetSysColor(COLOR_MENU);
+    }
+    SelectObject(mem, old);
+    DeleteObject(bitmap);
+    DeleteDC(mem);
+    return count;
+}
+
+TEST_F(OwnerMenu, ThemeIconsAndBitmapStripFramesAreDrawnInTheIconBox) {
+    HMODULE theme = LoadLibraryW(BesideTest(L"Themes\\Quelbotheme.dll").c_str());
+    ASSERT_NE(theme, nullptr);
+    SetMenuResources(theme, ini_->path());
+    const MenuItemRecord records[] = {
+        {kMenuIniText, MFT_STRING, 0, 1019, 105, 0, L"CONNECT", nullptr},
+        {kMenuBitmapStrip, MFT_STRING, 0, 1024, 215, 1, L"Refresh", nullptr},
+        {0, MFT_STRING, 0, 1025, 4242, 0, L"No such icon", nullptr},
+        {kMenuTableEnd, 0, 0, 0, 0, 0, nullptr, nullptr},
+    };
+    BuildMenu(menu_, records);
+    EXPECT_GT(IconPixels(window_, DataAt(0), 0), 20);
+    EXPECT_GT(IconPixels(window_, DataAt(0), ODS_GRAYED), 0);
+    EXPECT_GT(IconPixels(window_, DataAt(1), 0), 100) << "one frame of the strip";
+    EXPECT_EQ(IconPixels(window_, DataAt(2), 0), 0);
+    FreeMenuItems(menu_);
+    SetMenuResources(nullptr, nullptr);
+    FreeLibrary(theme);
+}
+
 TEST_F(OwnerMenu, TypedLetterExecutesTheItemWhoseAmpersandPrecedesIt) {
     const MenuItemRecord records[] = {
         {0, MFT_STRING, 0, 1, 105, 0, L"Say &&no more", nullptr},

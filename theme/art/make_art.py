@@ -283,7 +283,6 @@ def toast_background(w, h):
     c = vertical(w, h, 0xFFFFFF, 0xE6EEF8)
     c.rect(0, 0, w, 27, rgb(0x1E63C6))
     c.rect(0, 27, w, 29, rgb(0x123E80))
-    c.text(30, 10, "REQUEST", 1, g.WHITE)
     c.circle(50, 82, 30, rgb(0xDCE8F8))
     c.paste(render(g.request, 40), 30, 62)
     c.rect(0, 198, w, h, rgb(0xDDE5EF))
