@@ -92,6 +92,45 @@ TEST(TabContainer, PagesSitInsideTheTabAndAPageThatRefusesKeepsItsTab) {
     DestroyWindow(host);
 }
 
+// One item drawn into a 160 x 22 bitmap, as a menu would ask for it.
+class MenuPicture {
+public:
+    MenuPicture(HWND window, const MenuItemData* item, UINT state) {
+        HDC screen = GetDC(nullptr);
+        dc_ = CreateCompatibleDC(screen);
+        bitmap_ = CreateCompatibleBitmap(screen, 160, 22);
+        ReleaseDC(nullptr, screen);
+        old_ = SelectObject(dc_, bitmap_);
+        DRAWITEMSTRUCT draw{};
+        draw.CtlType = ODT_MENU;
+        draw.itemState = state;
+        draw.hDC = dc_;
+        draw.rcItem = {0, 0, 160, 22};
+        draw.itemData = reinterpret_cast<ULONG_PTR>(item);
+        drawn = OnDrawMenuItem(window, &draw);
+    }
+    ~MenuPicture() {
+        SelectObject(dc_, old_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    COLORREF at(int x, int y) const { return GetPixel(dc_, x, y); }
+    // Pixels of the icon box that are not the menu colour.
+    int IconPixels() const {
+        int count = 0;
+        for (int y = 3; y < 19; ++y) {
+            for (int x = 1; x < 17; ++x) count += at(x, y) != GetSysColor(COLOR_MENU);
+        }
+        return count;
+    }
+    BOOL drawn = FALSE;
+
+private:
+    HDC dc_;
+    HBITMAP bitmap_;
+    HGDIOBJ old_;
+};
+
 class OwnerMenu : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -181,46 +220,9 @@ TEST_F(OwnerMenu, MeasureGivesTextWidthPlusTheIconBoxAndSeparatorsHalfAMenuRow) 
     EXPECT_EQ(static_cast<int>(measure.itemHeight), GetSystemMetrics(SM_CYMENU) / 2);
 
     // Drawing goes through an off-screen bitmap into the menu's DC.
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, 200, 24);
-    ReleaseDC(nullptr, screen);
-    HGDIOBJ oldBitmap = SelectObject(mem, bitmap);
-    DRAWITEMSTRUCT draw{};
-    draw.CtlType = ODT_MENU;
-    draw.itemState = ODS_SELECTED;
-    draw.hDC = mem;
-    draw.rcItem = {0, 0, 200, 24};
-    draw.itemData = reinterpret_cast<ULONG_PTR>(DataAt(2));
-    EXPECT_TRUE(OnDrawMenuItem(window_, &draw));
-    EXPECT_EQ(GetPixel(mem, 150, 2), GetSysColor(COLOR_HIGHLIGHT));
-    SelectObject(mem, oldBitmap);
-    DeleteObject(bitmap);
-    DeleteDC(mem);
-}
-
-// Draws one item into a bitmap and counts the icon box's pixels that are not the menu colour.
-int IconPixels(HWND window, const MenuItemData* item, UINT state) {
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, 160, 22);
-    ReleaseDC(nullptr, screen);
-    HGDIOBJ old = SelectObject(mem, bitmap);
-    DRAWITEMSTRUCT draw{};
-    draw.CtlType = ODT_MENU;
-    draw.itemState = state;
-    draw.hDC = mem;
-    draw.rcItem = {0, 0, 160, 22};
-    draw.itemData = reinterpret_cast<ULONG_PTR>(item);
-    OnDrawMenuItem(window, &draw);
-    int count = 0;
-    for (int y = 3; y < 19; ++y) {
-        for (int x = 1; x < 17; ++x) count += GetPixel(mem, x, y) != GetSysColor(COLOR_MENU);
-    }
-    SelectObject(mem, old);
-    DeleteObject(bitmap);
-    DeleteDC(mem);
-    return count;
+    MenuPicture picture(window_, DataAt(2), ODS_SELECTED);
+    EXPECT_TRUE(picture.drawn);
+    EXPECT_EQ(picture.at(150, 2), GetSysColor(COLOR_HIGHLIGHT));
 }
 
 TEST_F(OwnerMenu, ThemeIconsAndBitmapStripFramesAreDrawnInTheIconBox) {
@@ -234,10 +236,10 @@ TEST_F(OwnerMenu, ThemeIconsAndBitmapStripFramesAreDrawnInTheIconBox) {
         {kMenuTableEnd, 0, 0, 0, 0, 0, nullptr, nullptr},
     };
     BuildMenu(menu_, records);
-    EXPECT_GT(IconPixels(window_, DataAt(0), 0), 20);
-    EXPECT_GT(IconPixels(window_, DataAt(0), ODS_GRAYED), 0);
-    EXPECT_GT(IconPixels(window_, DataAt(1), 0), 100) << "one frame of the strip";
-    EXPECT_EQ(IconPixels(window_, DataAt(2), 0), 0);
+    EXPECT_GT(MenuPicture(window_, DataAt(0), 0).IconPixels(), 20);
+    EXPECT_GT(MenuPicture(window_, DataAt(0), ODS_GRAYED).IconPixels(), 0);
+    EXPECT_GT(MenuPicture(window_, DataAt(1), 0).IconPixels(), 100) << "one frame of the strip";
+    EXPECT_EQ(MenuPicture(window_, DataAt(2), 0).IconPixels(), 0);
     FreeMenuItems(menu_);
     SetMenuResources(nullptr, nullptr);
     FreeLibrary(theme);
