@@ -9,7 +9,8 @@ for arch in x64 x86; do
   cmake --build --preset "$arch" -- --no-print-directory
   mkdir -p "dist/$arch"
   for f in $(cat "build/$arch/deliverables.txt"); do
-    cp "build/$arch/bin/$f" "dist/$arch/"
+    mkdir -p "dist/$arch/$(dirname "$f")"
+    cp "build/$arch/bin/$f" "dist/$arch/$f"
   done
 done
-echo "deliverables:"; ls -l dist/x64 dist/x86
+echo "deliverables:"; ls -lR dist/x64 dist/x86

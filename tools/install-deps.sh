@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a fresh Debian machine. Quick when all is there.
 set -euo pipefail
-build_pkgs=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools)
+# python3 draws the theme artwork and encodes the message texts at build time.
+build_pkgs=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools python3)
 test_pkgs=(wine64 xvfb x11-utils imagemagick iproute2 python3 python3-pytest googletest clang libclang-rt-14-dev util-linux)
 want=("${build_pkgs[@]}")
 [ "${1:-}" = "--test" ] && want+=("${test_pkgs[@]}")
