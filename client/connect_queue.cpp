@@ -13,7 +13,9 @@
 #include "lib_lock.h"
 #include "lib_state.h"
 #include "log.h"
+#include "nas_info.h"
 #include "notify.h"
+#include "storage_actions.h"
 #include "pnxscapi.h"
 #include "usb_device_info.h"
 
@@ -45,6 +47,19 @@ void PostRows() {
     if (service) PostMessageA(service, PNXM_QUEUE_ROWS, 0, 0);
 }
 
+bool IsStorageMessage(uint16_t message) { return message == kRequestNasConnect || message == kRequestNasRemove; }
+
+// The name a request is logged and shown with: the device's, or a storage entry's share name.
+std::string EntryNameLocked(const DeviceEntry* device) {
+    if (device->storage) {
+        const wchar_t* share = device->storage->shareName ? device->storage->shareName : L"";
+        char narrow[520] = {};
+        WideCharToMultiByte(CP_ACP, 0, share, -1, narrow, sizeof(narrow) - 1, nullptr, nullptr);
+        return narrow;
+    }
+    return device->info && device->info->name ? device->info->name : "";
+}
+
 // Queues a request at `position` (-1 = the end). 1 also when the same request is queued.
 int Enqueue(HWND service, HWND requester, DeviceEntry* device, uint16_t message, uint16_t wait,
             uint16_t action, void* buffer, uint32_t size, int position, const char* logName) {
@@ -52,10 +67,12 @@ int Enqueue(HWND service, HWND requester, DeviceEntry* device, uint16_t message,
     char waitText[16], actionText[16];
     std::string name;
     bool startWorker = false;
+    bool storage = IsStorageMessage(message);
     {
         LibraryLock lock;
-        if (!g_queue.list || device->removed || !device->info) return 0;
-        if (FindRequestLocked(device, message) >= 0) return 1;
+        if (!g_queue.list || device->removed || (storage ? !device->storage : !device->info)) return 0;
+        // A storage entry takes no request while its removal waits; a connect may be asked again.
+        if (FindRequestLocked(device, storage ? kRequestNasRemove : message) >= 0) return 1;
         auto* request = new (std::nothrow) ConnectRequest{requester, device, message, wait, action,
                                                           size ? buffer : nullptr, size ? size : 0};
         if (!request) return 0;
@@ -67,9 +84,11 @@ int Enqueue(HWND service, HWND requester, DeviceEntry* device, uint16_t message,
         HoldDeviceEntryLocked(device);
         g_queue.service = service;
         startWorker = at == 0;
-        name = device->info->name ? device->info->name : "";
+        name = EntryNameLocked(device);
     }
-    if (message == kRequestConnect) {
+    if (storage) {
+        LogLine(service, "%s(%s)", logName, name.c_str());
+    } else if (message == kRequestConnect) {
         LogLine(service, "%s(%s) - Wait: %s, Action: %s", logName, name.c_str(),
                 WaitText(wait, waitText, sizeof(waitText)), ActionText(action, actionText, sizeof(actionText)));
     } else {
@@ -201,7 +220,9 @@ DWORD WINAPI WorkerMain(void*) {
             g_queue.cancel = 0;
             if (g_queue.cancelEvent) ResetEvent(g_queue.cancelEvent);
         }
-        if (request->device && request->message != kRequestNasConnect && request->message != kRequestNasRemove) {
+        if (request->device && IsStorageMessage(request->message)) {
+            RunStorageRequest(*request);
+        } else if (request->device) {
             RunDeviceRequest(request);
         }
         {
@@ -295,9 +316,11 @@ void ShowConnectQueueRows() {
         LibraryLock lock;
         list = g_queue.list;
         for (const ConnectRequest* r : g_queue.requests) {
-            const char* mode = r->message == kRequestConnect || r->message == kRequestNasConnect ? "Connect" : "Disconnect";
-            const char* name = r->device && r->device->info && r->device->info->name ? r->device->info->name : "";
-            rows.emplace_back(name, mode);
+            const char* mode = r->message == kRequestConnect       ? "Connect"
+                               : r->message == kRequestDisconnect  ? "Disconnect"
+                               : r->message == kRequestNasConnect  ? "NAS Connect"
+                                                                   : "NAS Remove";
+            rows.emplace_back(r->device ? EntryNameLocked(r->device) : std::string(), mode);
         }
     }
     if (!list) return;
@@ -389,6 +412,11 @@ bool ConnectCancelled() {
 }
 
 // --- Exports.
+
+int QueueStorageRequest(HWND service, HWND requester, DeviceEntry* entry, uint16_t message) {
+    return Enqueue(service, requester, entry, message, 0, 0, nullptr, 0, -1,
+                   message == kRequestNasConnect ? "PnxNasConnectDrive" : "PnxNasSafeRemove");
+}
 
 extern "C" int WINAPI PnxConnectUsbDevice(HWND service, HWND requester, HPnxDv device, uint16_t wait,
                                           uint16_t action, void* buffer, uint32_t size) {

@@ -110,6 +110,9 @@ uint8_t RefreshDeviceComPort(DeviceEntry* device);
 const char* ActionText(uint16_t action, char* fallback, size_t capacity);
 const char* WaitText(uint16_t wait, char* fallback, size_t capacity);
 
+// Queues a storage connect or remove of a storage entry (PnxNasConnectDrive, PnxNasSafeRemove).
+int QueueStorageRequest(HWND service, HWND requester, DeviceEntry* entry, uint16_t message);
+
 // Sends the request's message with a ConnectEvent of that phase to its requester; the answer.
 LRESULT SendPhase(const ConnectRequest& request, uint16_t phase, uint16_t result);
 

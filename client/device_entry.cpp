@@ -7,6 +7,7 @@
 #include "connect_marks.h"
 #include "connect_queue.h"
 #include "device_ids.h"
+#include "nas_info.h"
 #include "default_property.h"
 #include "lib_state.h"
 #include "listview_util.h"
@@ -109,6 +110,10 @@ void DestroyDeviceEntry(DeviceEntry* device) {
     DeleteUsbDeviceInfo(device->info);
     DeletePropertyInfo(device->property);
     delete device->ids;
+    if (device->storage) {
+        FreeNasStrings(device->storage);
+        delete device->storage;
+    }
     delete device;
 }
 

@@ -18,6 +18,7 @@ struct PropertyInfoEx;  // usb_device_info.h
 struct DeviceLookup;    // usb_device_info.h
 struct ComPortInfo;     // usb_device_info.h
 struct PrinterInfo;     // device_printers.h
+struct NasInfo;         // nas_info.h
 using HPnxSv = ServerEntry*;   // a server of the server list; valid until reported deleted
 using HPnxDv = DeviceEntry*;   // a USB device of a server; valid until reported deleted
 
@@ -278,4 +279,13 @@ int WINAPI PnxGetPrinterInfo(HWND ignored, HPnxDv device, uint32_t* count, Print
 int WINAPI PnxFreePrinterInfo(HWND ignored, PrinterInfo* names);                // [34]
 int WINAPI PnxSetPrinterInfo(HWND ignored, HPnxDv device, const char* names, uint32_t count);  // [58]
 int WINAPI PnxSafeRemovalDevice(HWND service, HPnxDv device);                   // [46]
+// Network storage.
+int WINAPI PnxGetNasInfo(HWND ignored, HPnxDv entry, NasInfo* info);             // [50]
+int WINAPI PnxInitNasInfo(HWND service, NasInfo* info);                          // [51]
+int WINAPI PnxFreeNasInfo(HWND service, NasInfo* info);                          // [52]
+int WINAPI PnxGetDeviceType(HWND ignored, HPnxDv handle);                         // [53]
+int WINAPI PnxEnumNasDevices(HWND ignored, HPnxSv server, uint32_t index, HPnxDv* entry);  // [54]
+int WINAPI PnxNasConnectDrive(HWND service, HWND requester, HPnxDv entry);        // [55]
+int WINAPI PnxNasSafeRemove(HWND service, HWND requester, HPnxDv entry);          // [56]
+int WINAPI PnxDefaultNasName(HWND ignored, const wchar_t* name);                  // [57]
 }

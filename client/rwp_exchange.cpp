@@ -77,8 +77,8 @@ int ClassifyRwpAnswer(const uint8_t* reply, size_t length) {
     return kRwpAnswerOk;
 }
 
-int RwpExchangeLoop(UdpSocket& socket, CRwpStreamRecv& stream, int /*commandIndex*/) {
-    const uint32_t timeout = RwpTimeout();
+int RwpExchangeLoop(UdpSocket& socket, CRwpStreamRecv& stream, int /*commandIndex*/, uint32_t timeoutMs) {
+    const uint32_t timeout = timeoutMs ? timeoutMs : RwpTimeout();
     int tries = 0;
     while (tries < kRwpTries) {
         ++tries;
@@ -94,7 +94,7 @@ int RwpExchangeLoop(UdpSocket& socket, CRwpStreamRecv& stream, int /*commandInde
 }
 
 int RwpCommandExchange(const AddressRecord& server, int commandIndex, const uint8_t* prefix,
-                       const void* params, size_t paramLength) {
+                       const void* params, size_t paramLength, uint32_t timeoutMs) {
     const char* text = RwpCommandText(commandIndex);
     if (!text) return kRwpAnswerNone;
     uint8_t parameters[rwp::kCommandFieldSize];
@@ -117,7 +117,7 @@ int RwpCommandExchange(const AddressRecord& server, int commandIndex, const uint
     UdpSocket socket;
     AddressRecord local = AddressRecord::Any(server.kind);
     if (!socket.Create(server, &local)) return kRwpAnswerNone;
-    int received = RwpExchangeLoop(socket, stream, commandIndex);
+    int received = RwpExchangeLoop(socket, stream, commandIndex, timeoutMs);
     if (received < 0) return kRwpAnswerNone;
     return ClassifyRwpAnswer(reply, std::min(static_cast<size_t>(received), sizeof(reply)));
 }

@@ -25,13 +25,15 @@ int ClassifyRwpAnswer(const uint8_t* reply, size_t length);
 
 // Sends command `commandIndex` to `server` (address and port) with the parameters `prefix`
 // (12 bytes, or null for none) followed by `params`, and gives the answer code.
+// timeoutMs 0: the process-wide time-out of one try (RwpTimeout); another value applies to
+// this exchange alone.
 int RwpCommandExchange(const AddressRecord& server, int commandIndex, const uint8_t* prefix,
-                       const void* params, size_t paramLength);
+                       const void* params, size_t paramLength, uint32_t timeoutMs = 0);
 
 // Runs an exchange whose type-1 request is already built in `stream`: sends, retries each
 // request up to 4 times per time-out, sends the next or end request as soon as a fragment is
 // taken. Gives the received length when the end reply came, else -1.
-int RwpExchangeLoop(UdpSocket& socket, CRwpStreamRecv& stream, int commandIndex);
+int RwpExchangeLoop(UdpSocket& socket, CRwpStreamRecv& stream, int commandIndex, uint32_t timeoutMs = 0);
 
 // Fetches the whole reply to `command` from the IPv4 server (address in network byte order,
 // port in host byte order) into `reply`: 88-byte requests from a fresh socket, up to 5 sends

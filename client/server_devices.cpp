@@ -7,6 +7,7 @@
 #include "device_entry.h"
 #include "device_status.h"
 #include "lib_lock.h"
+#include "storage_list.h"
 
 namespace {
 
@@ -23,10 +24,28 @@ int DeviceCount(const ServerEntry* entry) {
     return list ? ListView_GetItemCount(list) : 0;
 }
 
-// Storage lists are not kept yet: every server has none.
-int NasCount(const ServerEntry*) { return 0; }
-void RefreshNasStatusForSearch(ServerEntry*) {}
-void RereadServerStorage(ServerEntry*) {}
+int NasCount(const ServerEntry* entry) {
+    LibraryLock lock;
+    return entry ? static_cast<int>(StorageEntriesLocked(entry->serverWindow).size()) : 0;
+}
+
+void RefreshNasStatusForSearch(ServerEntry* entry) {
+    HWND window;
+    {
+        LibraryLock lock;
+        window = entry ? entry->serverWindow : nullptr;
+    }
+    if (window) RefreshServerStorageForSearch(window);
+}
+
+void RereadServerStorage(ServerEntry* entry) {
+    HWND window;
+    {
+        LibraryLock lock;
+        window = entry ? entry->serverWindow : nullptr;
+    }
+    if (window) ClearServerStorage(window);
+}
 
 void RefreshDeviceStatusForSearch(ServerEntry* entry) {
     HWND serverWindow;
