@@ -15,6 +15,7 @@ declare -A sources=(
   [search_reply]="$root/client/search_reply.cpp"
   [device_list]="$root/client/device_list_parse.cpp $root/client/device_compare.cpp $root/client/usb_device_info.cpp $here/device_heap_native.cpp"
   [dib_parse]="$root/utility/dib_parse.cpp"
+  [storage_list]="$root/client/storage_list_parse.cpp"
 )
 [ -n "${sources[$target]:-}" ] || { echo "unknown fuzz target: $target" >&2; exit 2; }
 

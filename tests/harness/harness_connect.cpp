@@ -17,6 +17,7 @@
 
 #include "harness_commands.h"
 #include "harness_frame.h"
+#include "export_table.h"
 #include "pnxscapi.h"
 
 namespace {
@@ -24,16 +25,6 @@ namespace {
 using harness::Missing;
 using harness::Result;
 
-constexpr int kOrdConnectUsbDevice = 17;
-constexpr int kOrdDisconnectUsbDevice = 18;
-constexpr int kOrdConnectCancel = 19;
-constexpr int kOrdRenewUsbDevices = 37;
-constexpr int kOrdConnectStart = 40;
-constexpr int kOrdConnectStop = 41;
-constexpr int kOrdEnumConnect = 42;
-constexpr int kOrdConnectInterruption = 43;
-constexpr int kOrdDisconnectInterruption = 44;
-constexpr int kOrdEnumDeviceInstanceId = 81;
 
 struct PhaseHook {
     int phase = 0;
@@ -57,12 +48,12 @@ bool Connect(harness::Context& ctx, const harness::Args& args, harness::JsonLine
     auto action = static_cast<uint16_t>(args.GetInt("action", 2, 1));
     int result;
     if (!args.Get("position", 99).empty()) {
-        auto fn = ctx.Bind<decltype(&PnxConnectInterruption)>(kOrdConnectInterruption);
-        if (!fn) return Missing(out, kOrdConnectInterruption);
+        auto fn = ctx.Bind<decltype(&PnxConnectInterruption)>(kOrdPnxConnectInterruption);
+        if (!fn) return Missing(out, kOrdPnxConnectInterruption);
         result = fn(ctx.service, ctx.window, device, wait, action, static_cast<int>(args.GetInt("position", 99, 0)));
     } else {
-        auto fn = ctx.Bind<decltype(&PnxConnectUsbDevice)>(kOrdConnectUsbDevice);
-        if (!fn) return Missing(out, kOrdConnectUsbDevice);
+        auto fn = ctx.Bind<decltype(&PnxConnectUsbDevice)>(kOrdPnxConnectUsbDevice);
+        if (!fn) return Missing(out, kOrdPnxConnectUsbDevice);
         result = fn(ctx.service, ctx.window, device, wait, action, nullptr, 0);
     }
     return Result(out, result);
@@ -74,38 +65,38 @@ bool Disconnect(harness::Context& ctx, const harness::Args& args, harness::JsonL
     auto action = static_cast<uint16_t>(args.GetInt("action", 1, 1));
     int result;
     if (!args.Get("position", 99).empty()) {
-        auto fn = ctx.Bind<decltype(&PnxDisconnectInterruption)>(kOrdDisconnectInterruption);
-        if (!fn) return Missing(out, kOrdDisconnectInterruption);
+        auto fn = ctx.Bind<decltype(&PnxDisconnectInterruption)>(kOrdPnxDisconnectInterruption);
+        if (!fn) return Missing(out, kOrdPnxDisconnectInterruption);
         result = fn(ctx.service, ctx.window, device, action, static_cast<int>(args.GetInt("position", 99, 0)));
     } else {
-        auto fn = ctx.Bind<decltype(&PnxDisconnectUsbDevice)>(kOrdDisconnectUsbDevice);
-        if (!fn) return Missing(out, kOrdDisconnectUsbDevice);
+        auto fn = ctx.Bind<decltype(&PnxDisconnectUsbDevice)>(kOrdPnxDisconnectUsbDevice);
+        if (!fn) return Missing(out, kOrdPnxDisconnectUsbDevice);
         result = fn(ctx.service, ctx.window, device, action);
     }
     return Result(out, result);
 }
 
 bool ConnectStart(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxConnectStart)>(kOrdConnectStart);
-    if (!fn) return Missing(out, kOrdConnectStart);
+    auto fn = ctx.Bind<decltype(&PnxConnectStart)>(kOrdPnxConnectStart);
+    if (!fn) return Missing(out, kOrdPnxConnectStart);
     return Result(out, fn(ctx.service, static_cast<uint16_t>(args.GetInt("step", 0, 3))));
 }
 
 bool ConnectStop(harness::Context& ctx, const harness::Args&, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxConnectStop)>(kOrdConnectStop);
-    if (!fn) return Missing(out, kOrdConnectStop);
+    auto fn = ctx.Bind<decltype(&PnxConnectStop)>(kOrdPnxConnectStop);
+    if (!fn) return Missing(out, kOrdPnxConnectStop);
     return Result(out, fn(ctx.service));
 }
 
 bool ConnectCancel(harness::Context& ctx, const harness::Args&, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxConnectCancel)>(kOrdConnectCancel);
-    if (!fn) return Missing(out, kOrdConnectCancel);
+    auto fn = ctx.Bind<decltype(&PnxConnectCancel)>(kOrdPnxConnectCancel);
+    if (!fn) return Missing(out, kOrdPnxConnectCancel);
     return Result(out, fn(ctx.service));
 }
 
 bool EnumConnect(harness::Context& ctx, const harness::Args&, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxEnumConnect)>(kOrdEnumConnect);
-    if (!fn) return Missing(out, kOrdEnumConnect);
+    auto fn = ctx.Bind<decltype(&PnxEnumConnect)>(kOrdPnxEnumConnect);
+    if (!fn) return Missing(out, kOrdPnxEnumConnect);
     std::string json = "[";
     ConnectEnumItem item = {};
     for (int i = 0; fn(ctx.service, i, &item); ++i) {
@@ -118,8 +109,8 @@ bool EnumConnect(harness::Context& ctx, const harness::Args&, harness::JsonLine&
 }
 
 bool InstanceIds(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxEnumDeviceInstanceId)>(kOrdEnumDeviceInstanceId);
-    if (!fn) return Missing(out, kOrdEnumDeviceInstanceId);
+    auto fn = ctx.Bind<decltype(&PnxEnumDeviceInstanceId)>(kOrdPnxEnumDeviceInstanceId);
+    if (!fn) return Missing(out, kOrdPnxEnumDeviceInstanceId);
     auto device = reinterpret_cast<HPnxDv>(static_cast<uintptr_t>(HandleArg(args, "device", 0)));
     std::vector<std::string> ids;
     char id[512];
@@ -151,20 +142,20 @@ void RunPhaseHook(const ConnectEvent* event) {
     JsonLine line("hook");
     line.Add("phase", hook.phase);
     if (hook.stop) {
-        auto fn = g_ctx->Bind<decltype(&PnxConnectStop)>(kOrdConnectStop);
+        auto fn = g_ctx->Bind<decltype(&PnxConnectStop)>(kOrdPnxConnectStop);
         line.Add("stop", fn ? fn(g_ctx->service) : -1);
     }
     if (hook.cancel) {
-        auto fn = g_ctx->Bind<decltype(&PnxConnectCancel)>(kOrdConnectCancel);
+        auto fn = g_ctx->Bind<decltype(&PnxConnectCancel)>(kOrdPnxConnectCancel);
         line.Add("cancel", fn ? fn(g_ctx->service) : -1);
     }
     if (hook.renewServer) {
         // Calls back into the library while it is sending: the mode 2 renew rebuilds the list.
-        auto fn = g_ctx->Bind<decltype(&PnxRenewUsbDevices)>(kOrdRenewUsbDevices);
+        auto fn = g_ctx->Bind<decltype(&PnxRenewUsbDevices)>(kOrdPnxRenewUsbDevices);
         line.Add("renew", fn ? fn(g_ctx->service, reinterpret_cast<HPnxSv>(static_cast<uintptr_t>(hook.renewServer)), 2) : -1);
     }
     if (hook.start >= 0) {
-        auto fn = g_ctx->Bind<decltype(&PnxConnectStart)>(kOrdConnectStart);
+        auto fn = g_ctx->Bind<decltype(&PnxConnectStart)>(kOrdPnxConnectStart);
         line.Add("start", fn ? fn(g_ctx->service, static_cast<uint16_t>(hook.start)) : -1);
     }
     Emit(line);

@@ -25,6 +25,7 @@
 #include "device_entry.h"
 #include "harness_addresses.h"
 #include "harness_commands.h"
+#include "export_table.h"
 #include "pnxscapi.h"
 #include "server_entry.h"
 #include "usb_device_info.h"
@@ -34,13 +35,6 @@ namespace {
 using harness::Missing;
 using harness::Result;
 
-constexpr int kOrdGetUsbDeviceInfo = 24;
-constexpr int kOrdSetUsbDeviceInfo = 26;
-constexpr int kOrdEnumUsbDevices = 27;
-constexpr int kOrdInitUsbDeviceInfo = 28;
-constexpr int kOrdFreeUsbDeviceInfo = 29;
-constexpr int kOrdGetDefaultPropertyInfo = 30;
-constexpr int kOrdSetDefaultPropertyInfo = 31;
 
 template <typename T>
 T* HandleArg(const harness::Args& args, const char* key, size_t index) {
@@ -54,9 +48,9 @@ std::string Number(int64_t value) { return std::to_string(value); }
 // The device's fields as a JSON object, through the exports the utility uses; empty when the
 // library refuses the device.
 std::string DeviceJson(harness::Context& ctx, HPnxDv device) {
-    auto init = ctx.Bind<decltype(&PnxInitUsbDeviceInfo)>(kOrdInitUsbDeviceInfo);
-    auto get = ctx.Bind<decltype(&PnxGetUsbDeviceInfo)>(kOrdGetUsbDeviceInfo);
-    auto free = ctx.Bind<decltype(&PnxFreeUsbDeviceInfo)>(kOrdFreeUsbDeviceInfo);
+    auto init = ctx.Bind<decltype(&PnxInitUsbDeviceInfo)>(kOrdPnxInitUsbDeviceInfo);
+    auto get = ctx.Bind<decltype(&PnxGetUsbDeviceInfo)>(kOrdPnxGetUsbDeviceInfo);
+    auto free = ctx.Bind<decltype(&PnxFreeUsbDeviceInfo)>(kOrdPnxFreeUsbDeviceInfo);
     if (!init || !get || !free) return "";
     UsbDeviceInfo info;
     PropertyInfo property;
@@ -87,8 +81,8 @@ std::string DeviceJson(harness::Context& ctx, HPnxDv device) {
 }
 
 bool Devices(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto enumerate = ctx.Bind<decltype(&PnxEnumUsbDevices)>(kOrdEnumUsbDevices);
-    if (!enumerate) return Missing(out, kOrdEnumUsbDevices);
+    auto enumerate = ctx.Bind<decltype(&PnxEnumUsbDevices)>(kOrdPnxEnumUsbDevices);
+    if (!enumerate) return Missing(out, kOrdPnxEnumUsbDevices);
     auto* server = HandleArg<ServerEntry>(args, "server", 0);
     std::string json = "[";
     HPnxDv device = nullptr;
@@ -110,11 +104,11 @@ bool DeviceInfo(harness::Context& ctx, const harness::Args& args, harness::JsonL
 }
 
 bool SetDeviceProperty(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto init = ctx.Bind<decltype(&PnxInitUsbDeviceInfo)>(kOrdInitUsbDeviceInfo);
-    auto get = ctx.Bind<decltype(&PnxGetUsbDeviceInfo)>(kOrdGetUsbDeviceInfo);
-    auto set = ctx.Bind<decltype(&PnxSetUsbDeviceInfo)>(kOrdSetUsbDeviceInfo);
-    auto free = ctx.Bind<decltype(&PnxFreeUsbDeviceInfo)>(kOrdFreeUsbDeviceInfo);
-    if (!init || !get || !set || !free) return Missing(out, kOrdSetUsbDeviceInfo);
+    auto init = ctx.Bind<decltype(&PnxInitUsbDeviceInfo)>(kOrdPnxInitUsbDeviceInfo);
+    auto get = ctx.Bind<decltype(&PnxGetUsbDeviceInfo)>(kOrdPnxGetUsbDeviceInfo);
+    auto set = ctx.Bind<decltype(&PnxSetUsbDeviceInfo)>(kOrdPnxSetUsbDeviceInfo);
+    auto free = ctx.Bind<decltype(&PnxFreeUsbDeviceInfo)>(kOrdPnxFreeUsbDeviceInfo);
+    if (!init || !get || !set || !free) return Missing(out, kOrdPnxSetUsbDeviceInfo);
     auto* device = HandleArg<DeviceEntry>(args, "device", 0);
     UsbDeviceInfo info;
     PropertyInfo property;
@@ -129,10 +123,10 @@ bool SetDeviceProperty(harness::Context& ctx, const harness::Args& args, harness
 }
 
 bool DefaultProperty(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto get = ctx.Bind<decltype(&PnxGetDefaultPropertyInfo)>(kOrdGetDefaultPropertyInfo);
-    auto set = ctx.Bind<decltype(&PnxSetDefaultPropertyInfo)>(kOrdSetDefaultPropertyInfo);
-    auto free = ctx.Bind<decltype(&PnxFreeUsbDeviceInfo)>(kOrdFreeUsbDeviceInfo);
-    if (!get || !set || !free) return Missing(out, kOrdSetDefaultPropertyInfo);
+    auto get = ctx.Bind<decltype(&PnxGetDefaultPropertyInfo)>(kOrdPnxGetDefaultPropertyInfo);
+    auto set = ctx.Bind<decltype(&PnxSetDefaultPropertyInfo)>(kOrdPnxSetDefaultPropertyInfo);
+    auto free = ctx.Bind<decltype(&PnxFreeUsbDeviceInfo)>(kOrdPnxFreeUsbDeviceInfo);
+    if (!get || !set || !free) return Missing(out, kOrdPnxSetDefaultPropertyInfo);
     PropertyInfo property = {};
     if (get(ctx.service, &property) != 1) return false;
     if (!args.Get("property", 99).empty() || !args.Get("printer", 99).empty()) {
@@ -158,7 +152,7 @@ bool DeviceMarks(harness::Context&, const harness::Args& args, harness::JsonLine
 
 // Only a device that its server window still lists is touched.
 bool DeviceEntryFields(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto enumerate = ctx.Bind<decltype(&PnxEnumUsbDevices)>(kOrdEnumUsbDevices);
+    auto enumerate = ctx.Bind<decltype(&PnxEnumUsbDevices)>(kOrdPnxEnumUsbDevices);
     auto* device = HandleArg<DeviceEntry>(args, "device", 0);
     if (!enumerate || !device) return false;
     auto* server = reinterpret_cast<HPnxSv>(GetWindowLongPtrA(device->serverWindow, GWLP_USERDATA));

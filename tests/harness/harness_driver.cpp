@@ -8,29 +8,24 @@
 #include <cstdint>
 
 #include "harness_commands.h"
+#include "export_table.h"
 #include "pnxscapi.h"
 
 namespace {
 
-constexpr int kOrdZkuptpConnection = 20;
-constexpr int kOrdGetOwnershipInterface = 59;
-constexpr int kOrdSetOwnershipInterface = 60;
-constexpr int kOrdGetOwnershipReleaseTime = 61;
-constexpr int kOrdSetOwnershipReleaseTime = 62;
-constexpr int kOrdSetFilteringHIDevice = 65;
 
 bool ZkuptpConnection(harness::Context& ctx, const harness::Args&, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxZkuptpConnection)>(kOrdZkuptpConnection);
+    auto fn = ctx.Bind<decltype(&PnxZkuptpConnection)>(kOrdPnxZkuptpConnection);
     if (!fn) return false;
     out.Add("connected", fn(ctx.service));
     return true;
 }
 
 bool Ownership(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto getInterface = ctx.Bind<decltype(&PnxGetOwnershipInterface)>(kOrdGetOwnershipInterface);
-    auto setInterface = ctx.Bind<decltype(&PnxSetOwnershipInterface)>(kOrdSetOwnershipInterface);
-    auto getRelease = ctx.Bind<decltype(&PnxGetOwnershipReleaseTime)>(kOrdGetOwnershipReleaseTime);
-    auto setRelease = ctx.Bind<decltype(&PnxSetOwnershipReleaseTime)>(kOrdSetOwnershipReleaseTime);
+    auto getInterface = ctx.Bind<decltype(&PnxGetOwnershipInterface)>(kOrdPnxGetOwnershipInterface);
+    auto setInterface = ctx.Bind<decltype(&PnxSetOwnershipInterface)>(kOrdPnxSetOwnershipInterface);
+    auto getRelease = ctx.Bind<decltype(&PnxGetOwnershipReleaseTime)>(kOrdPnxGetOwnershipReleaseTime);
+    auto setRelease = ctx.Bind<decltype(&PnxSetOwnershipReleaseTime)>(kOrdPnxSetOwnershipReleaseTime);
     if (!getInterface || !setInterface || !getRelease || !setRelease) return false;
     int64_t interfaceValue = args.GetInt("interface", 99, -1);
     int64_t releaseValue = args.GetInt("release", 99, -1);
@@ -44,7 +39,7 @@ bool Ownership(harness::Context& ctx, const harness::Args& args, harness::JsonLi
 }
 
 bool HidFilter(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxSetFilteringHIDevice)>(kOrdSetFilteringHIDevice);
+    auto fn = ctx.Bind<decltype(&PnxSetFilteringHIDevice)>(kOrdPnxSetFilteringHIDevice);
     if (!fn) return false;
     uint16_t values[2] = {static_cast<uint16_t>(args.GetInt("v0", 1)), static_cast<uint16_t>(args.GetInt("v1", 2))};
     out.Add("result", fn(ctx.service, static_cast<uint16_t>(args.GetInt("mode", 0)), values));

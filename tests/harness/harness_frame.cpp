@@ -22,19 +22,13 @@
 #include <vector>
 
 #include "harness_registry.h"
+#include "export_table.h"
 #include "pnxscapi.h"
 
 namespace harness {
 
 namespace {
 // Ordinals of the exports the frame binds.
-constexpr int kOrdInitialize = 1;
-constexpr int kOrdUninitialize = 2;
-constexpr int kOrdRegisterNotification = 3;
-constexpr int kOrdUnRegisterNotification = 4;
-constexpr int kOrdDebugMode = 5;
-constexpr int kOrdGetZkuptpDriverVersion = 35;
-constexpr int kOrdRegisterSpecialNotification = 64;
 
 LRESULT g_connectAnswer = 1;
 
@@ -76,8 +70,8 @@ HWND ServiceArg(const Context& ctx, const Args& args) {
 }
 
 bool Register(Context& ctx, const Args& args, JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxRegisterNotification)>(kOrdRegisterNotification);
-    if (!fn) return Missing(out, kOrdRegisterNotification);
+    auto fn = ctx.Bind<decltype(&PnxRegisterNotification)>(kOrdPnxRegisterNotification);
+    if (!fn) return Missing(out, kOrdPnxRegisterNotification);
     RegisterConfig config = {};
     std::string driver = args.Get("driver", 99);
     std::string location = args.Get("location", 0);
@@ -94,8 +88,8 @@ bool Register(Context& ctx, const Args& args, JsonLine& out) {
 }
 
 bool DebugMode(Context& ctx, const Args& args, JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxDebugMode)>(kOrdDebugMode);
-    if (!fn) return Missing(out, kOrdDebugMode);
+    auto fn = ctx.Bind<decltype(&PnxDebugMode)>(kOrdPnxDebugMode);
+    if (!fn) return Missing(out, kOrdPnxDebugMode);
     DebugModeInfo info = {};
     info.flags = static_cast<uint16_t>(args.GetInt("flags", 0, 0));
     std::string folder = args.Get("folder", 1);
@@ -158,32 +152,32 @@ bool Children(Context& ctx, const Args& args, JsonLine& out) {
 }
 
 bool Unregister(Context& ctx, const Args& args, JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxUnRegisterNotification)>(kOrdUnRegisterNotification);
-    if (!fn) return Missing(out, kOrdUnRegisterNotification);
+    auto fn = ctx.Bind<decltype(&PnxUnRegisterNotification)>(kOrdPnxUnRegisterNotification);
+    if (!fn) return Missing(out, kOrdPnxUnRegisterNotification);
     int result = fn(ServiceArg(ctx, args));
     out.Add("result", result);
     return result == 1;
 }
 
 bool Initialize(Context& ctx, const Args&, JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxInitialize)>(kOrdInitialize);
-    if (!fn) return Missing(out, kOrdInitialize);
+    auto fn = ctx.Bind<decltype(&PnxInitialize)>(kOrdPnxInitialize);
+    if (!fn) return Missing(out, kOrdPnxInitialize);
     int result = fn();
     out.Add("result", result);
     return result == 1;
 }
 
 bool Uninitialize(Context& ctx, const Args&, JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxUninitialize)>(kOrdUninitialize);
-    if (!fn) return Missing(out, kOrdUninitialize);
+    auto fn = ctx.Bind<decltype(&PnxUninitialize)>(kOrdPnxUninitialize);
+    if (!fn) return Missing(out, kOrdPnxUninitialize);
     int result = fn();
     out.Add("result", result);
     return result == 1;
 }
 
 bool DriverVersion(Context& ctx, const Args& args, JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxGetZkuptpDriverVersion)>(kOrdGetZkuptpDriverVersion);
-    if (!fn) return Missing(out, kOrdGetZkuptpDriverVersion);
+    auto fn = ctx.Bind<decltype(&PnxGetZkuptpDriverVersion)>(kOrdPnxGetZkuptpDriverVersion);
+    if (!fn) return Missing(out, kOrdPnxGetZkuptpDriverVersion);
     DriverVersionInfo info = {};
     std::string name = args.Get("name", 0);
     std::strncpy(info.name, name.c_str(), sizeof info.name - 1);
@@ -197,8 +191,8 @@ bool DriverVersion(Context& ctx, const Args& args, JsonLine& out) {
 }
 
 bool Special(Context& ctx, const Args& args, JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxRegisterSpecialNotification)>(kOrdRegisterSpecialNotification);
-    if (!fn) return Missing(out, kOrdRegisterSpecialNotification);
+    auto fn = ctx.Bind<decltype(&PnxRegisterSpecialNotification)>(kOrdPnxRegisterSpecialNotification);
+    if (!fn) return Missing(out, kOrdPnxRegisterSpecialNotification);
     int result = fn(ctx.service, static_cast<uint32_t>(args.GetInt("options", 0, 0)));
     out.Add("result", result);
     return result == 1;

@@ -23,6 +23,7 @@
 
 #include "harness_addresses.h"
 #include "harness_commands.h"
+#include "export_table.h"
 #include "pnxscapi.h"
 #include "server_entry.h"
 
@@ -31,15 +32,6 @@ namespace {
 using harness::Missing;
 using harness::Result;
 
-constexpr int kOrdSetSearchFilter = 10;
-constexpr int kOrdGetServerInfo = 22;
-constexpr int kOrdEnumServers = 23;
-constexpr int kOrdDetectedServer = 69;
-constexpr int kOrdSetSearchFilterEx = 68;
-constexpr int kOrdSetSearchFilterRefresh = 73;
-constexpr int kOrdSetServerOption = 76;
-constexpr int kOrdGetServerParam = 78;
-constexpr int kOrdSetServerParam = 79;
 
 HPnxSv ServerArg(const harness::Args& args) {
     return reinterpret_cast<HPnxSv>(static_cast<uintptr_t>(std::strtoull(args.Get("server", 0).c_str(), nullptr, 0)));
@@ -83,21 +75,21 @@ std::string InfoJson(HPnxSv server, const ServerInfo& info) {
 
 // PnxGetServerInfo into a record that starts as 0xFF bytes, so unterminated texts show.
 int GetInfo(harness::Context& ctx, HPnxSv server, ServerInfo* info) {
-    auto fn = ctx.Bind<decltype(&PnxGetServerInfo)>(kOrdGetServerInfo);
+    auto fn = ctx.Bind<decltype(&PnxGetServerInfo)>(kOrdPnxGetServerInfo);
     std::memset(info, 0xFF, sizeof *info);
     return fn ? fn(ctx.service, server, info) : 0;
 }
 
 std::vector<HPnxSv> Enumerate(harness::Context& ctx) {
     std::vector<HPnxSv> servers;
-    auto fn = ctx.Bind<decltype(&PnxEnumServers)>(kOrdEnumServers);
+    auto fn = ctx.Bind<decltype(&PnxEnumServers)>(kOrdPnxEnumServers);
     HPnxSv server = nullptr;
     for (int index = 0; fn && fn(ctx.service, index, &server) == 1; ++index) servers.push_back(server);
     return servers;
 }
 
 bool EnumServers(harness::Context& ctx, const harness::Args&, harness::JsonLine& out) {
-    if (!ctx.Bind<decltype(&PnxEnumServers)>(kOrdEnumServers)) return Missing(out, kOrdEnumServers);
+    if (!ctx.Bind<decltype(&PnxEnumServers)>(kOrdPnxEnumServers)) return Missing(out, kOrdPnxEnumServers);
     std::vector<std::string> handles;
     for (HPnxSv server : Enumerate(ctx)) handles.push_back(harness::HexText(reinterpret_cast<uintptr_t>(server)));
     out.AddRaw("handles", harness::JsonStringArray(handles));
@@ -105,7 +97,7 @@ bool EnumServers(harness::Context& ctx, const harness::Args&, harness::JsonLine&
 }
 
 bool GetServerInfo(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    if (!ctx.Bind<decltype(&PnxGetServerInfo)>(kOrdGetServerInfo)) return Missing(out, kOrdGetServerInfo);
+    if (!ctx.Bind<decltype(&PnxGetServerInfo)>(kOrdPnxGetServerInfo)) return Missing(out, kOrdPnxGetServerInfo);
     HPnxSv server = ServerArg(args);
     ServerInfo info;
     int result = GetInfo(ctx, server, &info);
@@ -114,8 +106,8 @@ bool GetServerInfo(harness::Context& ctx, const harness::Args& args, harness::Js
 }
 
 bool Servers(harness::Context& ctx, const harness::Args&, harness::JsonLine& out) {
-    if (!ctx.Bind<decltype(&PnxEnumServers)>(kOrdEnumServers)) return Missing(out, kOrdEnumServers);
-    if (!ctx.Bind<decltype(&PnxGetServerInfo)>(kOrdGetServerInfo)) return Missing(out, kOrdGetServerInfo);
+    if (!ctx.Bind<decltype(&PnxEnumServers)>(kOrdPnxEnumServers)) return Missing(out, kOrdPnxEnumServers);
+    if (!ctx.Bind<decltype(&PnxGetServerInfo)>(kOrdPnxGetServerInfo)) return Missing(out, kOrdPnxGetServerInfo);
     std::string json = "[";
     int count = 0;
     for (HPnxSv server : Enumerate(ctx)) {
@@ -129,16 +121,16 @@ bool Servers(harness::Context& ctx, const harness::Args&, harness::JsonLine& out
 }
 
 bool SetServerOption(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxSetServerOption)>(kOrdSetServerOption);
-    if (!fn) return Missing(out, kOrdSetServerOption);
+    auto fn = ctx.Bind<decltype(&PnxSetServerOption)>(kOrdPnxSetServerOption);
+    if (!fn) return Missing(out, kOrdPnxSetServerOption);
     return Result(out, fn(ctx.service, ServerArg(args), static_cast<uint16_t>(args.GetInt("value", 1))));
 }
 
 bool ServerParam(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto get = ctx.Bind<decltype(&PnxGetServerParam)>(kOrdGetServerParam);
-    auto set = ctx.Bind<decltype(&PnxSetServerParam)>(kOrdSetServerParam);
-    if (!get) return Missing(out, kOrdGetServerParam);
-    if (!set) return Missing(out, kOrdSetServerParam);
+    auto get = ctx.Bind<decltype(&PnxGetServerParam)>(kOrdPnxGetServerParam);
+    auto set = ctx.Bind<decltype(&PnxSetServerParam)>(kOrdPnxSetServerParam);
+    if (!get) return Missing(out, kOrdPnxGetServerParam);
+    if (!set) return Missing(out, kOrdPnxSetServerParam);
     HPnxSv server = ServerArg(args);
     int result = 1;
     if (!args.Get("value", 99).empty()) {
@@ -160,24 +152,24 @@ std::string FilterList(const harness::Args& args) {
 }
 
 bool SetFilter(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxSetSearchFilter)>(kOrdSetSearchFilter);
-    if (!fn) return Missing(out, kOrdSetSearchFilter);
+    auto fn = ctx.Bind<decltype(&PnxSetSearchFilter)>(kOrdPnxSetSearchFilter);
+    if (!fn) return Missing(out, kOrdPnxSetSearchFilter);
     std::string list = FilterList(args);
     bool null = args.GetInt("null", 99, 0) != 0;
     return Result(out, fn(ctx.service, static_cast<int>(args.GetInt("kind", 0)), null ? nullptr : list.data()));
 }
 
 bool SetFilterEx(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxSetSearchFilterEx)>(kOrdSetSearchFilterEx);
-    if (!fn) return Missing(out, kOrdSetSearchFilterEx);
+    auto fn = ctx.Bind<decltype(&PnxSetSearchFilterEx)>(kOrdPnxSetSearchFilterEx);
+    if (!fn) return Missing(out, kOrdPnxSetSearchFilterEx);
     std::string list = FilterList(args);
     bool none = harness::Positional(args, 1).empty();
     return Result(out, fn(ctx.service, static_cast<int>(args.GetInt("kind", 0)), none ? nullptr : list.data()));
 }
 
 bool FilterRefresh(harness::Context& ctx, const harness::Args&, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxSetSearchFilterRefresh)>(kOrdSetSearchFilterRefresh);
-    if (!fn) return Missing(out, kOrdSetSearchFilterRefresh);
+    auto fn = ctx.Bind<decltype(&PnxSetSearchFilterRefresh)>(kOrdPnxSetSearchFilterRefresh);
+    if (!fn) return Missing(out, kOrdPnxSetSearchFilterRefresh);
     return Result(out, fn());
 }
 
@@ -189,8 +181,8 @@ std::string DetectedJson(const DetectedServer& server) {
 }
 
 bool Detected(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxDetectedServer)>(kOrdDetectedServer);
-    if (!fn) return Missing(out, kOrdDetectedServer);
+    auto fn = ctx.Bind<decltype(&PnxDetectedServer)>(kOrdPnxDetectedServer);
+    if (!fn) return Missing(out, kOrdPnxDetectedServer);
     uint32_t count = 0;
     int result = fn(ctx.service, nullptr, &count);
     out.Add("query_count", static_cast<int64_t>(count));

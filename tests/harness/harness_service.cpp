@@ -26,6 +26,7 @@
 
 #include "harness_addresses.h"
 #include "harness_commands.h"
+#include "export_table.h"
 #include "pnxscapi.h"
 
 namespace {
@@ -33,20 +34,6 @@ namespace {
 using harness::Missing;
 using harness::Result;
 
-constexpr int kOrdInitBroadcastAddr = 6;
-constexpr int kOrdGetBroadcastAddr = 7;
-constexpr int kOrdSetBroadcastAddr = 8;
-constexpr int kOrdSetPortAndRuleNumber = 9;
-constexpr int kOrdGetServiceProperties = 11;
-constexpr int kOrdStartService = 12;
-constexpr int kOrdEndService = 13;
-constexpr int kOrdSuspendService = 14;
-constexpr int kOrdResumeService = 15;
-constexpr int kOrdRenewService = 16;
-constexpr int kOrdRenewUsbDevices = 37;
-constexpr int kOrdSetBroadcastAddrMemory = 63;
-constexpr int kOrdGetRdpPort = 66;
-constexpr int kOrdSetRdpPort = 67;
 constexpr uint32_t kPropertiesRecordSize = 10;  // what the utility writes into the size field
 constexpr uint32_t kBroadcastListMax = 128;
 
@@ -55,7 +42,7 @@ bool Wants(const harness::Args& args, const char* key) { return !args.Get(key, 9
 // The record Start and Resume pass: the library's current values, overridden by the words given.
 bool PropertiesArg(harness::Context& ctx, const harness::Args& args, ServiceProperties* properties) {
     *properties = {};
-    if (auto get = ctx.Bind<decltype(&PnxGetServiceProperties)>(kOrdGetServiceProperties)) {
+    if (auto get = ctx.Bind<decltype(&PnxGetServiceProperties)>(kOrdPnxGetServiceProperties)) {
         get(ctx.service, properties);
     }
     if (Wants(args, "mode")) properties->communicateMode = static_cast<uint8_t>(args.GetInt("mode", 99));
@@ -72,8 +59,8 @@ void AddProperties(harness::JsonLine& out, const ServiceProperties& properties) 
 }
 
 bool Props(harness::Context& ctx, const harness::Args&, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxGetServiceProperties)>(kOrdGetServiceProperties);
-    if (!fn) return Missing(out, kOrdGetServiceProperties);
+    auto fn = ctx.Bind<decltype(&PnxGetServiceProperties)>(kOrdPnxGetServiceProperties);
+    if (!fn) return Missing(out, kOrdPnxGetServiceProperties);
     ServiceProperties properties = {};
     int result = fn(ctx.service, &properties);
     AddProperties(out, properties);
@@ -81,56 +68,56 @@ bool Props(harness::Context& ctx, const harness::Args&, harness::JsonLine& out) 
 }
 
 bool Start(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxStartService)>(kOrdStartService);
-    if (!fn) return Missing(out, kOrdStartService);
+    auto fn = ctx.Bind<decltype(&PnxStartService)>(kOrdPnxStartService);
+    if (!fn) return Missing(out, kOrdPnxStartService);
     ServiceProperties properties;
     bool withRecord = PropertiesArg(ctx, args, &properties);
     return Result(out, fn(ctx.service, withRecord ? &properties : nullptr));
 }
 
 bool Resume(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxResumeService)>(kOrdResumeService);
-    if (!fn) return Missing(out, kOrdResumeService);
+    auto fn = ctx.Bind<decltype(&PnxResumeService)>(kOrdPnxResumeService);
+    if (!fn) return Missing(out, kOrdPnxResumeService);
     ServiceProperties properties;
     bool withRecord = PropertiesArg(ctx, args, &properties);
     return Result(out, fn(ctx.service, withRecord ? &properties : nullptr));
 }
 
 bool End(harness::Context& ctx, const harness::Args&, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxEndService)>(kOrdEndService);
-    if (!fn) return Missing(out, kOrdEndService);
+    auto fn = ctx.Bind<decltype(&PnxEndService)>(kOrdPnxEndService);
+    if (!fn) return Missing(out, kOrdPnxEndService);
     return Result(out, fn(ctx.service));
 }
 
 bool Suspend(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxSuspendService)>(kOrdSuspendService);
-    if (!fn) return Missing(out, kOrdSuspendService);
+    auto fn = ctx.Bind<decltype(&PnxSuspendService)>(kOrdPnxSuspendService);
+    if (!fn) return Missing(out, kOrdPnxSuspendService);
     return Result(out, fn(ctx.service, static_cast<int>(args.GetInt("keep", 0, 0))));
 }
 
 bool Renew(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxRenewService)>(kOrdRenewService);
-    if (!fn) return Missing(out, kOrdRenewService);
+    auto fn = ctx.Bind<decltype(&PnxRenewService)>(kOrdPnxRenewService);
+    if (!fn) return Missing(out, kOrdPnxRenewService);
     return Result(out, fn(ctx.service, static_cast<int>(args.GetInt("mode", 0, 0))));
 }
 
 bool RenewDevices(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxRenewUsbDevices)>(kOrdRenewUsbDevices);
-    if (!fn) return Missing(out, kOrdRenewUsbDevices);
+    auto fn = ctx.Bind<decltype(&PnxRenewUsbDevices)>(kOrdPnxRenewUsbDevices);
+    if (!fn) return Missing(out, kOrdPnxRenewUsbDevices);
     auto server = reinterpret_cast<HPnxSv>(static_cast<uintptr_t>(std::strtoull(args.Get("server", 0).c_str(), nullptr, 0)));
     return Result(out, fn(ctx.service, server, static_cast<uint32_t>(args.GetInt("mode", 1, 0))));
 }
 
 bool PortRule(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxSetPortAndRuleNumber)>(kOrdSetPortAndRuleNumber);
-    if (!fn) return Missing(out, kOrdSetPortAndRuleNumber);
+    auto fn = ctx.Bind<decltype(&PnxSetPortAndRuleNumber)>(kOrdPnxSetPortAndRuleNumber);
+    if (!fn) return Missing(out, kOrdPnxSetPortAndRuleNumber);
     return Result(out, fn(ctx.service, static_cast<uint32_t>(args.GetInt("port", 0)),
                           static_cast<uint32_t>(args.GetInt("rule", 1))));
 }
 
 bool RdpPort(harness::Context& ctx, const harness::Args&, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxGetRdpPort)>(kOrdGetRdpPort);
-    if (!fn) return Missing(out, kOrdGetRdpPort);
+    auto fn = ctx.Bind<decltype(&PnxGetRdpPort)>(kOrdPnxGetRdpPort);
+    if (!fn) return Missing(out, kOrdPnxGetRdpPort);
     uint32_t port = 0;
     int result = fn(ctx.service, &port);
     out.Add("port", static_cast<int64_t>(port));
@@ -138,20 +125,20 @@ bool RdpPort(harness::Context& ctx, const harness::Args&, harness::JsonLine& out
 }
 
 bool SetRdpPort(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxSetRdpPort)>(kOrdSetRdpPort);
-    if (!fn) return Missing(out, kOrdSetRdpPort);
+    auto fn = ctx.Bind<decltype(&PnxSetRdpPort)>(kOrdPnxSetRdpPort);
+    if (!fn) return Missing(out, kOrdPnxSetRdpPort);
     return Result(out, fn(ctx.service, static_cast<uint32_t>(args.GetInt("port", 0))));
 }
 
 bool InitBroadcast(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxInitBroadcastAddr)>(kOrdInitBroadcastAddr);
-    if (!fn) return Missing(out, kOrdInitBroadcastAddr);
+    auto fn = ctx.Bind<decltype(&PnxInitBroadcastAddr)>(kOrdPnxInitBroadcastAddr);
+    if (!fn) return Missing(out, kOrdPnxInitBroadcastAddr);
     return Result(out, fn(ctx.service, args.Get("location", 0).c_str()));
 }
 
 bool GetBroadcast(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxGetBroadcastAddr)>(kOrdGetBroadcastAddr);
-    if (!fn) return Missing(out, kOrdGetBroadcastAddr);
+    auto fn = ctx.Bind<decltype(&PnxGetBroadcastAddr)>(kOrdPnxGetBroadcastAddr);
+    if (!fn) return Missing(out, kOrdPnxGetBroadcastAddr);
     uint32_t capacity = static_cast<uint32_t>(args.GetInt("capacity", 99, kBroadcastListMax * 4));
     std::vector<uint32_t> array(capacity / 4 + 1, 0);
     uint32_t count = 0;
@@ -177,8 +164,8 @@ bool AddressWords(const harness::Args& args, std::vector<uint32_t>* values, harn
 }
 
 bool SetBroadcast(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxSetBroadcastAddr)>(kOrdSetBroadcastAddr);
-    if (!fn) return Missing(out, kOrdSetBroadcastAddr);
+    auto fn = ctx.Bind<decltype(&PnxSetBroadcastAddr)>(kOrdPnxSetBroadcastAddr);
+    if (!fn) return Missing(out, kOrdPnxSetBroadcastAddr);
     std::vector<uint32_t> values;
     if (!AddressWords(args, &values, out)) return false;
     values.reserve(1);  // a valid pointer even for an empty list
@@ -186,8 +173,8 @@ bool SetBroadcast(harness::Context& ctx, const harness::Args& args, harness::Jso
 }
 
 bool SetBroadcastMemory(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxSetBroadcastAddrMemory)>(kOrdSetBroadcastAddrMemory);
-    if (!fn) return Missing(out, kOrdSetBroadcastAddrMemory);
+    auto fn = ctx.Bind<decltype(&PnxSetBroadcastAddrMemory)>(kOrdPnxSetBroadcastAddrMemory);
+    if (!fn) return Missing(out, kOrdPnxSetBroadcastAddrMemory);
     std::vector<uint32_t> values;
     if (!AddressWords(args, &values, out)) return false;
     for (uint32_t& value : values) value = htonl(value);

@@ -29,6 +29,7 @@
 #include "harness_addresses.h"
 #include "harness_commands.h"
 #include "messages.h"
+#include "export_table.h"
 #include "pnxscapi.h"
 #include "server_entry.h"
 
@@ -37,9 +38,6 @@ namespace {
 using harness::Missing;
 using harness::Result;
 
-constexpr int kOrdGetPcAddress = 48;
-constexpr int kOrdGetBlackoutInfo = 74;
-constexpr int kOrdSetBlackoutInfo = 75;
 
 // The records of the devices put in by "adddevice": they live as long as the harness.
 struct FakeDevice {
@@ -55,8 +53,8 @@ T* HandleArg(const harness::Args& args, const char* key, size_t index) {
 }
 
 bool PcAddress(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto fn = ctx.Bind<decltype(&PnxGetPcAddress)>(kOrdGetPcAddress);
-    if (!fn) return Missing(out, kOrdGetPcAddress);
+    auto fn = ctx.Bind<decltype(&PnxGetPcAddress)>(kOrdPnxGetPcAddress);
+    if (!fn) return Missing(out, kOrdPnxGetPcAddress);
     uint32_t address = 0xFFFFFFFF, mask = 0xFFFFFFFF, segment = 0xFFFFFFFF;
     HWND log = args.GetInt("log", 99, 0) ? ctx.service : nullptr;
     int result = fn(log, HandleArg<ServerEntry>(args, "server", 0), &address, &mask, &segment);
@@ -67,10 +65,10 @@ bool PcAddress(harness::Context& ctx, const harness::Args& args, harness::JsonLi
 }
 
 bool Blackout(harness::Context& ctx, const harness::Args& args, harness::JsonLine& out) {
-    auto get = ctx.Bind<decltype(&PnxGetBlackoutInfo)>(kOrdGetBlackoutInfo);
-    auto set = ctx.Bind<decltype(&PnxSetBlackoutInfo)>(kOrdSetBlackoutInfo);
-    if (!get) return Missing(out, kOrdGetBlackoutInfo);
-    if (!set) return Missing(out, kOrdSetBlackoutInfo);
+    auto get = ctx.Bind<decltype(&PnxGetBlackoutInfo)>(kOrdPnxGetBlackoutInfo);
+    auto set = ctx.Bind<decltype(&PnxSetBlackoutInfo)>(kOrdPnxSetBlackoutInfo);
+    if (!get) return Missing(out, kOrdPnxGetBlackoutInfo);
+    if (!set) return Missing(out, kOrdPnxSetBlackoutInfo);
     BlackoutInfo info = {};
     if (get(ctx.service, &info) != 1) return false;
     bool null = args.GetInt("null", 99, 0) != 0;
