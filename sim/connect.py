@@ -58,18 +58,8 @@ def parse_command(kind, data, level, mac):
     out = {"fixed_ok": False, "mac": None, "address": None, "port_name": None, "params": {},
            "errors": []}
     errors = out["errors"]
-    if len(data) < FIXED_SIZE:
-        errors.append("fixed part is %d bytes" % len(data))
+    if not check_fixed(data, mac, out, zero_address=False):
         return out
-    out["mac"] = data[2:8].hex()
-    out["address"] = socket.inet_ntoa(data[8:12])
-    if data[0] != 1 or data[1] != 6:
-        errors.append("fixed part begins %02x %02x" % (data[0], data[1]))
-    if data[2:8] != mac:
-        errors.append("hardware address %s is not the server's" % data[2:8].hex())
-    if data[8:12] == bytes(4):
-        errors.append("address is 0")
-    out["fixed_ok"] = not errors
     rest = data[FIXED_SIZE:]
     end = rest.find(b"\0")
     name, rest = (rest, b"") if end < 0 else (rest[:end], rest[end + 1:])
@@ -83,6 +73,51 @@ def parse_command(kind, data, level, mac):
     if rest.strip(b"\0"):
         errors.append("unexpected bytes %s after the parameters" % rest.rstrip(b"\0").hex())
     return out
+
+
+def check_fixed(data, mac, out, zero_address):
+    """Checks the 12-byte fixed part of a command's data: u8 1, u8 6, the server's hardware
+    address, then a 4-byte address that must be 0 (zero_address) or must not.
+    Fills out["mac"], out["address"], out["fixed_ok"] and appends to out["errors"]; returns
+    False when the data are too short to hold it."""
+    errors = out["errors"]
+    if len(data) < FIXED_SIZE:
+        errors.append("fixed part is %d bytes" % len(data))
+        return False
+    before = len(errors)
+    out["mac"] = data[2:8].hex()
+    out["address"] = socket.inet_ntoa(data[8:12])
+    if data[0] != 1 or data[1] != 6:
+        errors.append("fixed part begins %02x %02x" % (data[0], data[1]))
+    if data[2:8] != mac:
+        errors.append("hardware address %s is not the server's" % data[2:8].hex())
+    if zero_address and data[8:12] != bytes(4):
+        errors.append("address %s is not 0" % out["address"])
+    elif not zero_address and data[8:12] == bytes(4):
+        errors.append("address is 0")
+    out["fixed_ok"] = len(errors) == before
+    return True
+
+
+class RepeatGuard:
+    """The client sends each command from a socket of its own and repeats the request only
+    when it heard no answer: a repeat gets the first answer and changes nothing again."""
+
+    def __init__(self):
+        self.last = {}  # peer -> (key, answer) of its last answered command
+
+    def answer(self, peer, key, run, on_repeat):
+        """`run()` computes a new command's answer; `on_repeat(answer)` logs a repeat."""
+        last = self.last.get(peer)
+        if last is not None and last[0] == key:
+            on_repeat(last[1])
+            return last[1]
+        answer = run()
+        if answer is not None:  # a silent server heard nothing: a repeat is a new command
+            if len(self.last) > 1000:
+                self.last.clear()
+            self.last[peer] = (key, answer)
+        return answer
 
 
 def _parse_connect_params(rest, level, params, errors):
@@ -149,24 +184,13 @@ class ConnectService:
 
     def __init__(self, server):
         self.server = server
-        self.last = {}  # peer -> (command, data, answer) of its last command
+        self.repeats = RepeatGuard()
         server.state.setdefault("answers", {"connect": "ok", "disconnect": "ok"})
 
     def handle(self, command, request, params, peer):
-        # The client sends each command from a socket of its own and repeats the request only
-        # when it heard no answer: a repeat gets the first answer and changes nothing again.
-        last = self.last.get(peer)
-        if last is not None and last[:2] == (command, params):
-            self.server.host.log.add(server=self.server.address, dir="event", proto="command",
-                                     command=KIND[command], peer="%s:%d" % peer, repeat=True,
-                                     answer=last[2].decode() if last[2] else None)
-            return last[2]
-        answer = self._handle(command, params, peer)
-        if answer is not None:  # a silent server heard nothing: a repeat is a new command
-            if len(self.last) > 1000:
-                self.last.clear()
-            self.last[peer] = (command, params, answer)
-        return answer
+        return self.repeats.answer(
+            peer, (command, params), lambda: self._handle(command, params, peer),
+            lambda answer: log_repeat(self.server, KIND[command], peer, answer))
 
     def _handle(self, command, params, peer):
         kind = KIND[command]
@@ -231,6 +255,12 @@ class ConnectService:
         if index == 0:
             words += pnp_profile(device)
         self.server.host.bridge.send(self.server, " ".join(words))
+
+
+def log_repeat(server, kind, peer, answer):
+    server.host.log.add(server=server.address, dir="event", proto="command", command=kind,
+                        peer="%s:%d" % peer, repeat=True,
+                        answer=answer.decode() if answer else None)
 
 
 def install(server):

@@ -9,6 +9,7 @@ add their own commands by registering more functions here.
 import json
 
 import connect
+import storage
 import usb_devices
 from server import Fault
 
@@ -80,7 +81,13 @@ def _add_server(host, request):
                              request.get("system_port"))
     if request.get("identity"):
         _identity_of(server).update(**request["identity"])
+        _offer_storage(server)
     return {"server": server.describe()}
+
+
+def _offer_storage(server):
+    if server.state["identity"]["storage"]:
+        storage.offer(server)
 
 
 def _identity_of(server):
@@ -95,6 +102,7 @@ def _identity(host, request):
     """Sets search-reply fields of a server (or all): {"fields": {...}} (see discovery.py)."""
     for server in servers_of(host, request):
         _identity_of(server).update(**request.get("fields", {}))
+        _offer_storage(server)
     return {"identities": {s.address: _identity_of(s).describe()
                            for s in servers_of(host, request)}}
 
@@ -205,6 +213,64 @@ def _command_answer(host, request):
         for kind in ("connect", "disconnect"):
             if request.get(kind) is not None:
                 server.state["answers"][kind] = request[kind].lower()
+    return {}
+
+
+@command("add_storage")
+def _add_storage(host, request):
+    """Adds a storage to a server: {"storage": {fields of storage.Storage, "shares": [...]}}."""
+    added = storage.storage_of(_one_server(host, request)).add(request.get("storage", {}))
+    return {"storage": added.describe()}
+
+
+@command("update_storage")
+def _update_storage(host, request):
+    """Changes fields of a storage (a "shares" list replaces all): {"name", "fields"}."""
+    storages = storage.storage_of(_one_server(host, request))
+    return {"storage": storages.update(request["name"], request.get("fields", {})).describe()}
+
+
+@command("update_share")
+def _update_share(host, request):
+    """Changes fields of one share: {"name" (the storage's), "index", "fields"}."""
+    storages = storage.storage_of(_one_server(host, request))
+    changed = storages.update_share(request["name"], int(request["index"]),
+                                    request.get("fields", {}))
+    return {"storage": changed.describe()}
+
+
+@command("remove_storage")
+def _remove_storage(host, request):
+    storage.storage_of(_one_server(host, request)).remove(request["name"])
+    return {}
+
+
+@command("storages")
+def _storages(host, request):
+    return storage.storage_of(_one_server(host, request)).describe()
+
+
+@command("storage_reply")
+def _storage_reply(host, request):
+    """The bytes "GET STORAGE_LIST" would be answered with now (hex, fault applied)."""
+    return {"hex": storage.storage_of(_one_server(host, request)).reply().hex()}
+
+
+@command("storage_fault")
+def _storage_fault(host, request):
+    """Bends servers' storage-list replies: {"raw", "count", "cut", "append"}; none clears."""
+    for server in servers_of(host, request):
+        storage.storage_of(server).set_fault(request)
+    return {}
+
+
+@command("storage_answer")
+def _storage_answer(host, request):
+    """How servers treat good safe removals: {"answer": "ok"|"ng"|"silence", "unmount":
+    "delay"|"never", "unmount_delay": seconds}; a storage's own fields win."""
+    for server in servers_of(host, request):
+        storage.storage_of(server).set_policy(
+            {k: request.get(k) for k in ("answer", "unmount", "unmount_delay")})
     return {}
 
 

@@ -68,6 +68,16 @@ def command_data(server_address, address, port_name, protocol_port=None, flags=0
     return data
 
 
+def safe_remove_data(server_address, name, mac=None, address=bytes(4)):
+    """The data of a safe-removal command as the client library sends it: the 12-byte fixed
+    part (hardware address by default the simulator's for `server_address`, address 0) and the
+    storage name with its zero."""
+    import discovery
+    mac = mac or discovery.default_mac(server_address)
+    return (b"\x01\x06" + bytes.fromhex(mac.replace(":", "")) + bytes(address)
+            + name.encode("latin-1") + b"\0")
+
+
 class BusBridge:
     """zkuptp_bridge.exe under Wine, steering a bus of its own ("zkuptp_<bus_tag>", which the
     library under test is registered with) or, without a tag, the main bus:
@@ -313,6 +323,60 @@ class Simulator:
         """How good commands are answered: "ok" (default), "ng", "deny" or "silence"."""
         self.call("command_answer", server=server, connect=connect, disconnect=disconnect)
 
+    # Network storage (storage.py).
+    def add_storage(self, server, name, text="", vid=0x0A5C, pid=0x0001, shares=(), **fields):
+        """Adds a storage with its shares: dicts of label, name, value1, value2, mounted
+        (default True), shared; fields: answer ("ok", "ng", "silence"), unmount ("delay",
+        "never") and unmount_delay (seconds), None taking the server's."""
+        storage = dict(fields, name=name, text=text, vid=vid, pid=pid, shares=list(shares))
+        return self.call("add_storage", server=server, storage=storage)["storage"]
+
+    def update_storage(self, server, name, **fields):
+        """Changes fields of a storage ("shares" replaces the whole list); returns it."""
+        return self.call("update_storage", server=server, name=name, fields=fields)["storage"]
+
+    def update_share(self, server, name, index, **fields):
+        """Changes fields of share `index` of storage `name` (e.g. mounted=False)."""
+        return self.call("update_share", server=server, name=name, index=index,
+                         fields=fields)["storage"]
+
+    def remove_storage(self, server, name):
+        self.call("remove_storage", server=server, name=name)
+
+    def storages(self, server):
+        """The server's storages with their shares (as they are now: an unmount shows)."""
+        return self.call("storages", server=server)["storages"]
+
+    def storage_reply(self, server):
+        """The bytes "GET STORAGE_LIST" is answered with now."""
+        return bytes.fromhex(self.call("storage_reply", server=server)["hex"])
+
+    def storage_fault(self, server="*", raw=None, count=None, cut=None, append=None):
+        """Bends the storage-list reply: `raw` bytes instead, the count byte set to `count`,
+        cut to its first `cut` bytes, `append` bytes added; no argument clears the fault."""
+        self.call("storage_fault", server=server, count=count, cut=cut,
+                  raw=None if raw is None else bytes(raw).hex(),
+                  append=None if append is None else bytes(append).hex())
+
+    def storage_answer(self, server="*", answer=None, unmount=None, unmount_delay=None):
+        """How good safe removals are answered ("ok" default, "ng", "silence") and whether the
+        shares then unmount after `unmount_delay` seconds (default 1; unmount="never")."""
+        self.call("storage_answer", server=server, answer=answer, unmount=unmount,
+                  unmount_delay=unmount_delay)
+
+    def safe_removes(self, server=None, since=0, repeats=False):
+        """Every safe-removal command received, checked: storage, data (hex of the fixed part
+        and the name through its zero), mac, address, fixed_ok, errors, ok, answer ("OK", "NG"
+        or None)."""
+        return self.commands(server, since, kind="safe_remove", repeats=repeats)
+
+    def wait_unmounted(self, server, name, timeout=10.0, since=0):
+        """Waits until the shares of storage `name` were unmounted; returns that log entry."""
+        def done(e):
+            return e.get("proto") == "storage" and e.get("storage") == name
+        entries = self.wait_log(done, timeout, server, since)
+        return [e for e in entries if done(e)][0]
+
     def set_bridge(self, address, port):
         """Tells the simulator where zkuptp_bridge.exe listens (the PC side, e.g. 10.77.0.1)."""
         self.call("bridge", address=address, port=port)
@@ -325,9 +389,11 @@ class Simulator:
         """Every connect / disconnect command received, checked: command ("connect" or
         "disconnect"), port_name, address, fixed_ok, params, errors, ok, answer ("OK", "NG",
         "DENY" or None), device. A request the client repeated (same socket, same data: it
-        missed the answer) is answered alike and listed only with repeats=True ("repeat")."""
+        missed the answer) is answered alike and listed only with repeats=True ("repeat").
+        kind="safe_remove" lists the safe removals instead (see safe_removes)."""
+        kinds = ("connect", "disconnect") if kind is None else (kind,)
         return [e for e in self.log(server, since) if e.get("proto") == "command"
-                and (kind is None or e["command"] == kind) and (repeats or not e.get("repeat"))]
+                and e["command"] in kinds and (repeats or not e.get("repeat"))]
 
     def bridge_traffic(self, since=0):
         """The commands sent to the bridge ("dir": "out", "text") and its answers ("in")."""
