@@ -177,10 +177,7 @@ std::string ProbeUnder(const char* version) {
         RegSetValueExA(k, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version), lstrlenA(version) + 1);
         RegCloseKey(k);
     }
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, sizeof self);
-    std::string probe(self);
-    probe = probe.substr(0, probe.find_last_of('\\') + 1) + "setupcommon_os_probe.exe";
+    std::string probe = BesideTheTests("setupcommon_os_probe.exe");
     std::string out;
     if (FILE* pipe = _popen(("\"" + probe + "\"").c_str(), "r")) {
         char line[512];

@@ -2,6 +2,7 @@
 #include "version_info.h"
 
 #include "registry_test_key.h"
+#include "scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -9,16 +10,6 @@
 #include <cstring>
 #include <string>
 
-namespace {
-
-std::string BesideTheTests(const char* name) {
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, sizeof self);
-    std::string path(self);
-    return path.substr(0, path.find_last_of('\\') + 1) + name;
-}
-
-}  // namespace
 
 TEST(RegistryValue, WriteCreatesSetNeedsTheKeyReadReturnsSizeAndType) {
     RegistryTestKey scratch("setupcommon");

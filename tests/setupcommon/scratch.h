@@ -59,4 +59,12 @@ inline std::string ReadFileText(const std::string& path) {
     return out.str();
 }
 
+// A file beside the test program (the helper programs and DLLs the tests build).
+inline std::string BesideTheTests(const char* name) {
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    std::string path(self);
+    return path.substr(0, path.find_last_of('\\') + 1) + name;
+}
+
 inline bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
