@@ -28,11 +28,15 @@ struct SysFileEntry {
     char serviceName[260];
 };
 
-constexpr uint32_t kComponentInstall = 1;
-constexpr uint32_t kComponentUninstall = 2;
-constexpr uint32_t kComponentVersionCheck = 3;
-constexpr uint32_t kComponentInstalledCheck = 4;
-constexpr uint32_t kComponentStop = 5;
+// What a driver, service or program entry is to do (the mode word of a component list).
+enum ComponentMode : uint16_t {
+    kModeNone = 0,
+    kModeInstall = 1,
+    kModeUninstall = 2,
+    kModeVersionCheck = 3,
+    kModeInstalledCheck = 4,
+    kModeStop = 5,
+};
 
 // Lines of [SourceDisksFiles]; 0 for a missing section or an INF that does not open.
 int CountSourceDiskFiles(const char* inf);

@@ -253,7 +253,7 @@ bool CheckDriver(DriverJob& job, uint32_t* result) {
     LogPrintf("[1] Check Driver Installed");
     job.installed = lstrcmpiA(job.className.c_str(), "NetTrans") == 0 ? IsServiceInstalled(job.hardwareId.c_str()) != 0
                                                                        : Drivers().DeviceExists(job.hardwareId.c_str());
-    if (mode == kComponentInstalledCheck) {
+    if (mode == kModeInstalledCheck) {
         *result = job.installed ? kSetupInstalled : kSetupNotInstalled;
         return true;
     }
@@ -268,11 +268,11 @@ bool CheckDriver(DriverJob& job, uint32_t* result) {
         if (job.installed && Drivers().InstalledDriverVersion(job.hardwareId.c_str(), text)) {
             installed = ParseThreePartVersion(text.c_str());
         }
-        if (mode == kComponentVersionCheck) {
+        if (mode == kModeVersionCheck) {
             *result = VersionCheckResult(installed, offered);
             return true;
         }
-    } else if (mode == kComponentVersionCheck) {
+    } else if (mode == kModeVersionCheck) {
         *result = kSetupSameInstalled;
         return true;
     }
@@ -327,10 +327,10 @@ bool RunDriverRequest(DriverJob& job, uint32_t* result) {
     if (CheckDriver(job, result)) return true;
     if (*result != kSetupSuccess) return false;
     uint32_t mode = job.request->mode & 0xFF;
-    if (mode == kComponentInstall) {
+    if (mode == kModeInstall) {
         LogPrintf("[4] Install Driver");
         *result = InstallDriver(job);
-    } else if (mode == kComponentUninstall) {
+    } else if (mode == kModeUninstall) {
         LogPrintf("[4] Uninstall Driver");
         *result = UninstallDriver(job);
     }

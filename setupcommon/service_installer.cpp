@@ -1,5 +1,6 @@
 #include "service_installer.h"
 
+#include "driver_inf.h"
 #include "driver_installer.h"
 #include "os_info.h"
 #include "registry_value.h"
@@ -75,7 +76,7 @@ uint32_t InstallRun(const char* name, const char* programPath, const char* descr
     LogPrintf("[1] Check Service Information");
     bool installed = IsServiceInstalled(name) != 0;
     LogPrintf(installed ? "  --> Service is Over Write." : "  --> Service is New Write.");
-    if ((mode & 0xFF) == 4) return installed ? kSetupInstalled : kSetupNotInstalled;
+    if ((mode & 0xFF) == kModeInstalledCheck) return installed ? kSetupInstalled : kSetupNotInstalled;
     LogPrintf("[2] Get Service Version Information");
     char installedText[260] = "", offeredText[260] = "", versionText[260] = "";
     if (!GetServiceVersions(name, programPath, installed, installedText, offeredText, versionText,
@@ -86,7 +87,7 @@ uint32_t InstallRun(const char* name, const char* programPath, const char* descr
     LogPrintf(check == kSetupNewerInstalled   ? "  --> Version is higher than New."
               : check == kSetupOlderInstalled ? "  --> Version is higher than Original."
                                               : "  --> Version is same.");
-    if ((mode & 0xFF) == 3) return check;
+    if ((mode & 0xFF) == kModeVersionCheck) return check;
     LogPrintf("[3] Uninstall Service");
     if (installed) {
         if (!StopAndDeleteService(name)) return kSetupRemoveFailed;

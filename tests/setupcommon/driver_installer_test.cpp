@@ -2,63 +2,13 @@
 
 #include "fake_driver_store.h"
 #include "scratch.h"
+#include "test_package.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 namespace {
-
-std::string SystemFolder() {
-    char path[MAX_PATH];
-    GetSystemDirectoryA(path, sizeof path);
-    return path;
-}
-
-// A driver package of the test's own in a scratch folder: hardware id, service and file are
-// unique to the process, so nothing of the prefix's own drivers is touched.
-struct TestPackage {
-    explicit TestPackage(const char* cls = "USB", const char* sourceFiles = "qzdrv.sys = 1\r\n",
-                         const char* version = "DriverVer = 06/01/2016,2.1.3.0\r\n")
-        : tag("qzuptp" + std::to_string(GetCurrentProcessId())), id("USB\\VID_0FE1&PID_" + tag) {
-        CreateDirectoryA((dir / "x64").c_str(), nullptr);
-        std::string sys = tag + ".sys";
-        std::string text =
-            "[Version]\r\nSignature = \"$Windows NT$\"\r\nClass = " + std::string(cls) +
-            "\r\nClassGuid = {36FC9E60-C465-11CF-8056-444553540000}\r\n" + version +
-            "[Manufacturer]\r\nQz = Models, NTamd64\r\n[Models.NTamd64]\r\nQz Bus = Install, " + id +
-            "\r\n[Install.NT]\r\nCopyFiles = Files\r\n[Install.NT.Services]\r\nAddService = " + tag +
-            ", 2, Service\r\n[Service]\r\nServiceType = 1\r\nStartType = 3\r\nErrorControl = 1\r\n"
-            "ServiceBinary = %12%\\" + sys + "\r\n[Files]\r\n" + sys +
-            "\r\n[DestinationDirs]\r\nDefaultDestDir = 12\r\n[SourceDisksNames.amd64]\r\n1 = Disk,,,\\x64\r\n"
-            "[SourceDisksFiles.amd64]\r\n" + sys + " = 1\r\n";
-        if (sourceFiles) text += std::string("[SourceDisksFiles]\r\n") + sourceFiles;
-        WriteFileText(inf(), text);
-        WriteFileText(dir / ("x64\\" + sys), "stand-in driver");
-        std::memset(&request, 0, sizeof request);
-        lstrcpyA(request.InfFile, inf().c_str());
-        request.size = sizeof request;
-        lstrcpyA(request.TargetOS, "NTamd64");
-    }
-    std::string inf() const { return dir / "qzdrv.inf"; }
-    std::string key() const {  // the id as the fake store keeps it
-        std::string k = id;
-        for (char& c : k) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-        return k;
-    }
-    std::string installedSys() const { return SystemFolder() + "\\drivers\\" + tag + ".sys"; }
-    uint32_t Run(uint32_t mode, int* returned = nullptr) {
-        request.mode = mode;
-        uint32_t result = 999;
-        int r = ZkSetupDriver(nullptr, &request, &result);
-        if (returned) *returned = r;
-        return result;
-    }
-
-    ScratchFolder dir{"driver"};
-    std::string tag, id;
-    DriverRequest request;
-};
 
 // The INF files of the prefix that name the hardware id (Windows names its copies oemN.inf).
 int StagedInfs(const std::string& id) {
@@ -109,31 +59,31 @@ TEST(ZkSetupDriver, PackageFaultsGiveTheirCodes) {
     ZkSetupDriver(nullptr, &empty, &result);
     EXPECT_EQ(result, 1u);
 
-    EXPECT_EQ(TestPackage("USB", "").Run(kComponentInstall), 3u);         // empty [SourceDisksFiles]
-    EXPECT_EQ(TestPackage("USB", nullptr).Run(kComponentInstall), 3u);    // none at all
-    EXPECT_EQ(TestPackage("Net").Run(kComponentInstall), 16u);             // a class nobody installs
-    EXPECT_EQ(TestPackage("USB", "qzdrv.sys = 1\r\n", "").Run(kComponentInstall), 6u);  // no DriverVer
+    EXPECT_EQ(TestPackage("USB", "").Run(kModeInstall), 3u);         // empty [SourceDisksFiles]
+    EXPECT_EQ(TestPackage("USB", nullptr).Run(kModeInstall), 3u);    // none at all
+    EXPECT_EQ(TestPackage("Net").Run(kModeInstall), 16u);             // a class nobody installs
+    EXPECT_EQ(TestPackage("USB", "qzdrv.sys = 1\r\n", "").Run(kModeInstall), 6u);  // no DriverVer
     TestPackage missing;
     DeleteFileA((missing.dir / ("x64\\" + missing.tag + ".sys")).c_str());
-    EXPECT_EQ(missing.Run(kComponentInstall), 2u);
+    EXPECT_EQ(missing.Run(kModeInstall), 2u);
 }
 
 TEST(ZkSetupDriver, VersionCheckAndConnectedDevice) {
     FakeDriverStore store;
     TestPackage package;
     int returned = 0;
-    EXPECT_EQ(package.Run(kComponentVersionCheck, &returned), 7u);  // not installed: 0.0.0 against 2.1.3
+    EXPECT_EQ(package.Run(kModeVersionCheck, &returned), 7u);  // not installed: 0.0.0 against 2.1.3
     store.devices[package.key()] = 1;
     store.installedVersion = "2.1.2.0";
-    EXPECT_EQ(package.Run(kComponentVersionCheck, &returned), 7u);
+    EXPECT_EQ(package.Run(kModeVersionCheck, &returned), 7u);
     EXPECT_EQ(returned, 1);
     store.installedVersion = "2.10.0.0";  // two-digit parts
-    EXPECT_EQ(package.Run(kComponentVersionCheck), 9u);
+    EXPECT_EQ(package.Run(kModeVersionCheck), 9u);
     store.installedVersion = "2.1.3.7";
-    EXPECT_EQ(package.Run(kComponentVersionCheck), 8u);
+    EXPECT_EQ(package.Run(kModeVersionCheck), 8u);
 
     store.connected = true;
-    EXPECT_EQ(package.Run(kComponentInstall, &returned), 11u);
+    EXPECT_EQ(package.Run(kModeInstall, &returned), 11u);
     EXPECT_EQ(store.askedConnected, package.tag);
     EXPECT_EQ(store.updates, 0);
     EXPECT_FALSE(Exists(package.installedSys()));
@@ -142,19 +92,19 @@ TEST(ZkSetupDriver, VersionCheckAndConnectedDevice) {
 TEST(ZkSetupDriver, InstallsChecksAndRemovesAPackage) {
     FakeDriverStore store;
     TestPackage package;
-    EXPECT_EQ(package.Run(kComponentInstalledCheck), 12u);
-    ASSERT_EQ(package.Run(kComponentInstall), 0u);  // no device yet: staged
+    EXPECT_EQ(package.Run(kModeInstalledCheck), 12u);
+    ASSERT_EQ(package.Run(kModeInstall), 0u);  // no device yet: staged
     EXPECT_EQ(store.updates, 1);
     EXPECT_EQ(ReadFileText(package.installedSys()), "stand-in driver");
     EXPECT_EQ(StagedInfs(package.id), 1);
 
     store.devices[package.key()] = 2;  // two devices plugged in later
-    EXPECT_EQ(package.Run(kComponentInstalledCheck), 13u);
-    ASSERT_EQ(package.Run(kComponentUninstall), 0u);
+    EXPECT_EQ(package.Run(kModeInstalledCheck), 13u);
+    ASSERT_EQ(package.Run(kModeUninstall), 0u);
     EXPECT_EQ(store.removals, 2);  // every device with the id, not only the first
     EXPECT_FALSE(Exists(package.installedSys()));
     EXPECT_EQ(StagedInfs(package.id), 0);
-    EXPECT_EQ(package.Run(kComponentInstalledCheck), 12u);
+    EXPECT_EQ(package.Run(kModeInstalledCheck), 12u);
 }
 
 TEST(ComPorts, CopiesAtMostMax) {

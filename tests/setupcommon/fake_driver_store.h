@@ -24,7 +24,8 @@ public:
     }
     DWORD UpdateDriver(HWND, const char* id, const char*, BOOL* reboot) override {
         ++updates;
-        if (reboot) *reboot = FALSE;
+        events.push_back("update");
+        if (reboot) *reboot = DeviceExists(id) && rebootOnUpdate;
         return DeviceExists(id) ? ERROR_SUCCESS : ERROR_NO_SUCH_DEVINST;
     }
     DWORD InstallRootDevice(HWND, const char* id, const char*, BOOL* reboot, std::string& step) override {
@@ -37,6 +38,7 @@ public:
         if (!DeviceExists(id)) return ERROR_NO_MORE_ITEMS;
         --devices[Key(id)];
         ++removals;
+        events.push_back("remove");
         return ERROR_SUCCESS;
     }
     std::vector<ComPortInfo> ListComPorts() override { return comPorts; }
@@ -47,6 +49,7 @@ public:
     bool SendDeviceControl(const char* name, DWORD code, const void* input, DWORD bytes) override {
         const BYTE* p = static_cast<const BYTE*>(input);
         controls.push_back({name, code, std::vector<BYTE>(p, p + bytes)});
+        events.push_back("control");
         return true;
     }
 
@@ -61,6 +64,8 @@ public:
     bool connected = false;
     std::string askedConnected;
     std::vector<Control> controls;
+    bool rebootOnUpdate = false;
+    std::vector<std::string> events;  // "update", "remove", "control" in the order they came
     int updates = 0;
     int removals = 0;
 
