@@ -45,6 +45,7 @@ uint32_t Install(const std::string& name, const char* tail, uint32_t mode, int* 
 
 TEST(ServiceInstaller, InstallsChecksReinstallsAndRemoves) {
     std::string name = "QzTestSvc" + std::to_string(GetCurrentProcessId());
+    StopAndDeleteService(name.c_str());  // Wine reuses process ids: a failed run's service
     uint32_t result = 0;
     EXPECT_EQ(ZkServiceUninstall(name.c_str(), &result), 1);
     EXPECT_EQ(result, 12u);
