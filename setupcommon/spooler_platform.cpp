@@ -51,6 +51,34 @@ public:
         return ::DeletePortA(nullptr, nullptr, const_cast<char*>(name)) != FALSE;
     }
 
+    bool MonitorExists(const char* name) override {
+        std::vector<BYTE> buffer = Enum([](BYTE* b, DWORD size, DWORD* needed, DWORD* count) {
+            return EnumMonitorsA(nullptr, 1, b, size, needed, count);
+        });
+        auto* monitors = reinterpret_cast<MONITOR_INFO_1A*>(buffer.data());
+        for (DWORD i = 0; i < count_; ++i) {
+            if (monitors[i].pName && lstrcmpA(monitors[i].pName, name) == 0) return true;
+        }
+        return false;
+    }
+    unsigned long InstallMonitor(const char* name, const char* environment, const char* dll) override {
+        MONITOR_INFO_2A info{const_cast<char*>(name), const_cast<char*>(environment), const_cast<char*>(dll)};
+        return ::AddMonitorA(nullptr, 2, reinterpret_cast<BYTE*>(&info)) ? ERROR_SUCCESS : GetLastError();
+    }
+    bool RemoveMonitor(const char* environment, const char* name) override {
+        return ::DeleteMonitorA(nullptr, const_cast<char*>(environment), const_cast<char*>(name)) != FALSE;
+    }
+    bool HasQueuedJob(const char* printer) override {
+        HANDLE handle = nullptr;
+        if (!OpenPrinterA(const_cast<char*>(printer), &handle, nullptr)) return false;
+        DWORD needed = 0, count = 0;
+        EnumJobsA(handle, 0, 4, 1, nullptr, 0, &needed, &count);
+        std::vector<BYTE> jobs(needed ? needed : 1);
+        bool any = needed && EnumJobsA(handle, 0, 4, 1, jobs.data(), needed, &needed, &count) && count > 0;
+        ClosePrinter(handle);
+        return any;
+    }
+
 private:
     template <typename Call>
     std::vector<BYTE> Enum(Call call) {

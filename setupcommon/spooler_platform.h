@@ -19,6 +19,13 @@ public:
     // Puts a printer on another port (SetPrinter).
     virtual bool MovePrinter(const char* printer, const char* port) = 0;
     virtual bool RemovePort(const char* name) = 0;
+    // EnumMonitors at level 1 holds a monitor of exactly that name.
+    virtual bool MonitorExists(const char* name) = 0;
+    // AddMonitor at level 2: ERROR_SUCCESS or the error.
+    virtual unsigned long InstallMonitor(const char* name, const char* environment, const char* dll) = 0;
+    virtual bool RemoveMonitor(const char* environment, const char* name) = 0;
+    // The printer's queue holds a job (EnumJobs, the first four at level 1).
+    virtual bool HasQueuedJob(const char* printer) = 0;
 };
 
 SpoolerPlatform& Spooler();

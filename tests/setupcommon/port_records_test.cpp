@@ -1,40 +1,13 @@
 #include "port_records.h"
-#include "spooler_platform.h"
+
+#include "fake_spooler.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <map>
-#include <set>
 
 namespace {
-
-// The spooler with the suite's port monitor in it: deleting a port removes its key, as the
-// monitor does.
-class FakeSpooler final : public SpoolerPlatform {
-public:
-    explicit FakeSpooler(std::string portsKey = "") : portsKey_(std::move(portsKey)) { SetSpoolerPlatform(this); }
-    ~FakeSpooler() override { SetSpoolerPlatform(nullptr); }
-    bool PortExists(const char* name) override { return ports.count(name) > 0; }
-    std::vector<PrinterOnPort> ListPrinters() override { return printers; }
-    bool MovePrinter(const char* printer, const char* port) override {
-        for (auto& p : printers) {
-            if (p.printer == printer) p.port = port;
-        }
-        return true;
-    }
-    bool RemovePort(const char* name) override {
-        deleted.push_back(name);
-        ports.erase(name);
-        return RegDeleteTreeA(HKEY_LOCAL_MACHINE, (portsKey_ + "\\" + name).c_str()) == ERROR_SUCCESS;
-    }
-    std::set<std::string> ports;
-    std::vector<PrinterOnPort> printers;
-    std::vector<std::string> deleted;
-
-private:
-    std::string portsKey_;
-};
 
 using Values = std::map<std::string, std::pair<DWORD, std::string>>;  // name -> type, bytes
 
