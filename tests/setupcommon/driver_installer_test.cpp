@@ -118,3 +118,47 @@ TEST(ComPorts, CopiesAtMostMax) {
     LocalFree(ports[0]);
     LocalFree(names[0]);
 }
+
+TEST(ZkSetupDriver, TheSuitesPackagesReadAsTheInstallerNeedsThem) {
+    const struct {
+        const char *inf, *cls, *id, *service, *file;
+    } kPackages[] = {
+        {"zkuptp\\zkuptp.inf", "System", "ROOT\\ZKUPTP", "ZKUPTP", "zkuptp.sys"},
+        {"zkspe\\zkspe.inf", "Ports", "ZKUPTP\\ZKSPE", "ZKSPE", "zkspe.sys"},
+        {"zkhidflt\\zkhidflt.inf", "System", "ROOT\\ZKHIDFLT", "zkhidflt", "Zkhidflt.sys"},
+    };
+    FakeDriverStore store;
+    for (const auto& p : kPackages) {
+        std::string inf = BesideTheTests("driver_packages\\") + p.inf;
+        ASSERT_EQ(CountSourceDiskFiles(inf.c_str()), 1) << p.inf;
+        SysFileEntry entry{};
+        std::string cls, id;
+        ASSERT_TRUE(ParseDriverInf(16, 3, inf.c_str(), "NTamd64", cls, id, &entry, 1)) << p.inf;
+        EXPECT_EQ(cls, p.cls);
+        EXPECT_EQ(id, p.id);
+        EXPECT_STREQ(entry.serviceName, p.service);
+        EXPECT_EQ(entry.sysPath, inf.substr(0, inf.find_last_of('\\') + 1) + p.file);
+        DriverRequest request{};
+        lstrcpyA(request.InfFile, inf.c_str());
+        lstrcpyA(request.TargetOS, "NTamd64");
+        request.size = sizeof request;
+        request.mode = kModeInstalledCheck;
+        uint32_t result = 0;
+        ZkSetupDriver(nullptr, &request, &result);
+        EXPECT_EQ(result, 12u) << p.inf;
+    }
+    // The bus driver is a root device: installing it creates one (here in the fake store).
+    DriverRequest bus{};
+    lstrcpyA(bus.InfFile, (BesideTheTests("driver_packages\\") + kPackages[0].inf).c_str());
+    lstrcpyA(bus.TargetOS, "NTamd64");  // the packages hold decorated models only
+    bus.size = sizeof bus;
+    bus.mode = kModeInstall;
+    uint32_t result = 99;
+    ZkSetupDriver(nullptr, &bus, &result);
+    EXPECT_EQ(result, 0u);
+    EXPECT_EQ(store.devices["root\\zkuptp"], 1);
+    bus.mode = kModeVersionCheck;
+    store.installedVersion = "1.2.3.4";
+    ZkSetupDriver(nullptr, &bus, &result);
+    EXPECT_EQ(result, 8u);
+}
