@@ -134,12 +134,16 @@ void GetDriverSysFiles(DriverJob& job) {
         if (ReadRegistryValue(HKEY_LOCAL_MACHINE, key.c_str(), "ImagePath", image, &size, &type)) {
             image[size < sizeof image ? size : sizeof image - 1] = 0;
             std::string text(image);
+            if (text.rfind("\\??\\", 0) == 0) text.erase(0, 4);
             std::string lower = Lower(text);
             size_t at = lower.find("systemroot");
+            bool absolute = text.size() > 2 && ((text[1] == ':' && text[2] == '\\') || text.rfind("\\\\", 0) == 0);
             if (at != std::string::npos) {
                 char root[MAX_PATH] = "";
                 GetEnvironmentVariableA("SystemRoot", root, sizeof root);
                 path = Join(root, text.substr(at + 10).c_str());
+            } else if (absolute) {
+                path = text;  // a full path (Wine writes one) is not below the Windows folder
             } else {
                 path = Join(WindowsFolder(), text.c_str());
             }
