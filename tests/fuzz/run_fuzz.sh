@@ -13,6 +13,7 @@ root=$(cd "$here/../.." && pwd)
 declare -A sources=(
   [rwp_reply]="$root/client/rwp_packet.cpp $root/client/rwp_stream.cpp"
   [search_reply]="$root/client/search_reply.cpp"
+  [bitmap_block]="$root/setupcommon/bitmap_parse.cpp"
   [device_list]="$root/client/device_list_parse.cpp $root/client/device_compare.cpp $root/client/usb_device_info.cpp $here/device_heap_native.cpp"
   [dib_parse]="$root/utility/dib_parse.cpp"
   [storage_list]="$root/client/storage_list_parse.cpp"
@@ -30,7 +31,7 @@ fi
 binary="$work/${target}_fuzz"
 # shellcheck disable=SC2086
 clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -I"$root/client" -I"$root/utility" -I"$root/common" "$here/${target}_fuzz.cpp" ${sources[$target]} -o "$binary"
+  -I"$root/client" -I"$root/utility" -I"$root/common" -I"$root/setupcommon" "$here/${target}_fuzz.cpp" ${sources[$target]} -o "$binary"
 
 corpus="$work/corpus_$target"
 rm -rf "$corpus"
