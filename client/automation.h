@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 // Tells the Auto Printer watcher of every device of every server that a printer appeared.
 void NotifyPrinterAppeared(HWND service);
 
@@ -18,5 +20,9 @@ void SuspendServerAutomation(HWND serverWindow, bool keepAutoPrinter);
 void ResumeServerAutomation(HWND serverWindow);
 // PNXM_RUN_APPLICATION on a server window: starts a device's watched applications.
 void RunDeviceApplications(HWND serverWindow, WPARAM wParam, LPARAM lParam);
+// After a device-list update (mode 0) or on resume: the device's Auto Application and, when
+// its settings ask for it and it has printers, its Auto Printer.
+void StartDeviceAutomation(HWND serverWindow, DeviceEntry* device, uint16_t mode);
+void StartServerAutomation(HWND serverWindow);
 // A device row is being deleted: releases its Auto Application and Auto Printer records.
 void ReleaseDeviceAutomation(DeviceEntry* device);

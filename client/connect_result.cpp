@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "auto_printer.h"
 #include "bus_driver.h"
 #include "connect_command.h"
 #include "connect_queue.h"
@@ -220,6 +221,7 @@ void AfterSuccess(const ConnectRequest& request, const ConnectTarget& target, bo
         request.device->pending = 0;
         if (!connect) request.device->connectAction = 0;
     }
+    if (!connect) ReleaseAutoPrinterWait(request.device);
     SettingsStore store = CurrentSettingsStore();
     if (store.kind != kSettingsStoreNone && !target.deviceKey.empty()) DeleteConnectMark(&store, target.deviceKey.c_str());
     if (!connect && request.action == kActionKeepAlive) WarnDisconnect(target.serverWindow, request.device);
@@ -289,6 +291,8 @@ uint16_t FinishConnectAction(const ConnectRequest& request) {
         return kPhaseEnd;
     }
     if (!DeviceStillListed(request.device)) return 0;
+    // Still printing: an automatic disconnect waits for the jobs.
+    if (!connect && request.action == kActionAutoPrinter && AutoPrinterHasJobs(request.device)) return 0;
     bool ok = RunConnectDisconnect(request, target, &code);
     {
         LibraryLock lock;

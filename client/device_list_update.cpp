@@ -18,6 +18,7 @@
 #include "blackout.h"
 #include "server_entry.h"
 #include "server_session.h"
+#include "automation.h"
 #include "install_wait.h"
 #include "warn_disconnect.h"
 
@@ -406,6 +407,7 @@ void UpdateDeviceList(HWND window, ParsedDeviceList& fresh, AutoDeviceCandidates
         }
     }
     for (DeviceEntry* device : lookups) PostMessageA(window, PNXM_OTHER_PC_NAME, reinterpret_cast<WPARAM>(device), 0);
+    StartServerAutomation(window);
 }
 
 namespace {

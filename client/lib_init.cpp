@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "address_library.h"
+#include "automation_notify.h"
 #include "helper_pipe.h"
 #include "lib_lock.h"
 #include "lib_state.h"
@@ -28,10 +29,29 @@ bool ClaimInitialized(bool wanted) {
 }
 }  // namespace
 
+namespace {
+// The helper service's "forget every pair" record is due (library lock). Sending it may wait
+// for a busy pipe, which must not happen under the loader lock: loading only marks it due, and
+// the first call into the library sends it, before any pair record can go out.
+bool g_clearPairsDue = false;
+bool g_inLoader = false;
+}  // namespace
+
+void SendDueHelperClear() {
+    {
+        LibraryLock lock;
+        if (!g_clearPairsDue || g_inLoader) return;
+        g_clearPairsDue = false;
+    }
+    HelperPipeClearPairs();
+}
+
 void LibraryAttach(HINSTANCE instance) {
     g_lib.instance = instance;
     InitLibraryLock();
+    g_inLoader = true;
     OneTimeInitialize();
+    g_inLoader = false;
 }
 
 void LibraryDetach() {
@@ -51,13 +71,19 @@ int OneTimeInitialize() {
     RegisterMonitorWindowClass(g_lib.instance, kMonitorReassemblySize);
     ResetSearchSettings();
     ResetServiceProperties();
-    HelperPipeClearPairs();
+    {
+        LibraryLock lock;
+        g_clearPairsDue = true;
+    }
+    SendDueHelperClear();
     BuildLocalAddressList();
     return 1;
 }
 
 int OneTimeUninitialize() {
     if (!ClaimInitialized(false)) return 1;
+    // Automation threads end once their devices are gone; their code must stay loaded till then.
+    WaitAutomationThreads(5000);
     UnregisterServiceWindowClass(g_lib.instance);
     UnregisterServerWindowClass(g_lib.instance);
     UnregisterMonitorWindowClass(g_lib.instance);
@@ -70,6 +96,10 @@ int OneTimeUninitialize() {
     return 1;
 }
 
-extern "C" int WINAPI PnxInitialize() { return OneTimeInitialize(); }
+extern "C" int WINAPI PnxInitialize() {
+    int result = OneTimeInitialize();
+    SendDueHelperClear();
+    return result;
+}
 
 extern "C" int WINAPI PnxUninitialize() { return OneTimeUninitialize(); }

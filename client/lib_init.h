@@ -11,6 +11,8 @@ void LibraryDetach();
 // The one-time initialisation and its undo (the bodies of PnxInitialize and PnxUninitialize).
 // Both return 1; each does nothing when the library is already in the state asked for.
 int OneTimeInitialize();
+// Sends the helper service's clear record when loading the library left it due.
+void SendDueHelperClear();
 int OneTimeUninitialize();
 
 // The reassembly size of a monitor channel's reply.

@@ -8,6 +8,7 @@
 #include "connect_marks.h"
 #include "default_property.h"
 #include "broadcast_list.h"
+#include "lib_init.h"
 #include "lib_lock.h"
 #include "lib_state.h"
 #include "log.h"
@@ -44,6 +45,7 @@ HWND LiveServiceWindow() {
 }  // namespace
 
 extern "C" HWND WINAPI PnxRegisterNotification(HWND clientWindow, const RegisterConfig* config) {
+    SendDueHelperClear();
     if (!clientWindow) return nullptr;
     // One registration per process: a second call gets the service window it already has.
     if (HWND existing = LiveServiceWindow()) return existing;

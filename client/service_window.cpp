@@ -2,12 +2,16 @@
 
 #include <winsock2.h>
 #include <windows.h>
+
+#include <memory>
 #include <commctrl.h>
 #include <wtsapi32.h>
 
 #include "automation.h"
 #include "bus_driver.h"
+#include "automation_notify.h"
 #include "connect_queue.h"
+#include "watch_state.h"
 #include "font_util.h"
 #include "keepalive.h"
 #include "lib_lock.h"
@@ -141,8 +145,10 @@ LRESULT OnQueueEnd(HWND window) {
     return 0;
 }
 
+// The printer watcher posts a copy of the name that is freed here.
 LRESULT OnPrinterChange(HWND window, WPARAM added, LPARAM name) {
-    const char* printer = name ? reinterpret_cast<const char*>(name) : "";
+    std::unique_ptr<char[]> copy(reinterpret_cast<char*>(name));
+    const char* printer = copy ? copy.get() : "";
     if (added == 1) {
         LogLine(window, ">> Add Printer Object!! (%s) <<", printer);
         NotifyPrinterAppeared(window);
@@ -190,6 +196,12 @@ LRESULT CALLBACK ServiceWindowProc(HWND window, UINT message, WPARAM wParam, LPA
         return 0;
     case PNXM_PRINTER_CHANGE:
         return OnPrinterChange(window, wParam, lParam);
+    case PNXM_AUTO_NOTIFY:
+        DeliverAutoNotice(window, lParam);
+        return 0;
+    case PNXM_PROCESS_ROWS:
+        ShowProcessRows(window);
+        return 0;
     case PNXM_KEEPALIVE_SOCKET:
         return OnKeepAliveSocket(window, wParam, lParam);
     case PNXM_PRINTER_WATCH_END:

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "bus_driver.h"
+#include "auto_printer.h"
 #include "connect_marks.h"
 #include "device_entry.h"
 #include "lib_lock.h"
@@ -60,6 +61,8 @@ void WarnDisconnect(HWND serverWindow, DeviceEntry* device) {
         if (IsComPortLocation(locations.c_str())) ReleaseComPorts(serverWindow, address, locations);
         LogLine(serverWindow, "### Warning Disconnect(End) ###");
     }
+    // A disconnect wait of the device's Auto Printer has nothing left to wait for.
+    ReleaseAutoPrinterWait(device);
     LibraryLock lock;
     if (!DeviceListedLocked(serverWindow, device)) return;
     if (device->connectAction == kConnectActionAutoPrinter) {
