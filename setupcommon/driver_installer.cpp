@@ -76,13 +76,11 @@ bool InstallPnpDriver(DriverJob& job, BOOL* reboot) {
         return false;
     }
     DWORD error = Drivers().UpdateDriver(job.window, job.hardwareId.c_str(), job.request->InfFile, reboot);
-    if (error == ERROR_MOD_NOT_FOUND || error == ERROR_PROC_NOT_FOUND) return false;
-    if (error != ERROR_SUCCESS) {
-        // No device yet: the package is staged and installs when the device is plugged in.
-        LogPrintf("  [Pnp] is fault(0x%08lx).", error);
-        *reboot = FALSE;
-    }
-    return true;
+    if (error == ERROR_SUCCESS) return true;
+    LogPrintf("  [Pnp] is fault(0x%08lx).", error);
+    *reboot = FALSE;
+    // Only "no such device" means staged: the package installs when the device is plugged in.
+    return error == ERROR_NO_SUCH_DEVINST;
 }
 
 bool InstallSystemDriver(DriverJob& job, BOOL* reboot) {

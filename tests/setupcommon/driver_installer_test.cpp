@@ -63,6 +63,14 @@ TEST(ZkSetupDriver, PackageFaultsGiveTheirCodes) {
     EXPECT_EQ(TestPackage("USB", nullptr).Run(kModeInstall), 3u);    // none at all
     EXPECT_EQ(TestPackage("Net").Run(kModeInstall), 16u);             // a class nobody installs
     EXPECT_EQ(TestPackage("USB", "qzdrv.sys = 1\r\n", "").Run(kModeInstall), 6u);  // no DriverVer
+    {
+        TestPackage refused;
+        store.updateError = ERROR_ACCESS_DENIED;  // not "no such device": the install failed
+        EXPECT_EQ(refused.Run(kModeInstall), 14u);
+        store.updateError = 0;
+        EXPECT_EQ(refused.Run(kModeUninstall), 0u);  // takes its staged copy away again
+        EXPECT_EQ(StagedInfs(refused.id), 0);
+    }
     TestPackage missing;
     DeleteFileA((missing.dir / ("x64\\" + missing.tag + ".sys")).c_str());
     EXPECT_EQ(missing.Run(kModeInstall), 2u);

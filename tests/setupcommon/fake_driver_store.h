@@ -26,6 +26,7 @@ public:
         ++updates;
         events.push_back("update");
         if (reboot) *reboot = DeviceExists(id) && rebootOnUpdate;
+        if (updateError) return updateError;
         return DeviceExists(id) ? ERROR_SUCCESS : ERROR_NO_SUCH_DEVINST;
     }
     DWORD InstallRootDevice(HWND, const char* id, const char*, BOOL* reboot, std::string& step) override {
@@ -65,6 +66,7 @@ public:
     std::string askedConnected;
     std::vector<Control> controls;
     bool rebootOnUpdate = false;
+    DWORD updateError = 0;  // an error every update gives, when set
     std::vector<std::string> events;  // "update", "remove", "control" in the order they came
     int updates = 0;
     int removals = 0;

@@ -1,3 +1,4 @@
+#include "dotnet_version.h"
 #include "os_info.h"
 #include "os_ini_key.h"
 
@@ -200,4 +201,41 @@ TEST(OsVersionCode, TheRealPrefixInBothModes) {
     EXPECT_NE(ten.find("|Windows 10(64bit) (OS = 10.0."), std::string::npos) << ten;
     std::string eightOne = ProbeUnder("win81");
     EXPECT_EQ(eightOne.substr(0, eightOne.find('|')), "14 3 0") << eightOne;
+}
+
+TEST(DotNetVersion, ReleasesFromTheirSetupKeys) {
+    const char* base = "SOFTWARE\\Microsoft\\NET Framework Setup";
+    HKEY existing;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, base, 0, KEY_READ, &existing) == ERROR_SUCCESS) {
+        RegCloseKey(existing);
+        GTEST_SKIP() << "the prefix has a framework of its own";
+    }
+    auto dword = [&](const char* sub, const char* name, DWORD value) {
+        RegSetKeyValueA(HKEY_LOCAL_MACHINE, (std::string(base) + "\\" + sub).c_str(), name, REG_DWORD, &value,
+                        sizeof value);
+    };
+    dword("NDP\\v2.0.50727", "Install", 1);
+    dword("NDP\\v2.0.50727", "SP", 2);
+    dword("NDP\\v4\\Client", "Install", 1);  // no Full key: the client profile counts
+    dword("NDP\\v3.0", "Install", 0);
+    int count = 0;
+    DotNetRelease* list = GetDotNetVersion(&count);
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(count, 7);
+    EXPECT_EQ(list[2].major, 2);
+    EXPECT_EQ(list[2].installed, 1u);
+    EXPECT_EQ(list[2].servicePack, 2u);
+    EXPECT_EQ(list[3].installed, 0u);
+    EXPECT_EQ(list[5].installed, 1u);
+    EXPECT_EQ(list[6].installed, 0u);
+    LocalFree(list);
+    dword("NDP\\v4\\Full", "Install", 1);
+    dword("NDP\\v4\\Full", "Release", 379893);
+    list = GetDotNetVersion(&count);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list[6].installed, 1u);
+    EXPECT_EQ(list[6].third, 2u);  // 4.5.2
+    LocalFree(list);
+    EXPECT_EQ(GetDotNetVersion(nullptr), nullptr);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, base);
 }
