@@ -183,3 +183,23 @@ def test_a_handler_that_renews_the_list_during_a_phase_crashes_nothing(rig):
     assert events[1] == ("PNXN_CONNECT", RESULT, 0)
     assert [line for line in h.lines if line.get("type") == "hook"][0]["renew"] == 1
     ok(h.command("servers"))
+
+
+def test_a_watched_program_is_started_reported_and_its_end_disconnects(rig, paths):
+    h, sim, bridge = rig
+    sim.plug(B, name="Watched", port="1", location="6-1")
+    server = start(h, [B])[B]
+    device = device_of(h, server, "Watched", FREE)["device"]
+    program = wine_path(os.path.join(paths.bin, "qz_sleep.exe"))
+    # Start the program while in use (0x1), disconnect when it ended (0x4), report both.
+    ok(h.command('setdeviceproperty %s appbits=%d app="%s"' % (device, 0x1 | 0x4 | 0x100 | 0x200, program)))
+    assert run(h, "connect %s wait=0" % device, device)[1] == ("PNXN_CONNECT", RESULT, 0)
+    ok(h.command("renewdevices %s mode=2" % server))
+
+    def application(kind):
+        return [n for n in h.notifications("PNXN_APPLICATION") if n["kind"] == kind and n["lparam"] == device]
+    wait_until(h, lambda: application(4), 20)  # the library started it; it was seen running
+    wait_until(h, lambda: application(5), 20)  # it ended after its 5 s
+    offers = wait_until(h, lambda: [n for n in h.notifications("PNXN_DEVICE") if n["kind"] == 5
+                                    and n.get("devices") == [{"device": device, "type": 2}]], 10)
+    assert offers

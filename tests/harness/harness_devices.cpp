@@ -5,7 +5,7 @@
 //                                          "locations","serial","vid","pid","interfaces",
 //                                          "classes","user","pc_name","status","previous_status",
 //                                          "status_ex","function","com_port","property","printer"
-//   setdeviceproperty DEVICE [property=N] [printer=N]
+//   setdeviceproperty DEVICE [property=N] [printer=N] [appbits=N] [app=PATH]
 //                                          PnxSetUsbDeviceInfo with those settings changed
 //   defaultproperty [property=N] [printer=N]
 //                                          PnxSetDefaultPropertyInfo when a value is given, then
@@ -116,7 +116,21 @@ bool SetDeviceProperty(harness::Context& ctx, const harness::Args& args, harness
     if (get(ctx.service, device, &info, &property) != 1) return false;
     property.property = static_cast<uint16_t>(args.GetInt("property", 99, property.property));
     property.printer = static_cast<uint16_t>(args.GetInt("printer", 99, property.printer));
+    property.application = static_cast<uint16_t>(args.GetInt("appbits", 99, property.application));
+    // A watched application (one path): the record points at our bytes only for the call.
+    std::string app = args.Get("app", 99);
+    std::string list = app.empty() ? std::string() : app + std::string(2, '\0');
+    uint8_t* ownList = property.applicationList;
+    uint32_t ownCount = property.applicationCount, ownSize = property.applicationSize;
+    if (!app.empty()) {
+        property.applicationList = reinterpret_cast<uint8_t*>(list.data());
+        property.applicationCount = 1;
+        property.applicationSize = static_cast<uint32_t>(list.size());
+    }
     int result = set(ctx.service, device, &property);
+    property.applicationList = ownList;
+    property.applicationCount = ownCount;
+    property.applicationSize = ownSize;
     free(ctx.service, &info, &property);
     out.Add("result", result);
     return result == 1;
@@ -175,6 +189,6 @@ bool DeviceEntryFields(harness::Context& ctx, const harness::Args& args, harness
 HARNESS_COMMAND("deviceentry", "deviceentry DEVICE [busy=N] [action=N]", DeviceEntryFields);
 HARNESS_COMMAND("devices", "devices SERVER", Devices);
 HARNESS_COMMAND("deviceinfo", "deviceinfo DEVICE", DeviceInfo);
-HARNESS_COMMAND("setdeviceproperty", "setdeviceproperty DEVICE [property=N] [printer=N]", SetDeviceProperty);
+HARNESS_COMMAND("setdeviceproperty", "setdeviceproperty DEVICE [property=N] [printer=N] [appbits=N] [app=PATH]", SetDeviceProperty);
 HARNESS_COMMAND("defaultproperty", "defaultproperty [property=N] [printer=N]", DefaultProperty);
 HARNESS_COMMAND("devicemarks", "devicemarks SERVER [remove=0|1] [keep=0|1]", DeviceMarks);
