@@ -18,15 +18,7 @@ if [ "${1:-}" != "--inside" ]; then
 fi
 shift
 
-export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
-[ -d "$WINEPREFIX" ] && /usr/lib/wine/wineserver -k 2>/dev/null || true
-fifo=$(mktemp -u); mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-xvfb=$!
-read -r disp <"$fifo"; rm -f "$fifo"
-export DISPLAY=":$disp"
-"$build/wine-run" "$build/bin/zkuptp_install.exe" install >/dev/null
-trap '"$build/wine-run" "$build/bin/zkuptp_install.exe" remove >/dev/null 2>&1; /usr/lib/wine/wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null' EXIT
 library="Z:$(echo "$build/bin/Pnxscapi.dll" | tr / '\\')"
-python3 "$root/tools/bench_connect.py" --wine-run "$build/wine-run" --harness "$build/bin/harness.exe" \
-  --library "$library" --bridge "$build/bin/zkuptp_bridge.exe" "$@"
+exec bash "$root/tools/inside_session.sh" "$build" --driver python3 "$root/tools/bench_connect.py" \
+  --wine-run "$build/wine-run" --harness "$build/bin/harness.exe" --library "$library" \
+  --bridge "$build/bin/zkuptp_bridge.exe" "$@"

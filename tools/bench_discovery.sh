@@ -26,15 +26,6 @@ for i in $(seq 62 251); do
   ip -n "$QZ_LAN_NS" addr add "10.77.0.$i/24" broadcast 10.77.0.255 dev "$lan_dev"
 done
 
-export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
-[ -d "$WINEPREFIX" ] && /usr/lib/wine/wineserver -k 2>/dev/null || true
-fifo=$(mktemp -u); mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-xvfb=$!
-read -r disp <"$fifo"; rm -f "$fifo"
-export DISPLAY=":$disp"
-trap '/usr/lib/wine/wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null' EXIT
-
 library="Z:$(echo "${QZ_BENCH_LIBRARY:-$build/bin/Pnxscapi.dll}" | tr / '\\')"
-python3 "$root/tools/bench_discovery.py" --wine-run "$build/wine-run" \
-  --harness "$build/bin/harness.exe" --library "$library" "$@"
+exec bash "$root/tools/inside_session.sh" "$build" python3 "$root/tools/bench_discovery.py" \
+  --wine-run "$build/wine-run" --harness "$build/bin/harness.exe" --library "$library" "$@"

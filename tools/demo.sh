@@ -16,21 +16,9 @@ if [ "${1:-}" != "--inside" ]; then
   exec bash tools/testnet.sh bash "$root/tools/demo.sh" --inside
 fi
 
-# Inside the PC namespace: a private X server for the library's windows, a fresh Wine session.
+# Inside the PC namespace: X, a fresh Wine session and the simulated bus driver.
 build="${QZ_DEMO_BUILD:-$root/build/x64}"
-export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
-[ -d "$WINEPREFIX" ] && /usr/lib/wine/wineserver -k 2>/dev/null || true
-fifo=$(mktemp -u); mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-xvfb=$!
-read -r disp <"$fifo"; rm -f "$fifo"
-export DISPLAY=":$disp"
-trap '/usr/lib/wine/wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null' EXIT
-
-# The simulated bus driver, as the tests install it; removed again at the end.
-"$build/wine-run" "$build/bin/zkuptp_install.exe" install >/dev/null
-trap '"$build/wine-run" "$build/bin/zkuptp_install.exe" remove >/dev/null 2>&1; /usr/lib/wine/wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null' EXIT
-
 library="Z:$(echo "${QZ_DEMO_LIBRARY:-$root/dist/x64/Pnxscapi.dll}" | tr / '\\')"
-python3 "$root/tools/demo.py" --wine-run "$build/wine-run" --harness "$build/bin/harness.exe" \
-  --library "$library" --bridge "$build/bin/zkuptp_bridge.exe"
+exec bash "$root/tools/inside_session.sh" "$build" --driver python3 "$root/tools/demo.py" \
+  --wine-run "$build/wine-run" --harness "$build/bin/harness.exe" --library "$library" \
+  --bridge "$build/bin/zkuptp_bridge.exe"
