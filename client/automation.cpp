@@ -50,7 +50,7 @@ bool PrintersOf(DeviceEntry* device, bool manual, std::vector<PrinterPair>* pair
 void StartDeviceAutomation(HWND serverWindow, DeviceEntry* device, uint16_t mode) {
     uint16_t property, printer;
     uint32_t printerInterfaces;
-    bool listChanged;
+    bool listChanged, watchesApplications;
     {
         LibraryLock lock;
         if (device->removed || !device->info || !device->property || !device->ids) return;
@@ -58,8 +58,10 @@ void StartDeviceAutomation(HWND serverWindow, DeviceEntry* device, uint16_t mode
         printer = device->property->printer;
         printerInterfaces = device->ids->printerInterfaces;
         listChanged = device->printerListChanged != 0;
+        watchesApplications = device->property->applicationList && device->property->applicationSize;
     }
-    StartAutoApplication(serverWindow, device);
+    // Only a device that watches applications needs a thread that looks for them.
+    if (watchesApplications) StartAutoApplication(serverWindow, device);
     if (mode == 1 || printerInterfaces == 0) return;
     if (!(printer & kPrinterAutoPrinter) || !(property & kPropertyAutomatic)) {
         EndAutoPrinter(device);
