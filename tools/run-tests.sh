@@ -14,7 +14,7 @@ xvfb=$!
 read -r disp <"$fifo"; rm -f "$fifo"
 export DISPLAY=":$disp"
 
-ctest --test-dir "$build" -j8 --output-on-failure --timeout 300 --repeat until-pass:2 "$@"
+ctest --test-dir "$build" -j8 --output-on-failure --timeout 300 ${QZ_CTEST_REPEAT---repeat until-pass:2} "$@"
 rc=$?
 
 /usr/lib/wine/wineserver -k 2>/dev/null
