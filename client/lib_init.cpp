@@ -69,7 +69,3 @@ int OneTimeUninitialize() {
     g_lib.localAddresses.shrink_to_fit();
     return 1;
 }
-
-extern "C" int WINAPI PnxInitialize() { return OneTimeInitialize(); }
-
-extern "C" int WINAPI PnxUninitialize() { return OneTimeUninitialize(); }
