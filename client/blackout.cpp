@@ -114,13 +114,13 @@ void OnBlackoutTick(HWND window) {
     if (anyOver) SendClientNotification(PNXN_NETWORK, kNetworkKindBlackout, 0, 0);
 }
 
-extern "C" int WINAPI PnxGetBlackoutInfo(HWND service, BlackoutInfo* info) {
+int GetBlackoutSettings(HWND service, BlackoutInfo* info) {
     if (!service || !info) return 0;
     *info = CurrentBlackoutInfo();
     return 1;
 }
 
-extern "C" int WINAPI PnxSetBlackoutInfo(HWND service, const BlackoutInfo* info) {
+int SetBlackoutSettings(HWND service, const BlackoutInfo* info) {
     if (!service || !info) return 0;
     LibraryLock lock;
     g_blackout = *info;

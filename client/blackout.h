@@ -18,3 +18,7 @@ void ResetBlackoutInfo();
 void StartBlackoutTimer(HWND serverWindow);
 void StopBlackoutTimer(HWND serverWindow);
 void OnBlackoutTick(HWND serverWindow);
+
+// The blackout settings as callers read and set them.
+int GetBlackoutSettings(HWND service, BlackoutInfo* info);
+int SetBlackoutSettings(HWND service, const BlackoutInfo* info);

@@ -319,7 +319,7 @@ void ResetBroadcastListForTests() {
     g_broadcast = BroadcastState{};
 }
 
-extern "C" int WINAPI PnxInitBroadcastAddr(HWND service, const char* location) {
+int InitBroadcastStore(HWND service, const char* location) {
     LogLine(service, "PnxInitBroadcastAddr()");
     if (!location || !location[0]) return 0;
     LogLine(service, "  %s", location);
@@ -341,7 +341,7 @@ extern "C" int WINAPI PnxInitBroadcastAddr(HWND service, const char* location) {
     return 1;
 }
 
-extern "C" int WINAPI PnxGetBroadcastAddr(HWND service, uint32_t* array, uint32_t capacityBytes, uint32_t* count) {
+int ReadBroadcastAddresses(HWND service, uint32_t* array, uint32_t capacityBytes, uint32_t* count) {
     if (!array || !count || capacityBytes == 0) return 0;
     size_t capacity = capacityBytes / sizeof(uint32_t);
     if (capacity > kMaxBroadcastAddresses) capacity = kMaxBroadcastAddresses;
@@ -358,7 +358,7 @@ extern "C" int WINAPI PnxGetBroadcastAddr(HWND service, uint32_t* array, uint32_
     return result;
 }
 
-extern "C" int WINAPI PnxSetBroadcastAddr(HWND service, const uint32_t* array, uint32_t count) {
+int WriteBroadcastAddresses(HWND service, const uint32_t* array, uint32_t count) {
     StoreCopy store = CurrentStore();
     if (!array || store.kind == kBroadcastStoreNone) return 0;
     size_t kept = count > kMaxBroadcastAddresses ? kMaxBroadcastAddresses : count;
@@ -368,7 +368,7 @@ extern "C" int WINAPI PnxSetBroadcastAddr(HWND service, const uint32_t* array, u
     return result;
 }
 
-extern "C" int WINAPI PnxSetBroadcastAddrMemory(HWND service, const uint32_t* array, uint32_t count) {
+int ReplaceMemoryBroadcastAddresses(HWND service, const uint32_t* array, uint32_t count) {
     int result = SetBroadcastMemoryList(array, array ? count : 0, false) ? 1 : 0;
     std::vector<uint32_t> list;
     {

@@ -55,3 +55,9 @@ void FreeBroadcastListMemory();
 
 // Forgets the store and both lists (tests).
 void ResetBroadcastListForTests();
+
+// The bodies of the broadcast exports; the service handle is only where their lines are logged.
+int InitBroadcastStore(HWND service, const char* location);
+int ReadBroadcastAddresses(HWND service, uint32_t* array, uint32_t capacityBytes, uint32_t* count);
+int WriteBroadcastAddresses(HWND service, const uint32_t* array, uint32_t count);
+int ReplaceMemoryBroadcastAddresses(HWND service, const uint32_t* array, uint32_t count);

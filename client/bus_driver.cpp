@@ -309,12 +309,3 @@ int SetHidFilter(uint16_t mode, const uint16_t* values) {
     SleepWhenUnavailable(reply);
     return reply.ok ? 1 : 0;
 }
-
-extern "C" int WINAPI PnxZkuptpConnection(HWND) { return ReadDriverConnection() ? 1 : 0; }
-extern "C" int WINAPI PnxGetOwnershipInterface(HWND, uint32_t* value) { return GetOwnershipInterface(value); }
-extern "C" int WINAPI PnxSetOwnershipInterface(HWND, uint32_t value) { return SetOwnershipInterface(value); }
-extern "C" int WINAPI PnxGetOwnershipReleaseTime(HWND, uint32_t* value) { return GetOwnershipReleaseTime(value); }
-extern "C" int WINAPI PnxSetOwnershipReleaseTime(HWND, uint32_t value) { return SetOwnershipReleaseTime(value); }
-extern "C" int WINAPI PnxSetFilteringHIDevice(HWND, uint16_t mode, const uint16_t* values) {
-    return SetHidFilter(mode, values);
-}

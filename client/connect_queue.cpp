@@ -411,35 +411,33 @@ bool ConnectCancelled() {
     return g_queue.cancel != 0 || g_queue.shutdown;
 }
 
-// --- Exports.
+// --- The bodies of the queue exports.
 
 int QueueStorageRequest(HWND service, HWND requester, DeviceEntry* entry, uint16_t message) {
     return Enqueue(service, requester, entry, message, 0, 0, nullptr, 0, -1,
                    message == kRequestNasConnect ? "PnxNasConnectDrive" : "PnxNasSafeRemove");
 }
 
-extern "C" int WINAPI PnxConnectUsbDevice(HWND service, HWND requester, HPnxDv device, uint16_t wait,
-                                          uint16_t action, void* buffer, uint32_t size) {
+int QueueConnect(HWND service, HWND requester, HPnxDv device, uint16_t wait, uint16_t action, void* buffer,
+                 uint32_t size) {
     return Enqueue(service, requester, device, kRequestConnect, wait, action, buffer, size, -1, "PnxConnectUsbDevice");
 }
 
-extern "C" int WINAPI PnxConnectInterruption(HWND service, HWND requester, HPnxDv device, uint16_t wait,
-                                             uint16_t action, int position) {
+int QueueConnectAt(HWND service, HWND requester, HPnxDv device, uint16_t wait, uint16_t action, int position) {
     return Enqueue(service, requester, device, kRequestConnect, wait, action, nullptr, 0, position < 0 ? 0 : position,
                    "PnxConnectInterruption");
 }
 
-extern "C" int WINAPI PnxDisconnectUsbDevice(HWND service, HWND requester, HPnxDv device, uint16_t action) {
+int QueueDisconnect(HWND service, HWND requester, HPnxDv device, uint16_t action) {
     return Enqueue(service, requester, device, kRequestDisconnect, 0, action, nullptr, 0, -1, "PnxDisconnectUsbDevice");
 }
 
-extern "C" int WINAPI PnxDisconnectInterruption(HWND service, HWND requester, HPnxDv device, uint16_t action,
-                                                int position) {
+int QueueDisconnectAt(HWND service, HWND requester, HPnxDv device, uint16_t action, int position) {
     return Enqueue(service, requester, device, kRequestDisconnect, 0, action, nullptr, 0, position < 0 ? 0 : position,
                    "PnxDisconnectInterruption");
 }
 
-extern "C" int WINAPI PnxConnectStart(HWND service, uint16_t step) {
+int QueueStepAnswer(HWND service, uint16_t step) {
     if (!QueueLive(service)) return 0;
     bool slept = false;
     {
@@ -456,7 +454,7 @@ extern "C" int WINAPI PnxConnectStart(HWND service, uint16_t step) {
     return 1;
 }
 
-extern "C" int WINAPI PnxConnectStop(HWND service) {
+int QueueHold(HWND service) {
     if (!QueueLive(service)) return 0;
     bool slept = false;
     {
@@ -471,7 +469,7 @@ extern "C" int WINAPI PnxConnectStop(HWND service) {
     return 1;
 }
 
-extern "C" int WINAPI PnxConnectCancel(HWND service) {
+int QueueCancel(HWND service) {
     if (!QueueLive(service)) return 0;
     bool slept = false;
     {
@@ -491,7 +489,7 @@ extern "C" int WINAPI PnxConnectCancel(HWND service) {
     return 1;
 }
 
-extern "C" int WINAPI PnxEnumConnect(HWND service, int index, ConnectEnumItem* out) {
+int QueueEnumRequest(HWND service, int index, ConnectEnumItem* out) {
     if (!service || !out || index < 0) return 0;
     LibraryLock lock;
     if (!g_queue.list || static_cast<size_t>(index) >= g_queue.requests.size()) return 0;
@@ -502,8 +500,6 @@ extern "C" int WINAPI PnxEnumConnect(HWND service, int index, ConnectEnumItem* o
     return 1;
 }
 
-namespace {
-
 int ChangeAutoConnect(HWND service, HPnxDv device, uint16_t type, bool set) {
     if (!service || !device) return 0;
     uint16_t bit = type == kActionAutoConnect ? kPendingAutoConnect : type == kActionApplication ? kPendingApplication : 0;
@@ -512,14 +508,4 @@ int ChangeAutoConnect(HWND service, HPnxDv device, uint16_t type, bool set) {
     if (set) device->pending |= bit;
     else device->pending &= static_cast<uint16_t>(~bit);
     return 1;
-}
-
-}  // namespace
-
-extern "C" int WINAPI PnxSetAutoConnect(HWND service, HPnxDv device, uint16_t type) {
-    return ChangeAutoConnect(service, device, type, true);
-}
-
-extern "C" int WINAPI PnxDeleteAutoConnect(HWND service, HPnxDv device, uint16_t type) {
-    return ChangeAutoConnect(service, device, type, false);
 }

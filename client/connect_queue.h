@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <deque>
 
+#include "pnxscapi.h"
+
 struct DeviceEntry;
 
 // Request messages.
@@ -112,6 +114,23 @@ const char* WaitText(uint16_t wait, char* fallback, size_t capacity);
 
 // Queues a storage connect or remove of a storage entry (PnxNasConnectDrive, PnxNasSafeRemove).
 int QueueStorageRequest(HWND service, HWND requester, DeviceEntry* entry, uint16_t message);
+
+// The bodies of the queue exports. Connects and disconnects go to the end of the queue, or to
+// a position (negative counts as the front, which a running request keeps); 1 also when the
+// same request is queued already.
+int QueueConnect(HWND service, HWND requester, HPnxDv device, uint16_t wait, uint16_t action, void* buffer,
+                 uint32_t size);
+int QueueConnectAt(HWND service, HWND requester, HPnxDv device, uint16_t wait, uint16_t action, int position);
+int QueueDisconnect(HWND service, HWND requester, HPnxDv device, uint16_t action);
+int QueueDisconnectAt(HWND service, HWND requester, HPnxDv device, uint16_t action, int position);
+// The answer to a Permit phase; holding the queue before its next step; cancelling it.
+int QueueStepAnswer(HWND service, uint16_t step);
+int QueueHold(HWND service);
+int QueueCancel(HWND service);
+// Queued request `index` (PnxEnumConnect).
+int QueueEnumRequest(HWND service, int index, ConnectEnumItem* out);
+// Sets or clears the pending automatic connect of a device (type: the action it is for).
+int ChangeAutoConnect(HWND service, HPnxDv device, uint16_t type, bool set);
 
 // Sends the request's message with a ConnectEvent of that phase to its requester; the answer.
 LRESULT SendPhase(const ConnectRequest& request, uint16_t phase, uint16_t result);

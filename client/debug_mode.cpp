@@ -1,4 +1,6 @@
 // PnxDebugMode: turns the library log on and writes its header.
+#include "debug_mode.h"
+
 #include <windows.h>
 
 #include <cstring>
@@ -50,7 +52,7 @@ void LogHeader(HWND service) {
 }
 }  // namespace
 
-extern "C" int WINAPI PnxDebugMode(HWND service, const DebugModeInfo* info) {
+int ApplyDebugMode(HWND service, const DebugModeInfo* info) {
     if (!service || !info) return 0;
     LogSettings settings = {};
     settings.flags = LogFlagsFromDebugFlags(info->flags);

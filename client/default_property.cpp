@@ -78,7 +78,7 @@ bool StartingPropertyLocked(uint16_t vid, uint16_t pid, const char* deviceName, 
     return true;
 }
 
-extern "C" int WINAPI PnxGetDefaultPropertyInfo(HWND, PropertyInfo* property) {
+int GetDefaultProperty(HWND, PropertyInfo* property) {
     if (!property) return 0;
     LibraryLock lock;
     char* favoriteName = property->favoriteName;  // the caller's, left as it is
@@ -89,7 +89,7 @@ extern "C" int WINAPI PnxGetDefaultPropertyInfo(HWND, PropertyInfo* property) {
     return 1;
 }
 
-extern "C" int WINAPI PnxSetDefaultPropertyInfo(HWND, const PropertyInfo* property) {
+int SetDefaultProperty(HWND, const PropertyInfo* property) {
     if (!property) return 0;
     PropertyInfo copy = {};
     if (!CopyPropertyInfo(&copy, *property, false)) return 0;
@@ -99,7 +99,7 @@ extern "C" int WINAPI PnxSetDefaultPropertyInfo(HWND, const PropertyInfo* proper
     return 1;
 }
 
-extern "C" int WINAPI PnxSetDefaultPropertyInfoEx(HWND, const PropertyInfoEx* list, uint32_t count, uint32_t value) {
+int SetDefaultPropertyTable(HWND, const PropertyInfoEx* list, uint32_t count, uint32_t value) {
     LibraryLock lock;
     FreeDefaultTableLocked();
     if (!list || count == 0) return 1;
@@ -126,7 +126,7 @@ extern "C" int WINAPI PnxSetDefaultPropertyInfoEx(HWND, const PropertyInfoEx* li
 // The caller's buffer holds as many bytes as the size query reported: only whole entries that
 // fit in that many bytes are copied. The copies share the table's strings, which stay valid
 // until the next Set.
-extern "C" int WINAPI PnxGetDefaultPropertyInfoEx(HWND, void* buffer, uint32_t, uint32_t* value) {
+int GetDefaultPropertyTable(HWND, void* buffer, uint32_t, uint32_t* value) {
     LibraryLock lock;
     if (buffer) {
         size_t entries = std::min<size_t>(g_defaultTable.size(), g_defaultTableValue / sizeof(PropertyInfoEx));

@@ -3,8 +3,11 @@
 // library lock.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 
+#include "pnxscapi.h"
 #include "usb_device_info.h"
 
 // Back to the built-in defaults (registration): no settings, waitTimer 10000, COM port 1, and
@@ -23,3 +26,9 @@ bool DefaultEntryMatches(const PropertyInfoEx& entry, uint16_t vid, uint16_t pid
 // default entry that matches its ids, else of the default property; the favorite name is the
 // entry's, else the device name. `out` must hold nothing. False when memory fails.
 bool StartingPropertyLocked(uint16_t vid, uint16_t pid, const char* deviceName, PropertyInfo* out);
+
+// The default property and the extended default table as callers read and set them.
+int GetDefaultProperty(HWND ignored, PropertyInfo* property);
+int SetDefaultProperty(HWND ignored, const PropertyInfo* property);
+int SetDefaultPropertyTable(HWND ignored, const PropertyInfoEx* list, uint32_t count, uint32_t value);
+int GetDefaultPropertyTable(HWND ignored, void* buffer, uint32_t unused, uint32_t* value);

@@ -119,8 +119,8 @@ bool DeviceHasInstalledPrinter(DeviceEntry* device) {
     return device && FindInstalledPrinters(device, &entries);
 }
 
-extern "C" int WINAPI PnxGetPrinterInfo(HWND, HPnxDv device, uint32_t* count, PrinterInfo** names, uint32_t* size,
-                                        uint32_t source) {
+int DeviceGetPrinters(HWND, HPnxDv device, uint32_t* count, PrinterInfo** names, uint32_t* size,
+                      uint32_t source) {
     if (!device) return 0;
     std::vector<PrinterInfo> entries;
     bool found;
@@ -152,12 +152,12 @@ extern "C" int WINAPI PnxGetPrinterInfo(HWND, HPnxDv device, uint32_t* count, Pr
     return 1;
 }
 
-extern "C" int WINAPI PnxFreePrinterInfo(HWND, PrinterInfo* names) {
+int FreePrinterBlock(HWND, PrinterInfo* names) {
     if (names) LocalFree(names);
     return 1;
 }
 
-extern "C" int WINAPI PnxSetPrinterInfo(HWND, HPnxDv device, const char* names, uint32_t count) {
+int DeviceSetPrinters(HWND, HPnxDv device, const char* names, uint32_t count) {
     if (!device) return 0;
     qz::RegKey key = OpenStoreKey(DeviceKeyOf(device), true);
     if (key) {

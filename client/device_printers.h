@@ -2,9 +2,13 @@
 // user's manual list kept in the device's key of the settings store.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "pnxscapi.h"
 
 struct DeviceEntry;
 
@@ -29,3 +33,10 @@ bool FindInstalledPrinters(DeviceEntry* device, std::vector<PrinterInfo>* entrie
 
 // True when a local printer is installed on the device.
 bool DeviceHasInstalledPrinter(DeviceEntry* device);
+
+// The printers of a device (source 1: its manual list, else the installed ones), the release
+// of the block, and the manual list stored.
+int DeviceGetPrinters(HWND ignored, HPnxDv device, uint32_t* count, PrinterInfo** names, uint32_t* size,
+                      uint32_t source);
+int FreePrinterBlock(HWND ignored, PrinterInfo* names);
+int DeviceSetPrinters(HWND ignored, HPnxDv device, const char* names, uint32_t count);

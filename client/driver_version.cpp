@@ -45,5 +45,3 @@ int QueryDriverVersion(DriverVersionInfo* info) {
     std::strcpy(info->name, name);
     return 1;
 }
-
-extern "C" int WINAPI PnxGetZkuptpDriverVersion(HWND, DriverVersionInfo* info) { return QueryDriverVersion(info); }

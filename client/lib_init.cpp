@@ -95,11 +95,3 @@ int OneTimeUninitialize() {
     g_lib.localAddresses.shrink_to_fit();
     return 1;
 }
-
-extern "C" int WINAPI PnxInitialize() {
-    int result = OneTimeInitialize();
-    SendDueHelperClear();
-    return result;
-}
-
-extern "C" int WINAPI PnxUninitialize() { return OneTimeUninitialize(); }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "messages.h"
+#include "no_throw.h"
 #include "rwp_commands.h"
 #include "rwp_stream.h"
 #include "udp_socket.h"
@@ -135,7 +136,7 @@ void OnGetMinMaxInfo(MINMAXINFO* info) {
     info->ptMaxSize.y = info->ptMinTrackSize.y;
 }
 
-LRESULT CALLBACK MonitorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT DispatchMonitorMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
         return OnCreate(window, reinterpret_cast<CREATESTRUCTA*>(lParam));
@@ -152,6 +153,10 @@ LRESULT CALLBACK MonitorWindowProc(HWND window, UINT message, WPARAM wParam, LPA
         }
         return DefWindowProcA(window, message, wParam, lParam);
     }
+}
+
+LRESULT CALLBACK MonitorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return qz::NoThrow([&] { return DispatchMonitorMessage(window, message, wParam, lParam); });
 }
 
 int SendChannelRequest(HWND window, int commandIndex, UINT replyMessage) {

@@ -56,3 +56,15 @@ std::wstring Widen(UINT codePage, const std::string& text, size_t maxChars) {
 
 std::wstring WidenAnsi(const std::string& text, size_t maxChars) { return Widen(CP_ACP, text, maxChars); }
 std::wstring WidenUtf8(const std::string& text, size_t maxChars) { return Widen(CP_UTF8, text, maxChars); }
+
+int InitNasRecord(NasInfo* info) {
+    if (!info) return 0;
+    *info = NasInfo{};
+    return 1;
+}
+
+int FreeNasRecord(NasInfo* info) {
+    if (!info) return 0;
+    FreeNasStrings(info);
+    return 1;
+}

@@ -39,6 +39,9 @@ wchar_t* LocalWideCopy(const wchar_t* text);
 bool SetNasString(wchar_t** field, const wchar_t* text);
 // Releases and nulls both strings.
 void FreeNasStrings(NasInfo* info);
+// A caller's record emptied, or its strings released; 0 for a null record.
+int InitNasRecord(NasInfo* info);
+int FreeNasRecord(NasInfo* info);
 // A deep copy (fresh strings). False, with `to` holding no strings, on no memory.
 bool CopyNasInfo(NasInfo* to, const NasInfo& from);
 

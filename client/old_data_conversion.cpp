@@ -1,5 +1,7 @@
 // Bringing older settings into the current store: the device settings of an older release
 // (PnxConvertOldUsbData) and property bits whose meaning changed (PnxConvertProperty).
+#include "old_data_conversion.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -9,7 +11,6 @@
 
 #include "broadcast_list.h"
 #include "lib_state.h"
-#include "no_throw.h"
 #include "pnxscapi.h"
 #include "registry_value.h"
 #include "server_entry.h"
@@ -313,18 +314,17 @@ int ConvertPrinterBits(uint16_t mode, uint16_t bits) {
 
 }  // namespace
 
-// Both exports run on the caller's thread; an allocation failure fails the call.
-extern "C" int WINAPI PnxConvertOldUsbData(HWND, const char* location, uint16_t deleteOld) {
+// Both run on the caller's thread.
+int ConvertOldData(HWND, const char* location, uint16_t deleteOld) {
     if (!location || !*location) return 0;
-    return qz::NoThrow([&] { return ConvertOldUsbData(location, deleteOld); });
+    return ConvertOldUsbData(location, deleteOld);
 }
 
-extern "C" int WINAPI PnxConvertProperty(HWND service, uint16_t mode, uint16_t type, const uint16_t* bits,
-                                         uint32_t size) {
+int ConvertPropertyBits(HWND service, uint16_t mode, uint16_t type, const uint16_t* bits, uint32_t size) {
     if (!service || !bits || size == 0 || type < kConvertTypeFirst || type > kConvertTypeLast) return 0;
     // Of the setting types only the printer word can be converted, and it is two bytes.
     if (type != kConvertTypePrinter || size != sizeof(uint16_t)) return 0;
     uint16_t value = 0;
     std::memcpy(&value, bits, sizeof value);
-    return qz::NoThrow([&] { return ConvertPrinterBits(mode, value); });
+    return ConvertPrinterBits(mode, value);
 }

@@ -1,5 +1,7 @@
 // Registration of the client window: PnxRegisterNotification, PnxUnRegisterNotification and
 // the special-notification options.
+#include "registration.h"
+
 #include <windows.h>
 
 #include <cstring>
@@ -44,7 +46,7 @@ HWND LiveServiceWindow() {
 }
 }  // namespace
 
-extern "C" HWND WINAPI PnxRegisterNotification(HWND clientWindow, const RegisterConfig* config) {
+HWND RegisterClientWindow(HWND clientWindow, const RegisterConfig* config) {
     SendDueHelperClear();
     if (!clientWindow) return nullptr;
     // One registration per process: a second call gets the service window it already has.
@@ -76,7 +78,7 @@ extern "C" HWND WINAPI PnxRegisterNotification(HWND clientWindow, const Register
     return service;
 }
 
-extern "C" int WINAPI PnxUnRegisterNotification(HWND service) {
+int UnregisterClientWindow(HWND service) {
     if (!service) return 0;
     if (!IsWindow(service)) return 1;
     // Only the library's own service window is torn down; any other window is left alone.
@@ -95,7 +97,7 @@ extern "C" int WINAPI PnxUnRegisterNotification(HWND service) {
     return 1;
 }
 
-extern "C" int WINAPI PnxRegisterSpecialNotification(HWND, uint32_t options) {
+int StoreSpecialNotification(HWND, uint32_t options) {
     LibraryLock lock;
     g_lib.specialNotification = options;
     return 1;

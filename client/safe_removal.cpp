@@ -113,7 +113,7 @@ int SafetyRemoveOld(HWND log, uint16_t vid, uint16_t pid, uint32_t serverAddress
     return result;
 }
 
-extern "C" int WINAPI PnxSafeRemovalDevice(HWND service, HPnxDv device) {
+int SafeRemoveDevice(HWND service, HPnxDv device) {
     if (!service || !device) return 0;
     ConnectTarget target;
     {

@@ -1,6 +1,7 @@
-// The server exports: enumerate the server list, copy a server's information, set its option
-// word, and find the server of a device.
-#include <windows.h>
+// What callers read and set of a server: enumerate the server list, copy a server's
+// information, its option word and the caller's own value, and find the server of a device.
+#include "server_info.h"
+
 #include <commctrl.h>
 
 #include <cstring>
@@ -22,14 +23,17 @@ void CopyTerminated(char (&out)[N], const char (&in)[N]) {
     out[n] = '\0';
 }
 
-// A handle counts only while it is a row of the service window's list: a handle the client
-// kept after its server was reported deleted is refused, never followed.
-bool ListedServer(HWND service, HPnxSv server) {
-    return service && server && ServerEntryListed(service, server);
+// Stores a caller's value in the server's record; 0 when the server has none.
+template <typename T>
+int SetRecordField(HPnxSv server, T ServerRecord::*field, T value) {
+    LibraryLock lock;
+    if (!server->record) return 0;
+    server->record->*field = value;
+    return 1;
 }
 }  // namespace
 
-extern "C" int WINAPI PnxEnumServers(HWND service, int index, HPnxSv* server) {
+int EnumServerEntries(HWND service, int index, HPnxSv* server) {
     if (!server || index < 0) return 0;
     HWND list = ServerListControl(service);
     if (!list) return 0;
@@ -41,8 +45,8 @@ extern "C" int WINAPI PnxEnumServers(HWND service, int index, HPnxSv* server) {
     return 1;
 }
 
-extern "C" int WINAPI PnxGetServerInfo(HWND service, HPnxSv server, ServerInfo* info) {
-    if (!info || !ListedServer(service, server)) return 0;
+int ServerInfoCopy(HWND service, HPnxSv server, ServerInfo* info) {
+    if (!service || !server || !info) return 0;
     LibraryLock lock;
     if (!server->record || !server->record->info) return 0;
     const ServerInfo& from = *server->record->info;
@@ -67,15 +71,21 @@ extern "C" int WINAPI PnxGetServerInfo(HWND service, HPnxSv server, ServerInfo* 
     return 1;
 }
 
-extern "C" int WINAPI PnxSetServerOption(HWND service, HPnxSv server, uint16_t value) {
-    if (!ListedServer(service, server)) return 0;
-    LibraryLock lock;
-    if (!server->record) return 0;
-    server->record->callerOption = value;
-    return 1;
+int ServerSetOption(HWND service, HPnxSv server, uint16_t value) {
+    return service && server ? SetRecordField(server, &ServerRecord::callerOption, value) : 0;
 }
 
-extern "C" HPnxSv WINAPI PnxGetHPnxSv(HWND, HPnxDv device) {
+HPnxSv ServerOfDevice(HWND, HPnxDv device) {
     if (!device) return nullptr;
     return ServerEntryOfWindow(DeviceServerWindow(device));
+}
+
+uintptr_t ServerGetParam(HWND service, HPnxSv server) {
+    if (!service || !server) return 0;
+    LibraryLock lock;
+    return server->record ? server->record->callerValue : 0;
+}
+
+int ServerSetParam(HWND service, HPnxSv server, uintptr_t value) {
+    return service && server ? SetRecordField(server, &ServerRecord::callerValue, value) : 0;
 }

@@ -208,8 +208,7 @@ void DropPcNames(HWND window) {
                     g_pcNames.end());
 }
 
-extern "C" int WINAPI PnxGetPcAddress(HWND logWindow, HPnxSv server, uint32_t* address, uint32_t* mask,
-                                      uint32_t* segment) {
+int ServerPcAddress(HWND logWindow, HPnxSv server, uint32_t* address, uint32_t* mask, uint32_t* segment) {
     uint32_t ipv4;
     HWND serverWindow;
     {

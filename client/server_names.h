@@ -47,3 +47,6 @@ void ApplyPcNames(HWND serverWindow);
 
 // Drops the results still waiting for a window that is being destroyed.
 void DropPcNames(HWND serverWindow);
+
+// This PC's address, mask and segment toward the server, kept in its record (PnxGetPcAddress).
+int ServerPcAddress(HWND logWindow, HPnxSv server, uint32_t* address, uint32_t* mask, uint32_t* segment);

@@ -16,6 +16,7 @@
 #include "lib_state.h"
 #include "log.h"
 #include "messages.h"
+#include "no_throw.h"
 #include "notify.h"
 #include "search_reply.h"
 #include "search_socket.h"
@@ -231,7 +232,7 @@ LRESULT OnRunApplication(HWND window, WPARAM wParam, LPARAM lParam) {
     return 0;
 }
 
-LRESULT CALLBACK ServerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT DispatchServerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
         return OnCreate(window, reinterpret_cast<const CREATESTRUCTA*>(lParam));
@@ -276,6 +277,10 @@ LRESULT CALLBACK ServerWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     default:
         return DefWindowProcA(window, message, wParam, lParam);
     }
+}
+
+LRESULT CALLBACK ServerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return qz::NoThrow([&] { return DispatchServerMessage(window, message, wParam, lParam); });
 }
 
 // Status word changes of a server status update; `type` as ApplyServerStatusUpdate takes it.

@@ -1,5 +1,7 @@
-// Service control exports: properties, start, end, suspend, resume, renew, the search port and
+// Service control: properties, start, end, suspend, resume, renew, the search port and
 // rule number, the desktop port, the search filters and the detected servers.
+#include "service_control.h"
+
 #include <windows.h>
 
 #include <cstring>
@@ -99,7 +101,7 @@ std::vector<DetectedServer> DetectedAndListed(HWND service) {
 }
 }  // namespace
 
-extern "C" int WINAPI PnxSetPortAndRuleNumber(HWND service, uint32_t port, uint32_t rule) {
+int ServiceSetPortAndRule(HWND service, uint32_t port, uint32_t rule) {
     if (!service) return 0;
     // Any non-zero value counts, the defaults included, so that they can be restored.
     if (port != 0 && port <= kMaxPort) {
@@ -111,7 +113,7 @@ extern "C" int WINAPI PnxSetPortAndRuleNumber(HWND service, uint32_t port, uint3
     return 1;
 }
 
-extern "C" int WINAPI PnxGetServiceProperties(HWND service, ServiceProperties* properties) {
+int ServiceGetProperties(HWND service, ServiceProperties* properties) {
     if (!service || !properties) return 0;
     ServiceProperties current = CurrentServiceProperties();
     properties->communicateMode = current.communicateMode;
@@ -120,7 +122,7 @@ extern "C" int WINAPI PnxGetServiceProperties(HWND service, ServiceProperties* p
     return 1;
 }
 
-extern "C" int WINAPI PnxStartService(HWND service, const ServiceProperties* properties) {
+int ServiceStart(HWND service, const ServiceProperties* properties) {
     if (!Live(service)) return 0;
     ServiceProperties current = TakeAndReload(properties);
     LogLine(service, "PnxStartService()");
@@ -133,7 +135,7 @@ extern "C" int WINAPI PnxStartService(HWND service, const ServiceProperties* pro
     return 1;
 }
 
-extern "C" int WINAPI PnxEndService(HWND service) {
+int ServiceEnd(HWND service) {
     if (!Live(service)) return 0;
     StopService(service, 0, "PnxEndService()");
     // A worker held by PnxConnectStop would otherwise wait for ever.
@@ -141,13 +143,13 @@ extern "C" int WINAPI PnxEndService(HWND service) {
     return 1;
 }
 
-extern "C" int WINAPI PnxSuspendService(HWND service, int keepPrinters) {
+int ServiceSuspend(HWND service, int keepPrinters) {
     if (!Live(service)) return 0;
     StopService(service, keepPrinters, "PnxSuspendService()");
     return 1;
 }
 
-extern "C" int WINAPI PnxResumeService(HWND service, const ServiceProperties* properties) {
+int ServiceResume(HWND service, const ServiceProperties* properties) {
     if (!Live(service)) return 0;
     ServiceProperties current = TakeAndReload(properties);
     LogLine(service, "PnxResumeService()");
@@ -168,7 +170,7 @@ extern "C" int WINAPI PnxResumeService(HWND service, const ServiceProperties* pr
     return 1;
 }
 
-extern "C" int WINAPI PnxRenewService(HWND service, int mode) {
+int ServiceRenew(HWND service, int mode) {
     if (!Live(service)) return 0;
     // A server without an address cannot be asked again; its window's end reports it deleted.
     for (ServerEntry* entry : ServerEntries(service)) {
@@ -189,7 +191,7 @@ extern "C" int WINAPI PnxRenewService(HWND service, int mode) {
     return 1;
 }
 
-extern "C" int WINAPI PnxRenewUsbDevices(HWND service, HPnxSv server, uint32_t mode) {
+int ServerRenewDevices(HWND service, HPnxSv server, uint32_t mode) {
     if (!Live(service) || !server || !ServerEntryListed(service, server)) return 0;
     switch (mode) {
     case 0:
@@ -215,26 +217,26 @@ extern "C" int WINAPI PnxRenewUsbDevices(HWND service, HPnxSv server, uint32_t m
     return 1;
 }
 
-extern "C" int WINAPI PnxGetRdpPort(HWND service, uint32_t* port) {
+int ServiceGetRdpPort(HWND service, uint32_t* port) {
     if (!service || !port) return 0;
     LoadRdpPort();
     *port = RdpPort();
     return 1;
 }
 
-extern "C" int WINAPI PnxSetRdpPort(HWND service, uint32_t port) {
+int ServiceSetRdpPort(HWND service, uint32_t port) {
     if (!service || port < 1 || port > kMaxPort) return 0;
     return StoreRdpPort(port) ? 1 : 0;
 }
 
-extern "C" int WINAPI PnxSetSearchFilter(HWND service, int kind, const char* list) {
+int ServiceSetFilter(HWND service, int kind, const char* list) {
     if (!service || !list || !ValidFilterKind(kind)) return 0;
     if (!SetSearchFilterList(kFilterSetA, kind, list)) return 0;
     LogFilter(service, kFilterSetA, kind);
     return 1;
 }
 
-extern "C" int WINAPI PnxSetSearchFilterEx(HWND service, int kind, const char* list) {
+int ServiceSetFilterEx(HWND service, int kind, const char* list) {
     if (!service || !ValidFilterKind(kind)) return 0;
     if (!SetSearchFilterList(kFilterSetB, kind, list)) return 0;
     if (list) {
@@ -245,7 +247,7 @@ extern "C" int WINAPI PnxSetSearchFilterEx(HWND service, int kind, const char* l
     return 1;
 }
 
-extern "C" int WINAPI PnxSetSearchFilterRefresh() {
+int ServiceRefreshFilter() {
     HWND service;
     {
         LibraryLock lock;
@@ -263,7 +265,7 @@ extern "C" int WINAPI PnxSetSearchFilterRefresh() {
     return 1;
 }
 
-extern "C" int WINAPI PnxDetectedServer(HWND service, DetectedServer* servers, uint32_t* count) {
+int ServiceDetectedServers(HWND service, DetectedServer* servers, uint32_t* count) {
     if (!service || !count) return 0;
     std::vector<DetectedServer> found = DetectedAndListed(service);
     if (servers) {

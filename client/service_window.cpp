@@ -18,6 +18,7 @@
 #include "lib_state.h"
 #include "log.h"
 #include "messages.h"
+#include "no_throw.h"
 #include "os_info.h"
 #include "search_cycle.h"
 #include "search_filter.h"
@@ -165,7 +166,7 @@ LRESULT OnKeepAliveSocket(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 }  // namespace
 
-LRESULT CALLBACK ServiceWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+static LRESULT DispatchServiceMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
         return OnCreate(window);
@@ -210,6 +211,12 @@ LRESULT CALLBACK ServiceWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     default:
         return DefWindowProcA(window, message, wParam, lParam);
     }
+}
+
+// No exception leaves the procedure: a handler that throws (in practice an allocation
+// failure) ends the message as handled, with 0.
+LRESULT CALLBACK ServiceWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return qz::NoThrow([&] { return DispatchServiceMessage(window, message, wParam, lParam); });
 }
 
 bool RegisterServiceWindowClass(HINSTANCE instance) {

@@ -241,6 +241,11 @@ std::vector<DeviceEntry*> StorageEntriesLocked(HWND serverWindow) {
     return entries;
 }
 
+bool StorageListedLocked(HWND serverWindow, const DeviceEntry* entry) {
+    HWND list = NasList(serverWindow);
+    return list && entry && RowOfLocked(list, entry) >= 0;
+}
+
 bool ShareMatches(const NasInfo& info, const StorageShare& share) {
     std::wstring name = WidenAnsi(share.storageName, 31), shareName = WidenUtf8(share.shareName);
     return _wcsicmp(info.name, name.c_str()) == 0 && _wcsicmp(info.shareName ? info.shareName : L"", shareName.c_str()) == 0;
@@ -343,4 +348,29 @@ void RefreshServerStorageForSearch(HWND serverWindow) {
     SendNotices(serverWindow, notices);
     LibraryLock lock;
     for (DeviceEntry* entry : doomed) DeleteStorageRowLocked(serverWindow, entry);
+}
+
+int StorageGetInfo(HPnxDv entry, NasInfo* info) {
+    if (!entry) return 0;
+    LibraryLock lock;
+    if (entry->removed || !entry->storage) return 0;
+    if (!info) return 1;
+    FreeNasStrings(info);
+    return CopyNasInfo(info, *entry->storage) ? 1 : 0;
+}
+
+int IsStorageEntry(HPnxDv entry) {
+    if (!entry) return 0;
+    LibraryLock lock;
+    return entry->storage ? 1 : 0;
+}
+
+int StorageEnum(HPnxSv server, uint32_t index, HPnxDv* entry) {
+    if (!server || !entry) return 0;
+    LibraryLock lock;
+    if (!server->record) return 0;
+    std::vector<DeviceEntry*> entries = StorageEntriesLocked(server->serverWindow);
+    if (index >= entries.size()) return 0;
+    *entry = entries[index];
+    return 1;
 }

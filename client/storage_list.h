@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "pnxscapi.h"
+
 struct DeviceEntry;
 struct NasInfo;
 struct StorageShare;
@@ -40,9 +42,18 @@ void RefreshServerStorageForSearch(HWND serverWindow);
 // The storage entries in row order (library lock held).
 std::vector<DeviceEntry*> StorageEntriesLocked(HWND serverWindow);
 
+// True while `entry` is a row of the server window's storage list (library lock held).
+bool StorageListedLocked(HWND serverWindow, const DeviceEntry* entry);
+
 // True when the share matches the entry: the same storage name and share name, ignoring case.
 bool ShareMatches(const NasInfo& info, const StorageShare& share);
 
 // The default storage name for shares without a label (PnxDefaultNasName). Library lock.
 void SetDefaultNasName(const wchar_t* name);
 std::wstring DefaultNasName();
+
+// What callers read of the storage entries: a copy of an entry's record (1 without a record
+// to fill), whether a handle is a storage entry, and the server's entry at `index`.
+int StorageGetInfo(HPnxDv entry, NasInfo* info);
+int IsStorageEntry(HPnxDv entry);
+int StorageEnum(HPnxSv server, uint32_t index, HPnxDv* entry);

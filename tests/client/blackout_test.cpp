@@ -13,9 +13,10 @@
 
 namespace {
 
-TEST(BlackoutInfoExports, CopyBothValuesAndRefuseNullArguments) {
+using BlackoutInfoExports = RegisteredLibraryTest;
+
+TEST_F(BlackoutInfoExports, CopyBothValuesAndRefuseNullArguments) {
     ResetBlackoutInfo();
-    HWND service = reinterpret_cast<HWND>(1);  // only tested for null
     BlackoutInfo info = {1, 1};
     EXPECT_EQ(PnxGetBlackoutInfo(service, &info), 1);
     EXPECT_EQ(info.interval, 5000u);

@@ -1,5 +1,7 @@
 // Library load, one-time initialisation, registration and unregistration of the client window.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
 
 #include <cstring>
 #include <memory>
@@ -181,6 +183,13 @@ TEST_F(Registration, ServerParamNeedsAServerWithRecord) {
     ASSERT_NE(service, nullptr);
     ServerEntry* entry = NewServerEntry(service);
     ASSERT_NE(entry, nullptr);
+    // A row of the server list, as a search reply makes it; deleting the row frees the entry.
+    HWND list = ServerListControl(service);
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.pszText = const_cast<char*>("");
+    item.lParam = reinterpret_cast<LPARAM>(entry);
+    ASSERT_GE(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)), 0);
     EXPECT_EQ(PnxSetServerParam(service, entry, 0x1234), 1);
     EXPECT_EQ(PnxGetServerParam(service, entry), 0x1234u);
     EXPECT_EQ(PnxGetServerParam(nullptr, entry), 0u);
@@ -188,7 +197,7 @@ TEST_F(Registration, ServerParamNeedsAServerWithRecord) {
     ServerEntry bare;
     EXPECT_EQ(PnxSetServerParam(service, &bare, 1), 0);
     EXPECT_EQ(PnxGetServerParam(service, &bare), 0u);
-    FreeServerEntry(entry);
+    ListView_DeleteItem(list, 0);
     EXPECT_EQ(PnxSetDeviceListPacket(nullptr, nullptr, 0), 1);
 }
 

@@ -15,8 +15,6 @@
 
 namespace {
 
-const HWND kService = reinterpret_cast<HWND>(static_cast<uintptr_t>(1));
-
 class OldDataConversionTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -140,8 +138,25 @@ TEST_F(OldDataConversionTest, OnlyARegistryLocationIsConverted) {
     EXPECT_FALSE(KeyExists("Cur"));
 }
 
+// The conversion asks for the service window of a registered client.
 class ConvertPropertyTest : public OldDataConversionTest {
 protected:
+    void SetUp() override {
+        OldDataConversionTest::SetUp();
+        OneTimeInitialize();
+        service = PnxRegisterNotification(client.get(), nullptr);
+        ASSERT_NE(service, nullptr);
+        UseStore(scratch.location() + "\\Cur");  // registration chose no store
+    }
+    void TearDown() override {
+        if (IsWindow(service)) PnxUnRegisterNotification(service);
+        TakeQuitMessage();
+        ResetLibStateForTests();
+        OldDataConversionTest::TearDown();
+    }
+
+    TestClientWindow client;
+    HWND service = nullptr;
     void StoreDevice(const char* name, DWORD interfaceCount, std::vector<uint8_t> classes) {
         std::string sub = std::string("Cur\\Device\\") + name;
         Set(sub, "InterfaceCount", REG_DWORD, &interfaceCount, 4);
@@ -158,12 +173,12 @@ TEST_F(ConvertPropertyTest, PrinterBitsChangeOnlyOnPrinterDevices) {
     StoreDevice("NoCount", 0, {7, 0});
     const uint16_t bits = 2;
 
-    EXPECT_EQ(PnxConvertProperty(kService, 1, 5, &bits, 4), 0);
-    EXPECT_EQ(PnxConvertProperty(kService, 1, 4, &bits, 2), 0);
+    EXPECT_EQ(PnxConvertProperty(service, 1, 5, &bits, 4), 0);
+    EXPECT_EQ(PnxConvertProperty(service, 1, 4, &bits, 2), 0);
     EXPECT_EQ(PnxConvertProperty(nullptr, 1, 5, &bits, 2), 0);
     EXPECT_EQ(Word("Cur\\Device\\Printer", "Printer"), 0x0001) << "a refused call changes nothing";
 
-    ASSERT_EQ(PnxConvertProperty(kService, 1, 5, &bits, 2), 1);
+    ASSERT_EQ(PnxConvertProperty(service, 1, 5, &bits, 2), 1);
     EXPECT_EQ(Word("Cur\\Device\\Printer", "Printer"), 0x0003);
     EXPECT_EQ(Word("Cur\\Device\\Damaged", "Printer"), 0x0002);
     EXPECT_EQ(Word("Cur\\Device\\Disk", "Printer"), 0xEEEE) << "no printer interface, no value";
@@ -171,7 +186,7 @@ TEST_F(ConvertPropertyTest, PrinterBitsChangeOnlyOnPrinterDevices) {
     EXPECT_EQ(Word("Cur\\Device\\NoCount", "Printer"), 0xEEEE);
 
     const uint16_t autoPrinter = 1;
-    ASSERT_EQ(PnxConvertProperty(kService, 0, 5, &autoPrinter, 2), 1);
+    ASSERT_EQ(PnxConvertProperty(service, 0, 5, &autoPrinter, 2), 1);
     EXPECT_EQ(Word("Cur\\Device\\Printer", "Printer"), 0x0002);
 }
 

@@ -1,4 +1,6 @@
-// Exports that read, copy and store the records of a server's USB devices.
+// What callers read, copy and store of the records of a server's USB devices.
+#include "device_records.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -44,7 +46,7 @@ void ClearConnectMarkLocked(DeviceEntry* device, const std::string& key) {
 
 }  // namespace
 
-extern "C" int WINAPI PnxEnumUsbDevices(HWND, HPnxSv server, uint32_t index, HPnxDv* device) {
+int DeviceEnum(HWND, HPnxSv server, uint32_t index, HPnxDv* device) {
     if (!server || !device) return 0;
     LibraryLock lock;
     HWND list = ServerDeviceList(server->serverWindow);
@@ -53,19 +55,19 @@ extern "C" int WINAPI PnxEnumUsbDevices(HWND, HPnxSv server, uint32_t index, HPn
     return *device ? 1 : 0;
 }
 
-extern "C" int WINAPI PnxInitUsbDeviceInfo(HWND, UsbDeviceInfo* info, PropertyInfo* property) {
+int DeviceInitRecords(HWND, UsbDeviceInfo* info, PropertyInfo* property) {
     if (info) *info = {};
     if (property) *property = {};
     return BothRecordsResult(info, property);
 }
 
-extern "C" int WINAPI PnxFreeUsbDeviceInfo(HWND, UsbDeviceInfo* info, PropertyInfo* property) {
+int DeviceFreeRecords(HWND, UsbDeviceInfo* info, PropertyInfo* property) {
     FreeUsbDeviceInfoParts(info);
     FreePropertyInfoParts(property);
     return BothRecordsResult(info, property);
 }
 
-extern "C" int WINAPI PnxGetUsbDeviceInfo(HWND, HPnxDv device, UsbDeviceInfo* info, PropertyInfo* property) {
+int DeviceGetInfo(HWND, HPnxDv device, UsbDeviceInfo* info, PropertyInfo* property) {
     if (!device) return 0;
     LibraryLock lock;
     if (!device->info || !device->property) return 0;
@@ -79,7 +81,7 @@ extern "C" int WINAPI PnxGetUsbDeviceInfo(HWND, HPnxDv device, UsbDeviceInfo* in
     return 1;
 }
 
-extern "C" int WINAPI PnxSetUsbDeviceInfo(HWND, HPnxDv device, const PropertyInfo* property) {
+int DeviceSetInfo(HWND, HPnxDv device, const PropertyInfo* property) {
     if (!device || !property) return 0;
     PropertyInfo copy = {};
     if (!CopyPropertyInfo(&copy, *property, true)) return 0;
@@ -100,7 +102,7 @@ extern "C" int WINAPI PnxSetUsbDeviceInfo(HWND, HPnxDv device, const PropertyInf
     return 1;
 }
 
-extern "C" HPnxDv WINAPI PnxGetHPnxDv(HWND, const DeviceLookup* lookup) {
+HPnxDv DeviceFind(HWND, const DeviceLookup* lookup) {
     if (!lookup) return nullptr;
     HWND service;
     {
@@ -123,7 +125,7 @@ extern "C" HPnxDv WINAPI PnxGetHPnxDv(HWND, const DeviceLookup* lookup) {
     return nullptr;
 }
 
-extern "C" int WINAPI PnxGetComPortInfo(HWND, HPnxDv device, ComPortInfo* out) {
+int DeviceComPort(HWND, HPnxDv device, ComPortInfo* out) {
     if (!device) return 0;
     uint32_t address = 0;
     std::string location;
@@ -146,7 +148,7 @@ extern "C" int WINAPI PnxGetComPortInfo(HWND, HPnxDv device, ComPortInfo* out) {
 
 // The caller's buffer holds MAX_PATH characters (there is no size argument): a longer path
 // fails rather than running past it.
-extern "C" int WINAPI PnxGetUsbDevicePath(HWND service, HPnxDv device, HKEY* root, char* path) {
+int DeviceStorePath(HWND service, HPnxDv device, HKEY* root, char* path) {
     if (!service || !device || !root || !path) return 0;
     SettingsStore store = CurrentSettingsStore();
     if (store.kind != kSettingsStoreRegistry) return 0;
@@ -160,26 +162,26 @@ extern "C" int WINAPI PnxGetUsbDevicePath(HWND service, HPnxDv device, HKEY* roo
     return 1;
 }
 
-extern "C" uint16_t WINAPI PnxGetConnectAction(HWND, HPnxDv device) {
+uint16_t DeviceConnectAction(HWND, HPnxDv device) {
     if (!device) return 0;
     LibraryLock lock;
     return device->connectAction;
 }
 
-extern "C" int WINAPI PnxEnumDeviceInstanceId(HWND service, HPnxDv device, uint32_t index, char* buffer, int size) {
+int DeviceInstanceId(HWND service, HPnxDv device, uint32_t index, char* buffer, int size) {
     if (!service || !device || !buffer || size <= 0) return 0;
     LibraryLock lock;
     if (!device->ids || index >= device->ids->deviceIds.size()) return 0;
     return CopyBounded(device->ids->deviceIds[index], buffer, static_cast<size_t>(size)) ? 1 : 0;
 }
 
-extern "C" uintptr_t WINAPI PnxGetDeviceParam(HWND service, HPnxDv device) {
+uintptr_t DeviceGetParam(HWND service, HPnxDv device) {
     if (!service || !device) return 0;
     LibraryLock lock;
     return static_cast<uintptr_t>(device->callerValue);
 }
 
-extern "C" int WINAPI PnxSetDeviceParam(HWND service, HPnxDv device, uintptr_t value) {
+int DeviceSetParam(HWND service, HPnxDv device, uintptr_t value) {
     if (!service || !device) return 0;
     LibraryLock lock;
     device->callerValue = value;
