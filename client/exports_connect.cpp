@@ -57,11 +57,15 @@ extern "C" int WINAPI PnxEnumConnect(HWND service, int index, ConnectEnumItem* o
 }
 
 extern "C" int WINAPI PnxSetAutoConnect(HWND service, HPnxDv device, uint16_t type) {
-    return NoThrow([&] { return ServiceAndDevice(service, device) ? ChangeAutoConnect(service, device, type, true) : 0; });
+    return NoThrow([&] {
+        return ServiceAndDevice(service, device) ? ChangeAutoConnect(service, device, type, true) : 0;
+    });
 }
 
 extern "C" int WINAPI PnxDeleteAutoConnect(HWND service, HPnxDv device, uint16_t type) {
-    return NoThrow([&] { return ServiceAndDevice(service, device) ? ChangeAutoConnect(service, device, type, false) : 0; });
+    return NoThrow([&] {
+        return ServiceAndDevice(service, device) ? ChangeAutoConnect(service, device, type, false) : 0;
+    });
 }
 
 extern "C" int WINAPI PnxSafeRemovalDevice(HWND service, HPnxDv device) {

@@ -39,7 +39,9 @@ extern "C" int WINAPI PnxGetComPortInfo(HWND service, HPnxDv device, ComPortInfo
 }
 
 extern "C" int WINAPI PnxGetUsbDevicePath(HWND service, HPnxDv device, HKEY* root, char* path) {
-    return NoThrow([&] { return ServiceAndDevice(service, device) ? DeviceStorePath(service, device, root, path) : 0; });
+    return NoThrow([&] {
+        return ServiceAndDevice(service, device) ? DeviceStorePath(service, device, root, path) : 0;
+    });
 }
 
 extern "C" uint16_t WINAPI PnxGetConnectAction(HWND ignored, HPnxDv device) {

@@ -29,7 +29,9 @@ extern "C" int WINAPI PnxRenewUsbDevices(HWND service, HPnxSv server, uint32_t m
 // The log window only says where the lines go.
 extern "C" int WINAPI PnxGetPcAddress(HWND logWindow, HPnxSv server, uint32_t* address, uint32_t* mask,
                                       uint32_t* segment) {
-    return NoThrow([&] { return ListedServer(server) ? ServerPcAddress(logWindow, server, address, mask, segment) : 0; });
+    return NoThrow([&] {
+        return ListedServer(server) ? ServerPcAddress(logWindow, server, address, mask, segment) : 0;
+    });
 }
 
 extern "C" int WINAPI PnxSetServerOption(HWND service, HPnxSv server, uint16_t value) {

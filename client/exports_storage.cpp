@@ -29,13 +29,15 @@ extern "C" int WINAPI PnxEnumNasDevices(HWND, HPnxSv server, uint32_t index, HPn
 
 extern "C" int WINAPI PnxNasConnectDrive(HWND service, HWND requester, HPnxDv entry) {
     return NoThrow([&] {
-        return ServiceAndDevice(service, entry) ? QueueStorageRequest(service, requester, entry, kRequestNasConnect) : 0;
+        if (!ServiceAndDevice(service, entry)) return 0;
+        return QueueStorageRequest(service, requester, entry, kRequestNasConnect);
     });
 }
 
 extern "C" int WINAPI PnxNasSafeRemove(HWND service, HWND requester, HPnxDv entry) {
     return NoThrow([&] {
-        return ServiceAndDevice(service, entry) ? QueueStorageRequest(service, requester, entry, kRequestNasRemove) : 0;
+        if (!ServiceAndDevice(service, entry)) return 0;
+        return QueueStorageRequest(service, requester, entry, kRequestNasRemove);
     });
 }
 

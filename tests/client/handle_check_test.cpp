@@ -88,12 +88,20 @@ const GuardedExport kExports[] = {
      [](H h) { return Result(PnxDisconnectUsbDevice(h.service, h.requester, h.device, 1)); }},
     {"PnxSetAutoConnect", Checked::Device, [](H h) { return Result(PnxSetAutoConnect(h.service, h.device, 4)); }},
     {"PnxGetUsbDeviceInfo", Checked::Device,
-     [](H h) { UsbDeviceInfo i = {}; PropertyInfo p = {}; return Result(PnxGetUsbDeviceInfo(h.service, h.device, &i, &p)); }},
+     [](H h) {
+         UsbDeviceInfo i = {};
+         PropertyInfo p = {};
+         return Result(PnxGetUsbDeviceInfo(h.service, h.device, &i, &p));
+     }},
     {"PnxGetHPnxSv", Checked::Device, [](H h) { return Result(PnxGetHPnxSv(h.service, h.device)); }},
     {"PnxSetUsbDeviceInfo", Checked::Device,
      [](H h) { PropertyInfo p = {}; return Result(PnxSetUsbDeviceInfo(h.service, h.device, &p)); }},
     {"PnxGetPrinterInfo", Checked::Device,
-     [](H h) { uint32_t n = 0, s = 0; PrinterInfo* b = nullptr; return Result(PnxGetPrinterInfo(h.service, h.device, &n, &b, &s, 0)); }},
+     [](H h) {
+         uint32_t n = 0, s = 0;
+         PrinterInfo* b = nullptr;
+         return Result(PnxGetPrinterInfo(h.service, h.device, &n, &b, &s, 0));
+     }},
     {"PnxGetComPortInfo", Checked::Device,
      [](H h) { ComPortInfo c = {}; return Result(PnxGetComPortInfo(h.service, h.device, &c)); }},
     {"PnxGetUsbDevicePath", Checked::Device,
