@@ -173,4 +173,21 @@ TEST_F(ConnectQueueTest, ADeletedDeviceLosesItsWaitingRequestsAndOutlivesTheRunn
     EXPECT_EQ(DeviceHeapBlocksInUse(), blocksBefore);
 }
 
+TEST_F(ConnectQueueTest, AServerLostWhileItsDeviceWaitsLeavesNothingBehind) {
+    DeviceEntry* device = Create(Named("Lost"));
+    ASSERT_NE(device, nullptr);
+    requester.inside = [this](uint16_t phase) {
+        if (phase == kPhaseStart) PnxConnectStop(service);
+    };
+    ASSERT_EQ(PnxConnectUsbDevice(service, requester.window, device, 1, kActionButton, nullptr, 0), 1);
+    ASSERT_TRUE(PumpUntil([this] { return requester.Count(PNXN_CONNECT) == 1; }, 5000));
+    ServerEntry* lost = server;
+    server = nullptr;  // the fixture must not touch it any more
+    DestroyServerWindow(service, lost);
+    EXPECT_EQ(PnxConnectStart(service, kPhaseResult), 1);
+    ASSERT_TRUE(Drained());
+    EXPECT_EQ(requester.Phases(), (std::vector<uint16_t>{kPhaseStart}));
+    EXPECT_TRUE(PumpUntil([this] { return DeviceHeapBlocksInUse() == blocksBefore; }, 3000));
+}
+
 }  // namespace
