@@ -1,12 +1,12 @@
 #include "detected_servers.h"
 
 #include <commctrl.h>
-
 #include <cstring>
 
 #include "listview_util.h"
 #include "messages.h"
 #include "text_util.h"
+#include "win_handles.h"
 
 namespace {
 HWND DetectedList(HWND serviceWindow) {
@@ -29,7 +29,8 @@ void AddDetectedServer(HWND serviceWindow, const DetectedServer& server) {
     HWND list = DetectedList(serviceWindow);
     if (!list) return;
     // The row owns a process-heap copy; the service window frees it when the row goes.
-    auto* copy = static_cast<DetectedServer*>(HeapAlloc(GetProcessHeap(), 0, sizeof(DetectedServer)));
+    qz::HeapBlock block(HeapAlloc(GetProcessHeap(), 0, sizeof(DetectedServer)));
+    auto* copy = static_cast<DetectedServer*>(block.get());
     if (!copy) return;
     *copy = server;
     copy->hostName[sizeof copy->hostName - 1] = '\0';
@@ -40,9 +41,8 @@ void AddDetectedServer(HWND serviceWindow, const DetectedServer& server) {
     item.iItem = ListView_GetItemCount(list);
     item.pszText = text.data();
     item.lParam = reinterpret_cast<LPARAM>(copy);
-    if (SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)) < 0) {
-        HeapFree(GetProcessHeap(), 0, copy);
-    }
+    // Taken by the row when it goes in; freed here otherwise.
+    if (SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)) >= 0) block.release();
 }
 
 void ClearDetectedServers(HWND serviceWindow) {

@@ -4,23 +4,25 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "automation.h"
+#include "blackout.h"
 #include "connect_queue.h"
 #include "device_compare.h"
 #include "device_entry.h"
+#include "install_wait.h"
 #include "lib_lock.h"
 #include "lib_state.h"
 #include "log.h"
 #include "messages.h"
 #include "notify.h"
-#include "blackout.h"
 #include "server_entry.h"
 #include "server_session.h"
-#include "automation.h"
-#include "install_wait.h"
 #include "warn_disconnect.h"
+#include "win_handles.h"
 
 namespace {
 
@@ -71,12 +73,8 @@ bool IsComDevice(const DeviceEntry* device) { return IsComPortLocation(device->i
 bool ComPortOpenable(uint8_t comPort) {
     char path[32];
     std::snprintf(path, sizeof path, "\\\\.\\COM%u", static_cast<unsigned>(comPort));
-    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        CloseHandle(file);
-        return true;
-    }
-    return GetLastError() == ERROR_FILE_NOT_FOUND;
+    qz::FileHandle file(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    return file || GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 // A device this PC uses, whose connection the bus driver lost, is disconnected on purpose so

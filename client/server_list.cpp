@@ -1,8 +1,8 @@
 #include "server_list.h"
 
 #include <commctrl.h>
-
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -17,6 +17,7 @@
 #include "server_devices.h"
 #include "server_session.h"
 #include "text_util.h"
+#include "win_handles.h"
 
 HWND ServerListControl(HWND service) {
     if (!service || !IsWindow(service)) return nullptr;
@@ -24,19 +25,14 @@ HWND ServerListControl(HWND service) {
 }
 
 ServerEntry* NewServerEntry(HWND service) {
-    auto* entry = new (std::nothrow) ServerEntry;
-    auto* record = new (std::nothrow) ServerRecord;
-    auto* info = static_cast<ServerInfo*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ServerInfo)));
-    if (!entry || !record || !info) {
-        delete entry;
-        delete record;
-        if (info) HeapFree(GetProcessHeap(), 0, info);
-        return nullptr;
-    }
-    record->info = info;
+    std::unique_ptr<ServerEntry> entry(new (std::nothrow) ServerEntry);
+    std::unique_ptr<ServerRecord> record(new (std::nothrow) ServerRecord);
+    qz::HeapBlock info(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ServerInfo)));
+    if (!entry || !record || !info) return nullptr;
+    record->info = static_cast<ServerInfo*>(info.release());
     entry->owner = service;
-    entry->record = record;
-    return entry;
+    entry->record = record.release();
+    return entry.release();
 }
 
 void FreeServerEntry(ServerEntry* entry) {

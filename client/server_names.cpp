@@ -1,7 +1,6 @@
 #include "server_names.h"
 
 #include <winsock2.h>
-
 #include <algorithm>
 #include <cstring>
 #include <iterator>
@@ -160,15 +159,14 @@ bool StartPcNameLookup(HWND window, WPARAM wParam) {
         delete request;
         return false;
     }
-    HANDLE thread = CreateThread(nullptr, kWorkerStack, PcNameWorker, request, STACK_SIZE_PARAM_IS_A_RESERVATION,
-                                 nullptr);
+    qz::Handle thread(CreateThread(nullptr, kWorkerStack, PcNameWorker, request, STACK_SIZE_PARAM_IS_A_RESERVATION,
+                                   nullptr));
     if (!thread) {
         FreeLibrary(request->module);
         delete request;
         return false;
     }
-    SetThreadPriority(thread, THREAD_PRIORITY_LOWEST);
-    CloseHandle(thread);
+    SetThreadPriority(thread.get(), THREAD_PRIORITY_LOWEST);
     return true;
 }
 

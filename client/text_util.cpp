@@ -1,22 +1,21 @@
 #include "text_util.h"
 
 #include <windows.h>
-
 #include <cstdio>
 #include <cstring>
+#include <memory>
+
+#include "win_handles.h"
 
 wchar_t* Utf8ToWideAlloc(const char* text) {
     if (!text) return nullptr;
     int chars = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
     if (chars <= 0) return nullptr;
-    auto* wide = static_cast<wchar_t*>(
-        HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, static_cast<size_t>(chars) * sizeof(wchar_t)));
-    if (!wide) return nullptr;
-    if (MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, chars) <= 0) {
-        HeapFree(GetProcessHeap(), 0, wide);
+    qz::HeapBlock block(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, static_cast<size_t>(chars) * sizeof(wchar_t)));
+    if (!block || MultiByteToWideChar(CP_UTF8, 0, text, -1, static_cast<wchar_t*>(block.get()), chars) <= 0) {
         return nullptr;
     }
-    return wide;
+    return static_cast<wchar_t*>(block.release());
 }
 
 namespace {

@@ -1,9 +1,11 @@
 #include "udp_socket.h"
 
 #include <ws2tcpip.h>
-
 #include <cstdio>
 #include <cstring>
+#include <memory>
+
+#include "win_handles.h"
 
 namespace {
 
@@ -41,15 +43,15 @@ bool UdpSocket::Create(const AddressRecord& peer, const AddressRecord* local) {
         hints.ai_family = AF_UNSPEC;
         hints.ai_socktype = SOCK_DGRAM;
         hints.ai_protocol = IPPROTO_UDP;
-        addrinfo* list = nullptr;
-        int rc = ::getaddrinfo(host, port, &hints, &list);
+        addrinfo* found = nullptr;
+        int rc = ::getaddrinfo(host, port, &hints, &found);
         if (rc != 0) {
             KeepError(rc);
             return false;
         }
-        for (addrinfo* ai = list; ai && !socket_.valid(); ai = ai->ai_next)
+        std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> list(found, ::freeaddrinfo);
+        for (addrinfo* ai = list.get(); ai && !socket_.valid(); ai = ai->ai_next)
             socket_.reset(::socket(ai->ai_family, ai->ai_socktype, ai->ai_protocol));
-        ::freeaddrinfo(list);
         break;
     }
     default:
