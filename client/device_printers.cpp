@@ -14,17 +14,12 @@
 #include "registry_value.h"
 #include "settings_store.h"
 #include "win_handles.h"
+#include "text_util.h"
 
 namespace {
 
 constexpr uint32_t kManualMode = 1;
 constexpr uint32_t kMaxManualPrinters = 255;
-
-void CopySlot(char* slot, const std::string& text) {
-    size_t n = std::min(text.size(), kPrinterSlotChars - 1);
-    memcpy(slot, text.data(), n);
-    slot[n] = '\0';
-}
 
 std::string DeviceKeyOf(DeviceEntry* device) {
     LibraryLock lock;
@@ -105,8 +100,8 @@ bool FindInstalledPrinters(DeviceEntry* device, std::vector<PrinterInfo>* entrie
         std::string port, description;
         GetPortNameAndDriverDesc(id, &port, &description);
         PrinterInfo e = {};
-        CopySlot(e.first, description);
-        CopySlot(e.second, port);
+        CopyCut(description, e.first);
+        CopyCut(port, e.second);
         described &= !description.empty();
         entries->push_back(e);
     }
@@ -134,7 +129,7 @@ int DeviceGetPrinters(HWND, HPnxDv device, uint32_t* count, PrinterInfo** names,
         }
         for (const std::string& name : SplitManualPrinters(text, stored)) {
             PrinterInfo e = {};
-            CopySlot(e.first, name);
+            CopyCut(name, e.first);
             entries.push_back(e);
         }
         found = AnyLocalPrinter(MatchesManual, entries);

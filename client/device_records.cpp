@@ -27,12 +27,6 @@ constexpr uint16_t kPortStateComWaiting = 4;
 int BothRecordsResult(const void* info, const void* property) { return (property || info) ? 1 : 0; }
 
 // Copies what the caller needs only when it fits with its terminator.
-bool CopyBounded(const std::string& text, char* out, size_t capacity) {
-    if (!out || text.size() + 1 > capacity) return false;
-    std::memcpy(out, text.c_str(), text.size() + 1);
-    return true;
-}
-
 // Clears the connect mark of a device whose settings no longer ask for a reconnect, or that
 // is not waiting for one. Library lock held.
 void ClearConnectMarkLocked(DeviceEntry* device, const std::string& key) {
@@ -157,7 +151,7 @@ int DeviceStorePath(HWND service, HPnxDv device, HKEY* root, char* path) {
         LibraryLock lock;
         key = DeviceKeyOfLocked(device);
     }
-    if (key.empty() || !CopyBounded(DeviceKeyPath(store, key.c_str()), path, MAX_PATH)) return 0;
+    if (key.empty() || !CopyIfFits(DeviceKeyPath(store, key.c_str()), path, MAX_PATH)) return 0;
     *root = store.root;
     return 1;
 }
@@ -172,7 +166,7 @@ int DeviceInstanceId(HWND service, HPnxDv device, uint32_t index, char* buffer, 
     if (!service || !device || !buffer || size <= 0) return 0;
     LibraryLock lock;
     if (!device->ids || index >= device->ids->deviceIds.size()) return 0;
-    return CopyBounded(device->ids->deviceIds[index], buffer, static_cast<size_t>(size)) ? 1 : 0;
+    return CopyIfFits(device->ids->deviceIds[index], buffer, static_cast<size_t>(size)) ? 1 : 0;
 }
 
 uintptr_t DeviceGetParam(HWND service, HPnxDv device) {

@@ -75,12 +75,6 @@ std::string BitsText(const NamedValue (&names)[N], uint16_t word) {
     return text;
 }
 
-bool CopyIfFits(const std::string& text, char* out, size_t capacity) {
-    if (!out || text.size() + 1 > capacity) return false;
-    std::memcpy(out, text.c_str(), text.size() + 1);
-    return true;
-}
-
 std::string ServerEventString(uint16_t kind, uint16_t flags) {
     switch (kind) {
     case PNXET_NEW:

@@ -1,6 +1,7 @@
 #include "os_info.h"
 
 #include "win_handles.h"
+#include "text_util.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -44,13 +45,6 @@ bool Is64BitProcessor() {
     WORD arch = info.wProcessorArchitecture;
     return arch == PROCESSOR_ARCHITECTURE_IA64 || arch == PROCESSOR_ARCHITECTURE_AMD64 ||
            arch == PROCESSOR_ARCHITECTURE_IA32_ON_WIN64;
-}
-
-void CopyCut(const std::string& text, char* out, size_t capacity) {
-    if (!out || capacity == 0) return;
-    size_t n = text.size() < capacity ? text.size() : capacity - 1;
-    std::memcpy(out, text.data(), n);
-    out[n] = '\0';
 }
 
 }  // namespace

@@ -8,13 +8,9 @@
 #include "device_status.h"
 #include "lib_lock.h"
 #include "storage_list.h"
+#include "text_util.h"
 
 namespace {
-
-template <size_t N>
-void CopyText(char (&out)[N], const char* text) {
-    std::snprintf(out, N, "%s", text ? text : "");
-}
 
 }  // namespace
 
@@ -73,8 +69,8 @@ bool ReadDeviceNotifyInfo(HPnxDv device, DeviceNotifyInfo* info) {
     LibraryLock lock;
     const UsbDeviceInfo* d = device->info;
     if (!d) return false;
-    CopyText(info->name, d->name);
-    CopyText(info->location, d->locations);
+    CopyCut(TextOrEmpty(d->name), info->name);
+    CopyCut(TextOrEmpty(d->locations), info->location);
     info->status = d->status;
     info->statusPrevious = d->previousStatus;
     info->statusEx = d->statusEx;

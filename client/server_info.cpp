@@ -12,17 +12,11 @@
 #include "server_devices.h"
 #include "server_entry.h"
 #include "server_list.h"
+#include "text_util.h"
 
 namespace {
 // Copies a text field, cut to the destination and always terminated: the caller's record may
 // hold anything before the call.
-template <size_t N>
-void CopyTerminated(char (&out)[N], const char (&in)[N]) {
-    size_t n = strnlen(in, N - 1);
-    std::memcpy(out, in, n);
-    out[n] = '\0';
-}
-
 // Stores a caller's value in the server's record; 0 when the server has none.
 template <typename T>
 int SetRecordField(HPnxSv server, T ServerRecord::*field, T value) {
@@ -53,9 +47,9 @@ int ServerInfoCopy(HWND service, HPnxSv server, ServerInfo* info) {
     ServerInfo copy = {};
     copy.ipAddress = from.ipAddress;
     std::memcpy(copy.hardwareAddress, from.hardwareAddress, sizeof copy.hardwareAddress);
-    CopyTerminated(copy.hostName, from.hostName);
-    CopyTerminated(copy.modelName, from.modelName);
-    CopyTerminated(copy.firmwareVersion, from.firmwareVersion);
+    CopyCut(FieldText(from.hostName), copy.hostName);
+    CopyCut(FieldText(from.modelName), copy.modelName);
+    CopyCut(FieldText(from.firmwareVersion), copy.firmwareVersion);
     copy.rwpLevel = from.rwpLevel;
     copy.functionWordPrevious = from.functionWordPrevious;
     copy.functionWord = from.functionWord;

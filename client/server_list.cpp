@@ -112,13 +112,6 @@ constexpr int kColumnHost = 2;
 constexpr int kColumnVersion = 3;
 
 // Copies a text into a fixed field, cut to fit and always terminated.
-template <size_t N>
-void CopyText(char (&out)[N], const char* text) {
-    size_t n = text ? strnlen(text, N - 1) : 0;
-    if (n) std::memcpy(out, text, n);
-    out[n] = '\0';
-}
-
 std::string ServerIpv4Text(const ServerEntry* entry) {
     return entry && entry->record && entry->record->info ? Ipv4Text(entry->record->info->ipAddress) : std::string();
 }
@@ -168,7 +161,7 @@ void StoreReplyServer(ServerRecord* record, const ReplyServer& server, uint16_t 
     record->versionMajor = server.version.major;
     record->versionMinor = server.version.minor;
     record->versionBuild = server.version.build;
-    CopyText(record->rwpVersionText, server.rwpVersionText);
+    CopyCut(FieldText(server.rwpVersionText), record->rwpVersionText);
     record->storage = server.storage;
     if (sourcePort) record->rwpPort = sourcePort;
 }
@@ -299,8 +292,8 @@ bool PassesFilters(HWND service, const SearchReply& reply, uint32_t ipv4) {
         DetectedServer detected = {};
         detected.ipAddress = ipv4;
         std::memcpy(detected.hardwareAddress, reply.hardwareAddress, sizeof detected.hardwareAddress);
-        CopyText(detected.hostName, reply.hostName);
-        CopyText(detected.modelName, reply.model);
+        CopyCut(FieldText(reply.hostName), detected.hostName);
+        CopyCut(FieldText(reply.model), detected.modelName);
         AddDetectedServer(service, detected);
     }
     return SearchFilterAccepts(kFilterSetB, ipText.c_str(), hardware.c_str(), reply.model);
@@ -312,9 +305,9 @@ void ServerFromParsedReply(const SearchReply& reply, ReplyServer* server) {
     ServerInfo& info = server->info;
     std::memcpy(&info.ipAddress, reply.ipv4, sizeof info.ipAddress);
     std::memcpy(info.hardwareAddress, reply.hardwareAddress, sizeof info.hardwareAddress);
-    CopyText(info.hostName, reply.hostName);
-    CopyText(info.modelName, reply.model);
-    CopyText(info.firmwareVersion, reply.firmware);
+    CopyCut(FieldText(reply.hostName), info.hostName);
+    CopyCut(FieldText(reply.model), info.modelName);
+    CopyCut(FieldText(reply.firmware), info.firmwareVersion);
     info.rwpLevel = RwpLevel(reply.version);
     ModelTableWords(reply.model, reply.functionFlags, &info.functionWord, &info.statusWord);
     if (reply.flags & kReplyFlagFunction10) info.functionWord |= kServerFunctionFlag10;
@@ -324,7 +317,7 @@ void ServerFromParsedReply(const SearchReply& reply, ReplyServer* server) {
     info.extraDataLength = extraLength;
     info.extraDataKind = reply.extraKind;
     server->version = reply.version;
-    CopyText(server->rwpVersionText, reply.versionText);
+    CopyCut(FieldText(reply.versionText), server->rwpVersionText);
     server->storage = reply.storage;
 }
 

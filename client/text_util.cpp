@@ -122,3 +122,17 @@ std::string Ipv4Text(uint32_t networkOrderAddress) {
     FormatAddressText(kAddressIpv4, &networkOrderAddress, text, sizeof text);
     return text;
 }
+
+bool CopyIfFits(std::string_view text, char* out, size_t capacity) {
+    if (!out || text.size() + 1 > capacity) return false;
+    std::memcpy(out, text.data(), text.size());
+    out[text.size()] = '\0';
+    return true;
+}
+
+void CopyCut(std::string_view text, char* out, size_t capacity) {
+    if (!out || capacity == 0) return;
+    size_t n = text.size() < capacity ? text.size() : capacity - 1;
+    std::memcpy(out, text.data(), n);
+    out[n] = '\0';
+}

@@ -4,7 +4,25 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <string_view>
+
+// Copies a text into a fixed field with its terminator: CopyIfFits only when the whole text
+// fits (else false, the field untouched), CopyCut cutting it to the field (nothing for a null
+// field or capacity 0).
+bool CopyIfFits(std::string_view text, char* out, size_t capacity);
+void CopyCut(std::string_view text, char* out, size_t capacity);
+template <size_t N>
+void CopyCut(std::string_view text, char (&out)[N]) {
+    CopyCut(text, out, N);
+}
+// The text of a field that need not be terminated.
+template <size_t N>
+std::string_view FieldText(const char (&field)[N]) {
+    return std::string_view(field, strnlen(field, N));
+}
+inline std::string_view TextOrEmpty(const char* text) { return text ? std::string_view(text) : std::string_view(); }
 
 // A newly allocated wide copy of a UTF-8 text on the process heap (free with HeapFree);
 // null for a null text or when the conversion fails.
