@@ -150,3 +150,9 @@ int ReceiveSearchReply(WPARAM socket, LPARAM notice, uint8_t* buffer, size_t cap
     std::memcpy(buffer, scratch.data(), static_cast<size_t>(length));
     return AcceptSearchReply(buffer, static_cast<size_t>(length), g_search.rule) ? length : 0;
 }
+
+bool SearchReplyWaiting(WPARAM socket) {
+    if (!FindSearchSocket(static_cast<SOCKET>(socket))) return false;
+    u_long pending = 0;
+    return ioctlsocket(static_cast<SOCKET>(socket), FIONREAD, &pending) == 0 && pending > 0;
+}

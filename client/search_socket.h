@@ -63,5 +63,8 @@ void CloseSearchSockets();
 // first kSearchReplyZeroed bytes of `buffer` are zeroed first. Gives the datagram's length
 // when it is an accepted search reply (type and rule; AcceptSearchReply), else 0; `from`
 // (optional) gets the sender, whose port is the server's request/response port.
+// True when another datagram waits on the search socket.
+bool SearchReplyWaiting(WPARAM socket);
+
 int ReceiveSearchReply(WPARAM socket, LPARAM notice, uint8_t* buffer, size_t capacity,
                        AddressRecord* from);

@@ -348,10 +348,17 @@ void ApplyServerStatusUpdate(HWND serverWindow, int type, bool apply) {
 }
 
 void HandleSearchReply(HWND service, WPARAM wParam, LPARAM lParam) {
-    uint8_t reply[kSearchReplyMax];
-    AddressRecord from;
-    int length = ReceiveSearchReply(wParam, lParam, reply, sizeof reply, &from);
-    if (length <= 0) return;
-    uint16_t port = from.kind == AddressKind::Ipv4 ? from.Port() : 0;
-    ServerFromReplyAt(service, reply, static_cast<size_t>(length), nullptr, port);
+    // Every reply already waiting is taken on this one notice, so that each new server is
+    // reported before any analysis (posted as each server is made) starts.
+    constexpr int kRepliesPerNotice = 1024;
+    for (int i = 0; i < kRepliesPerNotice; ++i) {
+        uint8_t reply[kSearchReplyMax];
+        AddressRecord from;
+        int length = ReceiveSearchReply(wParam, lParam, reply, sizeof reply, &from);
+        if (length > 0) {
+            uint16_t port = from.kind == AddressKind::Ipv4 ? from.Port() : 0;
+            ServerFromReplyAt(service, reply, static_cast<size_t>(length), nullptr, port);
+        }
+        if (!SearchReplyWaiting(wParam)) break;
+    }
 }
