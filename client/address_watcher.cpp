@@ -11,6 +11,7 @@
 #include "messages.h"
 #include "watchers.h"
 #include "win_handles.h"
+#include "server_names.h"
 
 namespace {
 constexpr DWORD kStopWait = 5000;     // ms the stop waits for the thread
@@ -45,6 +46,7 @@ std::unique_ptr<AddressWatch> g_watch;
 std::atomic<unsigned> g_lastRebuilds{0};
 
 void Rebuild(AddressWatch& watch) {
+    ForgetHostAddresses();
     BuildLocalAddressList();
     g_lastRebuilds = ++watch.rebuilds;
 }

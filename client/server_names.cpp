@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iterator>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -111,18 +112,56 @@ void LogPcAddress(HWND window, const PcAddress& pc) {
 }
 }  // namespace
 
-uint32_t LocalAddressToward(uint32_t serverIpv4) {
-    char hostName[256] = {};
-    if (gethostname(hostName, sizeof hostName - 1) != 0) return 0;
-    const hostent* host = gethostbyname(hostName);
-    if (!host || host->h_addrtype != AF_INET || host->h_length != sizeof(uint32_t) || !host->h_addr_list) return 0;
+namespace {
+
+// What the host name resolves to, kept for a short while: every new server asks, and the
+// look-up costs milliseconds. An address change drops it at once.
+struct HostAddresses {
+    bool valid = false;
+    ULONGLONG taken = 0;
     size_t count = 0;
     uint32_t first = 0;
-    for (; host->h_addr_list[count]; ++count) {
-        if (count == 0) std::memcpy(&first, host->h_addr_list[0], sizeof first);
+};
+constexpr ULONGLONG kHostAddressesMaxAgeMs = 10000;
+std::mutex g_hostMutex;
+HostAddresses g_host;  // g_hostMutex
+
+HostAddresses LookUpHostAddresses() {
+    HostAddresses found;
+    char hostName[256] = {};
+    if (gethostname(hostName, sizeof hostName - 1) != 0) return found;
+    const hostent* host = gethostbyname(hostName);
+    if (!host || host->h_addrtype != AF_INET || host->h_length != sizeof(uint32_t) || !host->h_addr_list) return found;
+    for (; host->h_addr_list[found.count]; ++found.count) {
+        if (found.count == 0) std::memcpy(&found.first, host->h_addr_list[0], sizeof found.first);
     }
-    if (count == 0) return 0;
-    if (count == 1) return first;
+    found.valid = true;
+    found.taken = GetTickCount64();
+    return found;
+}
+
+HostAddresses CurrentHostAddresses() {
+    {
+        std::lock_guard<std::mutex> lock(g_hostMutex);
+        if (g_host.valid && GetTickCount64() - g_host.taken < kHostAddressesMaxAgeMs) return g_host;
+    }
+    HostAddresses found = LookUpHostAddresses();
+    std::lock_guard<std::mutex> lock(g_hostMutex);
+    g_host = found;
+    return found;
+}
+
+}  // namespace
+
+void ForgetHostAddresses() {
+    std::lock_guard<std::mutex> lock(g_hostMutex);
+    g_host = HostAddresses{};
+}
+
+uint32_t LocalAddressToward(uint32_t serverIpv4) {
+    HostAddresses host = CurrentHostAddresses();
+    if (!host.valid || host.count == 0) return 0;
+    if (host.count == 1) return host.first;
     return AddressOfSocketToward(serverIpv4);
 }
 

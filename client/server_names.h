@@ -21,6 +21,8 @@ struct PcAddress {
 // The addresses of this PC's own host name: with one, that one; with several, the local
 // address of a UDP socket connected to the server's port 7. 0 when none can be found.
 uint32_t LocalAddressToward(uint32_t serverIpv4);
+// Drops the remembered addresses of the host name (an address changed).
+void ForgetHostAddresses();
 
 // The address toward the server with the mask of the local adapter that has it.
 PcAddress ComputePcAddress(uint32_t serverIpv4);
