@@ -12,7 +12,7 @@ if [ "${1:-}" != "--inside" ]; then
   bash tools/install-deps.sh --test
   bash tools/build.sh >/dev/null
   cmake --preset x64 >/dev/null
-  cmake --build --preset x64 --target harness -- --no-print-directory >/dev/null
+  cmake --build --preset x64 --target harness guidriver -- --no-print-directory >/dev/null
   exec bash tools/testnet.sh bash "$root/tools/demo.sh" --inside
 fi
 
@@ -34,3 +34,7 @@ trap '"$build/wine-run" "$build/bin/zkuptp_install.exe" remove >/dev/null 2>&1; 
 library="Z:$(echo "${QZ_DEMO_LIBRARY:-$root/dist/x64/Pnxscapi.dll}" | tr / '\\')"
 python3 "$root/tools/demo.py" --wine-run "$build/wine-run" --harness "$build/bin/harness.exe" \
   --library "$library" --bridge "$build/bin/zkuptp_bridge.exe"
+
+# The utility against the same servers: its main dialog, photographed (tools/main_job.png).
+python3 "$root/tools/demo_utility.py" --wine-run "$build/wine-run" --build "$build" \
+  --utility "$root/dist/x64/QuelboZovu.exe" --out "${QZ_DEMO_SCREENSHOT:-$root/tools/main_job.png}"

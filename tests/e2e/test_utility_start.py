@@ -1,0 +1,119 @@
+"""The utility end to end: QuelboZovu.exe with the real Pnxscapi.dll against the simulator.
+
+Start-up (log header, registry defaults, the library's start-up calls, the servers found),
+the single instance, the exit through 0x81F9, the early ends (empty title, missing theme, the
+bus driver's version gate) and a log-off while a device is connected.  The stand-in bus
+driver file reports 1.2.3.4, older than the utility accepts, so these tests give the prefix a
+copy with another version and put the original back at the end.
+"""
+
+import os
+import shutil
+import sys
+import time
+
+import pytest
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "sim"))
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "guidriver"))
+
+from conftest import install_stand_in_driver, unique_name  # noqa: E402
+from simctl import Simulator  # noqa: E402
+import utility_rig as rig  # noqa: E402
+
+SERVERS = ["10.77.0.40", "10.77.0.41", "10.77.0.42"]
+HOSTS = {"10.77.0.40": "LAB-PRINT", "10.77.0.41": "LAB-SCAN", "10.77.0.42": "OFFICE-HUB"}
+SCREENSHOT = "utility_main_dialog.png"
+
+
+@pytest.fixture(scope="module")
+def gui(paths):
+    rig.set_driver_version(paths, "3.3.0.0")
+    yield rig.Gui(paths)
+    install_stand_in_driver(paths)
+
+
+@pytest.fixture
+def fresh(paths, gui):
+    rig.reset_registry(paths)
+    rig.clear_logs(paths)
+    started = []
+
+    def start(*args, **kw):
+        utility = rig.Utility(paths, args, **kw)
+        started.append(utility)
+        return utility
+
+    yield start
+    for utility in started:
+        utility.close()
+
+
+@pytest.fixture
+def sim(lan_ns):
+    with Simulator(SERVERS, netns=lan_ns, discovery=True, max_seconds=240) as s:
+        for address in SERVERS:
+            s.identity(address, host=HOSTS[address], model="QZ-7000")
+        s.plug(SERVERS[0], name="Office Printer", port="1", vid=0x04B8, pid=0x0005, location="1-1")
+        yield s
+
+
+def exit_utility(gui, utility):
+    main = gui.must("find", rig.CLASS, rig.TITLE, 20000)
+    gui.must("post", main["hwnd"], rig.UM_EXIT, 0, 0)
+    assert utility.wait(60) == 0
+
+
+def test_start_finds_the_servers_and_exits_in_order(paths, gui, fresh, sim):
+    utility = fresh("-dlog", "-m")
+    dialog = gui.must("wait", "#32770", rig.TITLE, 60000)
+    rig.wait_for(lambda: all(sim.requests(a) for a in SERVERS), timeout=60)
+
+    lines = rig.log_lines(paths)
+    assert lines[0] == "-" * 50 and lines[1] == " " * 14 + "QuelboZovu" and lines[2] == "-" * 50
+    assert lines[3] == "*** OS Information ***"
+    assert lines[4].startswith("  OS             : Windows")
+    assert lines[5] == "  CommandLine    : -dlog -m"
+    assert lines[6] == "  Currenet Folder: " + rig_wine_path(paths.bin)
+    assert lines[7] == "  Message File   : " + rig_wine_path(paths.bin) + "\\Pnxmsg.ini"
+    assert lines[8] == "  File Version   : 1.0.0.0"
+    assert lines[9] == "  Zkuptp Driver  : 3.3.0.0"
+
+    # A fresh prefix gets every default, AutoStart and MainView copied or created.
+    values = rig.reg_values(paths)
+    expected = {"Startup": "01", "MiniMode": "01", "ErrorNotice": "01", "PermitMessage": "01",
+                "StatusTimer": "0x2710", "AutoStart": "00", "Broadcast": "00", "MainView": "00",
+                "SortOrder": "0x1", "SortItem": "0x0", "Old": "01", "OldAutoPrinter": "01",
+                "Theme": "Quelbotheme"}
+    assert {k: values.get(k, ("", None))[1] for k in expected} == expected, values[""]
+    assert values["ListCulum"][1].startswith("00000000010000005A00000000000000")
+    assert values["Shortcut"][1].lower().endswith("\\startup\\quelbo plus.lnk")
+    assert rig.startup_shortcuts(paths)
+
+    # The library heard the start-up calls in their order.
+    library = rig.library_log(paths)
+    order = ["PnxInitBroadcastAddr()", "PnxStartService()"]
+    assert all(step in library for step in order), library[-2000:]
+    assert library.index(order[0]) < library.index(order[1])
+
+    # The main dialog stands with its eight buttons, the list shown and the tree hidden.
+    children = gui.children(dialog["hwnd"])
+    for control in (1018, 1019, 1020, 1021, 1022, 1023, 1024, 1095):
+        assert children[control]["visible"], control
+    assert children[1082]["visible"] and not children[1099]["visible"]
+    assert not children[1019]["enabled"] and children[1024]["enabled"]
+    gui.screenshot_png(os.path.join(paths.build, SCREENSHOT), dialog["rect"])
+
+    # A second start activates the first and ends at once.
+    second = fresh("-dlog", "-s30")
+    assert second.wait(30) == 0
+    assert utility.proc.poll() is None
+
+    exit_utility(gui, utility)
+    lines = rig.log_lines(paths)
+    assert lines[-1] == "*** return [0] ***"
+    assert "PnxUnRegisterNotification()" in rig.library_log(paths)
+
+
+def rig_wine_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
