@@ -117,3 +117,81 @@ def test_start_finds_the_servers_and_exits_in_order(paths, gui, fresh, sim):
 
 def rig_wine_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def test_an_empty_title_ends_at_once_without_a_log(paths, gui, fresh):
+    folder = os.path.join(paths.build, unique_name("zovu_untitled"))
+    os.makedirs(folder)
+    try:
+        exe = os.path.join(folder, "QuelboZovu.exe")
+        shutil.copyfile(os.path.join(paths.bin, "QuelboZovu.exe"), exe)
+        with open(os.path.join(folder, "Pnxmsg.ini"), "w") as f:
+            f.write("[TITLE]\nMAIN=\n[ERROR]\nTITLE=x\n")
+        assert fresh("-dlog", exe=exe).wait(30) == 0
+        assert not os.path.exists(rig.log_path(paths))
+        assert rig.reg_values(paths) == {"": rig.reg_values(paths)[""]}  # no value written
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+@pytest.mark.parametrize("version, refused", [("3.2.0.0", True), ("2.9.5.0", True), ("4.0.0.0", False)])
+def test_the_bus_driver_version_gate(paths, gui, fresh, version, refused):
+    rig.set_driver_version(paths, version)
+    try:
+        utility = fresh("-dlog")
+        if refused:
+            box = gui.message_box()
+            assert box["text"].startswith("The installed USB bus driver is too old")
+            gui.answer(box)
+            assert utility.wait(30) == 0
+            assert "[MessageBox] : MESSAGE20" in rig.log_lines(paths)
+        else:
+            # 4.0 is newer than the 3.3 the utility needs, although its minor part is smaller.
+            gui.must("find", rig.CLASS, rig.TITLE, 60000)
+            exit_utility(gui, utility)
+        lines = rig.log_lines(paths)
+        assert "  Zkuptp Driver  : %s" % version in lines
+        assert lines[-1] == "*** return [0] ***"
+    finally:
+        rig.set_driver_version(paths, "3.3.0.0")
+
+
+def test_a_missing_theme_is_named_in_the_message(paths, gui, fresh):
+    rig.reg(paths, "add", rig.OPTION_KEY + r"\Option", "/v", "Theme", "/t", "REG_SZ", "/d", "Gone", "/f")
+    utility = fresh("-dlog")
+    box = gui.message_box()
+    assert box["text"].startswith("Gone.dll could not be found.")
+    gui.answer(box)
+    assert utility.wait(30) == 0
+    lines = rig.log_lines(paths)
+    assert "[MessageBox] : MESSAGE02" in lines and lines[-1] == "*** return [0] ***"
+
+
+def test_address_and_mac_switches_reach_the_search_filter(paths, gui, fresh, sim):
+    sim.identity(SERVERS[1], mac="02:51:5a:00:00:41")
+    utility = fresh("-dlog", "-m", "-i" + SERVERS[1], "-e02:51:5a:00:00:41", "-eshort")
+    gui.must("wait", "#32770", rig.TITLE, 60000)
+    rig.wait_for(lambda: sim.requests(SERVERS[1]), timeout=60)
+    time.sleep(3)  # two more searches
+    assert not sim.requests(SERVERS[0]) and not sim.requests(SERVERS[2])
+    filters = [line for line in rig.library_log(paths).splitlines() if "PnxSetSearchFilter(" in line]
+    assert len(filters) == 2, filters
+    exit_utility(gui, utility)
+
+
+def test_log_off_with_a_connected_device_is_held_then_the_utility_exits(paths, gui, fresh, sim):
+    from simctl import BusBridge
+    utility = fresh("-dlog", "-m")
+    gui.must("wait", "#32770", rig.TITLE, 60000)
+    main = gui.must("find", rig.CLASS, rig.TITLE, 20000)
+    bridge = BusBridge(paths.wine_run, os.path.join(paths.bin, "zkuptp_bridge.exe"), "10.77.0.1")
+    try:
+        assert bridge.ask("attach %s 1-1 USB\\VID_04B8&PID_0005" % SERVERS[0]).startswith("OK")
+        answer = gui.must("send", main["hwnd"], 0x0011, 0, 0x80000000)  # WM_QUERYENDSESSION
+        assert answer["result"] == 0  # held
+        assert utility.wait(60) == 0  # and gone, without a question
+        assert rig.log_lines(paths)[-1] == "*** return [0] ***"
+        assert "[MessageBox] : MESSAGE01" not in rig.log_lines(paths)
+    finally:
+        bridge.ask("detach %s 1-1" % SERVERS[0])
+        bridge.close()

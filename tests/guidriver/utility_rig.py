@@ -24,7 +24,7 @@ class Gui:
         self.paths = paths
         self.exe = os.path.join(paths.bin, "guidriver.exe")
 
-    def __call__(self, *args, timeout=60):
+    def __call__(self, *args, timeout=90):
         done = subprocess.run([self.paths.wine_run, self.exe, *[str(a) for a in args]],
                               stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
         lines = [l for l in done.stdout.decode("utf-8", "replace").splitlines() if l.startswith("{")]
