@@ -57,7 +57,7 @@ def main(argv):
             dialog = gui.must("wait", "#32770", rig.TITLE, 60000)
             rig.wait_for(lambda: all(sim.requests(a) for a in found), timeout=60)
             time.sleep(1.0)
-            gui.screenshot_png(args.out, dialog["rect"])
+            gui.screenshot_png(args.out, dialog["client"])
             print("Main dialog %s up; every server asked for its devices; screen saved to %s"
                   % (dialog["rect"], args.out))
             main_window = gui.must("find", rig.CLASS, rig.TITLE, 10000)

@@ -90,11 +90,15 @@ def test_start_finds_the_servers_and_exits_in_order(paths, gui, fresh, sim):
     assert values["Shortcut"][1].lower().endswith("\\startup\\quelbo plus.lnk")
     assert rig.startup_shortcuts(paths)
 
-    # The library heard the start-up calls in their order.
-    library = rig.library_log(paths)
-    order = ["PnxInitBroadcastAddr()", "PnxStartService()"]
-    assert all(step in library for step in order), library[-2000:]
-    assert library.index(order[0]) < library.index(order[1])
+    # The library heard the start-up calls in their order, with the utility's records, and
+    # reported every server of the simulator.
+    library = [line[21:] for line in rig.library_log(paths).splitlines()]
+    in_order(library, ["PnxInitBroadcastAddr()",
+                       r"  HKEY_CURRENT_USER\Software\Orvik\Quelbo Plus\Pnxscapi\Broadcast",
+                       "PnxStartService()", "  Communicate Mode : 0x09", "  BroadAddr Mode   : 0",
+                       "  Status Time      : 10000"])
+    for address in SERVERS:
+        assert any(line.endswith(" - %s - %s" % (HOSTS[address], address)) for line in library), address
 
     # The main dialog stands with its eight buttons, the list shown and the tree hidden.
     children = gui.children(dialog["hwnd"])
@@ -102,7 +106,7 @@ def test_start_finds_the_servers_and_exits_in_order(paths, gui, fresh, sim):
         assert children[control]["visible"], control
     assert children[1082]["visible"] and not children[1099]["visible"]
     assert not children[1019]["enabled"] and children[1024]["enabled"]
-    gui.screenshot_png(os.path.join(paths.build, SCREENSHOT), dialog["rect"])
+    gui.screenshot_png(os.path.join(paths.build, SCREENSHOT), dialog["client"])
 
     # A second start activates the first and ends at once.
     second = fresh("-dlog", "-s30")
@@ -112,7 +116,16 @@ def test_start_finds_the_servers_and_exits_in_order(paths, gui, fresh, sim):
     exit_utility(gui, utility)
     lines = rig.log_lines(paths)
     assert lines[-1] == "*** return [0] ***"
-    assert "PnxUnRegisterNotification()" in rig.library_log(paths)
+    library = [line[21:] for line in rig.library_log(paths).splitlines()]
+    in_order(library, ["PnxStartService()", "PnxSuspendService()", "PnxEndService()",
+                       "PnxUnRegisterNotification()"])
+
+
+def in_order(lines, wanted):
+    at = 0
+    for step in wanted:
+        assert step in lines[at:], (step, lines[at:at + 40])
+        at = lines.index(step, at) + 1
 
 
 def rig_wine_path(path):

@@ -218,11 +218,15 @@ int main(int argc, char** argv) {
         if (!window) return Fail("no such window");
         DWORD pid = 0;
         GetWindowThreadProcessId(window, &pid);
-        RECT rc{};
+        RECT rc{}, client{};
         GetWindowRect(window, &rc);
-        std::printf("{\"ok\":true,\"hwnd\":%llu,\"pid\":%lu,\"title\":%s,\"visible\":%s,\"rect\":[%ld,%ld,%ld,%ld]}\n",
+        GetClientRect(window, &client);
+        MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+        std::printf("{\"ok\":true,\"hwnd\":%llu,\"pid\":%lu,\"title\":%s,\"visible\":%s,"
+                    "\"rect\":[%ld,%ld,%ld,%ld],\"client\":[%ld,%ld,%ld,%ld]}\n",
                     static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)), pid, Json(TextOf(window)).c_str(),
-                    IsWindowVisible(window) ? "true" : "false", rc.left, rc.top, rc.right, rc.bottom);
+                    IsWindowVisible(window) ? "true" : "false", rc.left, rc.top, rc.right, rc.bottom, client.left,
+                    client.top, client.right, client.bottom);
         return 0;
     }
     if (command == "gone" && argc >= 4) {
