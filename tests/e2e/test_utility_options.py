@@ -46,7 +46,8 @@ def running(paths):
 
 def open_options(gui, main_dialog):
     gui.must("post", main_dialog, rig.WM_COMMAND, OPTION_BUTTON, 0)
-    container = gui.must("wait", "#32770", "Options", 20000)["hwnd"]
+    found = gui.must("wait", "#32770", "Options", 20000)
+    container = found["hwnd"]
     pages = {}
     kids = gui.must("children", container)["children"]
     for child in kids:
@@ -55,6 +56,7 @@ def open_options(gui, main_dialog):
             name = "general" if STARTUP in ids else "broadcast" if BROADCAST in ids else "display"
             pages[name] = child["hwnd"]
     assert set(pages) == {"general", "broadcast", "display"}, kids
+    pages["client"] = found["client"]
     return container, pages
 
 
@@ -87,6 +89,7 @@ def test_refusals_then_ok_and_apply_write_the_settings(paths, running):
     assert rig.reg_values(paths) == before and rig.startup_shortcuts(paths)
 
     container, pages = open_options(gui, main_dialog)
+    gui.screenshot_png(os.path.join(paths.build, "utility_options.png"), pages["client"])
     general, broadcast = pages["general"], pages["broadcast"]
     for seconds in ("2", "61"):
         gui.must("settext", general, TIMER, seconds)

@@ -14,8 +14,11 @@
 //   select HWND ID INDEX           selects a list-view item
 //   post|send HWND MSG WPARAM LPARAM
 //   screenshot FILE.bmp            the whole screen as a 24-bit bitmap
+// "--exe NAME" before the command limits wait, find and msgbox to windows of processes whose
+// program file is NAME, so that windows of other programs on the same screen never match.
 #include <windows.h>
 #include <commctrl.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -76,6 +79,23 @@ int Fail(const char* why) {
     return 1;
 }
 
+std::wstring g_exe;  // --exe: the program whose windows count; empty = any
+
+bool OfWantedProgram(HWND window) {
+    if (g_exe.empty()) return true;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process) return false;
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    BOOL ok = QueryFullProcessImageNameW(process, 0, path, &size);
+    CloseHandle(process);
+    if (!ok) return false;
+    const wchar_t* name = wcsrchr(path, L'\\');
+    return _wcsicmp(name ? name + 1 : path, g_exe.c_str()) == 0;
+}
+
 struct Search {
     std::wstring cls, title;
     bool visibleOnly = true;
@@ -87,6 +107,7 @@ BOOL CALLBACK FindTop(HWND window, LPARAM data) {
     if (s->visibleOnly && !IsWindowVisible(window)) return TRUE;
     if (s->cls != L"*" && ClassOf(window) != s->cls) return TRUE;
     if (s->title != L"*" && TextOf(window) != s->title) return TRUE;
+    if (!OfWantedProgram(window)) return TRUE;
     s->found = window;
     return FALSE;
 }
@@ -105,6 +126,7 @@ HWND WaitWindow(const std::wstring& cls, const std::wstring& title, DWORD ms, bo
 BOOL CALLBACK FindMessageBox(HWND window, LPARAM data) {
     if (!IsWindowVisible(window) || ClassOf(window) != L"#32770") return TRUE;
     if (!GetDlgItem(window, 0xFFFF)) return TRUE;  // the message box's text control
+    if (!OfWantedProgram(window)) return TRUE;
     *reinterpret_cast<HWND*>(data) = window;
     return FALSE;
 }
@@ -210,6 +232,11 @@ void ClickCommand(HWND dialog, int id) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "--exe") == 0) {
+        g_exe = Wide(argv[2]);
+        argv += 2;
+        argc -= 2;
+    }
     if (argc < 2) return Fail("no command");
     const std::string command = argv[1];
     auto arg = [&](int i) -> const char* { return i < argc ? argv[i] : ""; };

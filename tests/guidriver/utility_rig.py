@@ -20,12 +20,13 @@ WM_COMMAND = 0x0111
 class Gui:
     """One guidriver.exe run per command; each answers with one JSON line."""
 
-    def __init__(self, paths):
+    def __init__(self, paths, program="QuelboZovu.exe"):
         self.paths = paths
         self.exe = os.path.join(paths.bin, "guidriver.exe")
+        self.program = program  # only this program's windows are found
 
     def __call__(self, *args, timeout=90):
-        done = subprocess.run([self.paths.wine_run, self.exe, *[str(a) for a in args]],
+        done = subprocess.run([self.paths.wine_run, self.exe, "--exe", self.program, *[str(a) for a in args]],
                               stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
         lines = [l for l in done.stdout.decode("utf-8", "replace").splitlines() if l.startswith("{")]
         assert lines, "guidriver %r said nothing: %r" % (args, done.stderr[-500:])
@@ -97,19 +98,30 @@ class Utility:
 
     def close(self, gui=None):
         """Ends the program if it still runs: the exit message first, then by its process id
-        (ending wine-run alone would leave the Windows process in the Wine session)."""
+        (ending wine-run alone would leave the Windows process, with the library loaded, in the
+        Wine session)."""
         if self.proc.poll() is not None:
             return
-        gui = gui or Gui(self.paths)
+        gui = gui or Gui(self.paths, os.path.basename(self.exe))
         main = gui("find", CLASS, TITLE, 2000)
         if main.get("ok"):
-            gui("post", main["hwnd"], UM_EXIT, 1 << 0, 1)
+            gui("post", main["hwnd"], UM_EXIT, 0, 1)
             try:
                 self.proc.wait(timeout=20)
                 return
             except subprocess.TimeoutExpired:
-                subprocess.run([self.paths.wine_run, "taskkill", "/f", "/pid", str(main["pid"])],
-                               stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+                pass
+        for _ in range(3):
+            window = gui("find", "*", "*", 2000)  # any window of the program, a message box too
+            if not window.get("ok"):
+                break
+            subprocess.run([self.paths.wine_run, "taskkill", "/f", "/pid", str(window["pid"])],
+                           stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+            try:
+                self.proc.wait(timeout=20)
+                return
+            except subprocess.TimeoutExpired:
+                pass
         try:
             self.proc.wait(timeout=20)
         except subprocess.TimeoutExpired:
