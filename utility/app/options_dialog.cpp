@@ -97,6 +97,51 @@ HWND Page(int index) {
 
 // ---- General page
 
+RECT ChildRect(HWND page, HWND control) {
+    RECT rc{};
+    GetWindowRect(control, &rc);
+    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+void MoveChild(HWND control, const RECT& rc) {
+    SetWindowPos(control, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The unit label grows to its text, pushing the seconds field, its arrows and the end of the
+// interval label leftwards; an interval label that wraps higher than its row moves up.
+void LayoutGeneralPage(HWND page) {
+    HFONT font = g_app.mainFont;
+    HWND range = GetDlgItem(page, IDC_RANGE_LABEL);
+    RECT rangeRect = ChildRect(page, range);
+    const int grow = MeasureText(range, font, IniText(g_app.iniPath, L"OPTION", L"RANGE").c_str(), 0) -
+                     (rangeRect.right - rangeRect.left);
+    HWND label = GetDlgItem(page, IDC_TIMER_LABEL);
+    RECT labelRect = ChildRect(page, label);
+    if (grow > 0) {
+        rangeRect.left -= grow;
+        MoveChild(range, rangeRect);
+        for (int id : {IDC_TIMER_FIELD, IDC_TIMER_UPDOWN}) {
+            HWND control = GetDlgItem(page, id);
+            RECT rc = ChildRect(page, control);
+            OffsetRect(&rc, -grow, 0);
+            MoveChild(control, rc);
+        }
+        labelRect.right -= grow;
+        MoveChild(label, labelRect);
+    }
+    RECT wrapped{0, 0, labelRect.right - labelRect.left, 0};
+    const int height = MeasureTextRect(label, font, IniText(g_app.iniPath, L"OPTION", L"TIMER").c_str(), &wrapped);
+    const int rowHeight = labelRect.bottom - labelRect.top;
+    if (height > rowHeight) {
+        SetWindowLongPtrW(label, GWL_STYLE, GetWindowLongPtrW(label, GWL_STYLE) & ~static_cast<LONG_PTR>(SS_CENTERIMAGE));
+        labelRect.top -= (height - rowHeight) / 2 + 3;
+        labelRect.bottom = labelRect.top + height;
+        MoveChild(label, labelRect);
+    }
+}
+
 bool ValidateTimerField(HWND page, int pageIndex) {
     if (pageIndex != 0) return true;
     BOOL ok = FALSE;
@@ -115,6 +160,7 @@ INT_PTR CALLBACK GeneralPageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
     switch (message) {
         case WM_INITDIALOG: {
             InitOptionsPage(page, kGeneralLayout, theme::kIconGeneralPage);
+            LayoutGeneralPage(page);
             CheckDlgButton(page, IDC_OPT_STARTUP, g_settings.startup ? BST_CHECKED : BST_UNCHECKED);
             CheckDlgButton(page, IDC_OPT_MINI, g_settings.miniMode ? BST_CHECKED : BST_UNCHECKED);
             CheckDlgButton(page, IDC_OPT_ERROR, g_settings.errorNotice ? BST_CHECKED : BST_UNCHECKED);
