@@ -12,13 +12,19 @@ if [ "${1:-}" != "--inside" ]; then
   bash tools/install-deps.sh --test
   bash tools/build.sh >/dev/null
   cmake --preset x64 >/dev/null
-  cmake --build --preset x64 --target harness -- --no-print-directory >/dev/null
+  cmake --build --preset x64 --target harness guidriver -- --no-print-directory >/dev/null
   exec bash tools/testnet.sh bash "$root/tools/demo.sh" --inside
 fi
 
 # Inside the PC namespace: X, a fresh Wine session and the simulated bus driver.
 build="${QZ_DEMO_BUILD:-$root/build/x64}"
 library="Z:$(echo "${QZ_DEMO_LIBRARY:-$root/dist/x64/Pnxscapi.dll}" | tr / '\\')"
-exec bash "$root/tools/inside_session.sh" "$build" --driver python3 "$root/tools/demo.py" \
-  --wine-run "$build/wine-run" --harness "$build/bin/harness.exe" --library "$library" \
-  --bridge "$build/bin/zkuptp_bridge.exe"
+# First the library through the harness, then the utility against the same servers: its main
+# dialog, photographed (tools/main_job.png).
+export QZ_ROOT="$root" QZ_BUILD="$build" QZ_LIBRARY="$library"
+export QZ_SHOT="${QZ_DEMO_SCREENSHOT:-$root/tools/main_job.png}"
+exec bash "$root/tools/inside_session.sh" "$build" --driver bash -c '
+  python3 "$QZ_ROOT/tools/demo.py" --wine-run "$QZ_BUILD/wine-run" --harness "$QZ_BUILD/bin/harness.exe" \
+    --library "$QZ_LIBRARY" --bridge "$QZ_BUILD/bin/zkuptp_bridge.exe" &&
+  python3 "$QZ_ROOT/tools/demo_utility.py" --wine-run "$QZ_BUILD/wine-run" --build "$QZ_BUILD" \
+    --utility "$QZ_ROOT/dist/x64/QuelboZovu.exe" --out "$QZ_SHOT"'

@@ -200,3 +200,18 @@ void ApplyBitmapShape(HWND window, const Dib* dib) {
     CreateRegionFromDib(window, dib);
     PaintDib(window, dib, TRUE);
 }
+
+void DrawFramePieces(HDC dc, const Dib* p, int w, int h) {
+    auto stretch = [dc](const Dib& d, int x, int y, int width, int height) {
+        if (width > 0 && height > 0) DrawDibPart(dc, &d, x, y, width, height, 0, 0, d.width, d.height);
+    };
+    stretch(p[0], 0, 0, p[0].width, p[0].height);
+    stretch(p[1], w - p[1].width, 0, p[1].width, p[1].height);
+    stretch(p[2], p[0].width, 0, w - p[0].width - p[1].width, p[2].height);
+    stretch(p[3], 0, h - p[3].height, p[3].width, p[3].height);
+    stretch(p[4], 0, p[0].height, p[4].width, h - p[0].height - p[3].height);
+    stretch(p[5], w - p[5].width, h - p[5].height, p[5].width, p[5].height);
+    stretch(p[6], w - p[6].width, p[1].height, p[6].width, h - p[1].height - p[5].height);
+    stretch(p[7], p[3].width, h - p[7].height, w - p[3].width - p[5].width, p[7].height);
+    stretch(p[8], 12, 14, p[8].width, p[8].height);
+}

@@ -39,6 +39,10 @@ void PaintDib(HWND window, const Dib* dib, BOOL useWindowDC);
 void DrawDibPart(HDC dc, const Dib* dib, int x, int y, int w, int h, int srcX, int srcY, int srcW,
                  int srcH, DWORD rop = SRCCOPY);
 void FreeDib(Dib* dib);
+// The skinned frame of a window of width x height: the nine pieces in the order top-left,
+// top-right, top, bottom-left, left, bottom-right, right, bottom (edges stretched between
+// their corners) and the logo unstretched at (12, 14).
+void DrawFramePieces(HDC dc, const Dib* pieces, int width, int height);
 // Gives `dib` its own copy of its bytes, so that they may be changed.
 BOOL MakeDibWritable(Dib* dib);
 

@@ -30,10 +30,6 @@ const int kPieceIds[9] = {theme::kBmpFrameTopLeft, theme::kBmpFrameTopRight, the
                           theme::kBmpFrameBottomLeft, theme::kBmpFrameLeft, theme::kBmpFrameBottomRight,
                           theme::kBmpFrameRight, theme::kBmpFrameBottom, theme::kBmpLogo};
 
-void Stretch(HDC dc, const Dib& d, int x, int y, int w, int h) {
-    DrawDibPart(dc, &d, x, y, w, h, 0, 0, d.width, d.height);
-}
-
 void PaintFrame(HWND dialog, HDC target) {
     RECT rc{};
     GetClientRect(dialog, &rc);
@@ -42,16 +38,7 @@ void PaintFrame(HWND dialog, HDC target) {
     HBITMAP bitmap = CreateCompatibleBitmap(target, w, h);
     HGDIOBJ old = SelectObject(mem, bitmap);
     FillRect(mem, &rc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    const Dib* p = g_gallery->pieces;
-    Stretch(mem, p[0], 0, 0, p[0].width, p[0].height);
-    Stretch(mem, p[1], w - p[1].width, 0, p[1].width, p[1].height);
-    Stretch(mem, p[2], p[0].width, 0, w - p[0].width - p[1].width, p[2].height);
-    Stretch(mem, p[3], 0, h - p[3].height, p[3].width, p[3].height);
-    Stretch(mem, p[4], 0, p[0].height, p[4].width, h - p[0].height - p[3].height);
-    Stretch(mem, p[5], w - p[5].width, h - p[5].height, p[5].width, p[5].height);
-    Stretch(mem, p[6], w - p[6].width, p[1].height, p[6].width, h - p[1].height - p[5].height);
-    Stretch(mem, p[7], p[3].width, h - p[7].height, w - p[3].width - p[5].width, p[7].height);
-    Stretch(mem, p[8], 12, 14, p[8].width, p[8].height);
+    DrawFramePieces(mem, g_gallery->pieces, w, h);
     // Class and server icons of the theme on the bottom band.
     const int icons[] = {theme::kIconMfp, theme::kIconPrinter, theme::kIconStorage};
     for (int i = 0; i < 3; ++i) {

@@ -1,0 +1,392 @@
+// guidriver.exe: drives another program's windows from the same Wine session, one command per
+// run, and prints one JSON line with the answer. Commands:
+//   wait CLASS TITLE MS            a visible top-level window ("*" matches any class or title)
+//   find CLASS TITLE MS            the same, hidden windows too
+//   gone HWND MS                   waits until the window is destroyed
+//   msgbox MS                      a message box: its window, title, text and buttons
+//   children HWND                  every child control: id, class, text, visible, enabled, checked
+//   text HWND ID | settext HWND ID TEXT
+//   press HWND ID                  posts the button's click command to its dialog
+//   check HWND ID 0|1              sets a check box and tells its dialog
+//   ipaddr HWND ID A.B.C.D | ipaddr HWND ID PART   (PART fills the first field only)
+//   listbox HWND ID                the items of a list box
+//   listview HWND ID               the items of a list view: text, selected, checked
+//   select HWND ID INDEX           selects a list-view item
+//   post|send HWND MSG WPARAM LPARAM
+//   screenshot FILE.bmp            the whole screen as a 24-bit bitmap
+// "--exe NAME" before the command limits wait, find and msgbox to windows of processes whose
+// program file is NAME, so that windows of other programs on the same screen never match.
+#include <windows.h>
+#include <commctrl.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Json(const std::wstring& text) {
+    std::string out = "\"";
+    for (wchar_t c : text) {
+        if (c == L'"' || c == L'\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            char utf8[8] = {};
+            WideCharToMultiByte(CP_UTF8, 0, &c, 1, utf8, sizeof utf8 - 1, nullptr, nullptr);
+            out += utf8;
+        }
+    }
+    return out + "\"";
+}
+
+std::wstring Wide(const char* text) {
+    int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+    std::wstring out(n > 0 ? n - 1 : 0, L'\0');
+    if (n > 1) MultiByteToWideChar(CP_UTF8, 0, text, -1, out.data(), n);
+    return out;
+}
+
+HWND Handle(const char* text) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(text, nullptr, 0))); }
+
+std::wstring TextOf(HWND window) {
+    DWORD_PTR length = 0;
+    SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length);
+    std::vector<wchar_t> buffer(length + 2, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                        SMTO_ABORTIFHUNG, 5000, &copied);
+    return buffer.data();
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[128] = {};
+    GetClassNameW(window, name, 128);
+    return name;
+}
+
+int Fail(const char* why) {
+    std::printf("{\"ok\":false,\"error\":\"%s\"}\n", why);
+    return 1;
+}
+
+std::wstring g_exe;  // --exe: the program whose windows count; empty = any
+
+bool OfWantedProgram(HWND window) {
+    if (g_exe.empty()) return true;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process) return false;
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    BOOL ok = QueryFullProcessImageNameW(process, 0, path, &size);
+    CloseHandle(process);
+    if (!ok) return false;
+    const wchar_t* name = wcsrchr(path, L'\\');
+    return _wcsicmp(name ? name + 1 : path, g_exe.c_str()) == 0;
+}
+
+struct Search {
+    std::wstring cls, title;
+    bool visibleOnly = true;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindTop(HWND window, LPARAM data) {
+    auto* s = reinterpret_cast<Search*>(data);
+    if (s->visibleOnly && !IsWindowVisible(window)) return TRUE;
+    if (s->cls != L"*" && ClassOf(window) != s->cls) return TRUE;
+    if (s->title != L"*" && TextOf(window) != s->title) return TRUE;
+    if (!OfWantedProgram(window)) return TRUE;
+    s->found = window;
+    return FALSE;
+}
+
+HWND WaitWindow(const std::wstring& cls, const std::wstring& title, DWORD ms, bool visibleOnly) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        Search s{cls, title, visibleOnly};
+        EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
+        if (s.found) return s.found;
+        if (GetTickCount() - start > ms) return nullptr;
+        Sleep(100);
+    }
+}
+
+BOOL CALLBACK FindMessageBox(HWND window, LPARAM data) {
+    if (!IsWindowVisible(window) || ClassOf(window) != L"#32770") return TRUE;
+    if (!GetDlgItem(window, 0xFFFF)) return TRUE;  // the message box's text control
+    if (!OfWantedProgram(window)) return TRUE;
+    *reinterpret_cast<HWND*>(data) = window;
+    return FALSE;
+}
+
+std::string ChildrenJson(HWND parent) {
+    std::string out = "[";
+    bool first = true;
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT rc{};
+        GetWindowRect(child, &rc);
+        char head[256];
+        std::snprintf(head, sizeof head, "%s{\"hwnd\":%llu,\"id\":%d,\"class\":", first ? "" : ",",
+                      static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(child)), GetDlgCtrlID(child));
+        out += head;
+        out += Json(ClassOf(child));
+        out += ",\"text\":" + Json(TextOf(child));
+        DWORD_PTR checked = 0;
+        SendMessageTimeoutW(child, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 2000, &checked);
+        char tail[200];
+        std::snprintf(tail, sizeof tail,
+                      ",\"visible\":%s,\"enabled\":%s,\"checked\":%d,\"rect\":[%ld,%ld,%ld,%ld]}",
+                      IsWindowVisible(child) ? "true" : "false", IsWindowEnabled(child) ? "true" : "false",
+                      ClassOf(child) == L"Button" ? static_cast<int>(checked) : 0, rc.left, rc.top,
+                      rc.right, rc.bottom);
+        out += tail;
+        first = false;
+    }
+    return out + "]";
+}
+
+// List-view texts live in the other process: the request and its buffer go there.
+std::string ListViewJson(HWND list) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(list, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process) return "null";
+    const SIZE_T bytes = sizeof(LVITEMW) + 512 * sizeof(wchar_t);
+    auto* remote = static_cast<BYTE*>(VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT, PAGE_READWRITE));
+    std::string out = "[";
+    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; remote && i < count; ++i) {
+        LVITEMW item{};
+        item.mask = LVIF_TEXT | LVIF_STATE;
+        item.iItem = i;
+        item.stateMask = LVIS_SELECTED | LVIS_STATEIMAGEMASK;
+        item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
+        item.cchTextMax = 511;
+        WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+        SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote));
+        LVITEMW back{};
+        wchar_t text[512] = {};
+        ReadProcessMemory(process, remote, &back, sizeof back, nullptr);
+        ReadProcessMemory(process, remote + sizeof(LVITEMW), text, sizeof text - sizeof(wchar_t), nullptr);
+        char tail[96];
+        std::snprintf(tail, sizeof tail, ",\"selected\":%s,\"checked\":%s}",
+                      (back.state & LVIS_SELECTED) ? "true" : "false",
+                      ((back.state & LVIS_STATEIMAGEMASK) >> 12) == 2 ? "true" : "false");
+        out += std::string(i ? "," : "") + "{\"text\":" + Json(text) + tail;
+    }
+    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return out + "]";
+}
+
+int Screenshot(const char* path) {
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bitmap);
+    BitBlt(mem, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    const DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+    file.bfSize = file.bfOffBits + stride * h;
+    FILE* out = std::fopen(path, "wb");
+    bool ok = out && std::fwrite(&file, sizeof file, 1, out) == 1 &&
+              std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 &&
+              std::fwrite(bits, stride * h, 1, out) == 1;
+    if (out) std::fclose(out);
+    SelectObject(mem, old);
+    DeleteObject(bitmap);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    if (!ok) return Fail("screenshot not written");
+    std::printf("{\"ok\":true,\"width\":%d,\"height\":%d}\n", w, h);
+    return 0;
+}
+
+void ClickCommand(HWND dialog, int id) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "--exe") == 0) {
+        g_exe = Wide(argv[2]);
+        argv += 2;
+        argc -= 2;
+    }
+    if (argc < 2) return Fail("no command");
+    const std::string command = argv[1];
+    auto arg = [&](int i) -> const char* { return i < argc ? argv[i] : ""; };
+    if ((command == "wait" || command == "find") && argc >= 5) {
+        HWND window = WaitWindow(Wide(argv[2]), Wide(argv[3]), static_cast<DWORD>(std::atoi(argv[4])), command == "wait");
+        if (!window) return Fail("no such window");
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        RECT rc{}, client{};
+        GetWindowRect(window, &rc);
+        GetClientRect(window, &client);
+        MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+        std::printf("{\"ok\":true,\"hwnd\":%llu,\"pid\":%lu,\"title\":%s,\"visible\":%s,"
+                    "\"rect\":[%ld,%ld,%ld,%ld],\"client\":[%ld,%ld,%ld,%ld]}\n",
+                    static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)), pid, Json(TextOf(window)).c_str(),
+                    IsWindowVisible(window) ? "true" : "false", rc.left, rc.top, rc.right, rc.bottom, client.left,
+                    client.top, client.right, client.bottom);
+        return 0;
+    }
+    if (command == "gone" && argc >= 4) {
+        HWND window = Handle(argv[2]);
+        const DWORD start = GetTickCount();
+        while (IsWindow(window)) {
+            if (GetTickCount() - start > static_cast<DWORD>(std::atoi(argv[3]))) return Fail("still there");
+            Sleep(100);
+        }
+        std::printf("{\"ok\":true}\n");
+        return 0;
+    }
+    if (command == "msgbox" && argc >= 3) {
+        const DWORD start = GetTickCount();
+        HWND box = nullptr;
+        while (!box) {
+            EnumWindows(FindMessageBox, reinterpret_cast<LPARAM>(&box));
+            if (box) break;
+            if (GetTickCount() - start > static_cast<DWORD>(std::atoi(argv[2]))) return Fail("no message box");
+            Sleep(100);
+        }
+        std::printf("{\"ok\":true,\"hwnd\":%llu,\"title\":%s,\"text\":%s,\"children\":%s}\n",
+                    static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(box)), Json(TextOf(box)).c_str(),
+                    Json(TextOf(GetDlgItem(box, 0xFFFF))).c_str(), ChildrenJson(box).c_str());
+        return 0;
+    }
+    if (command == "children" && argc >= 3) {
+        std::printf("{\"ok\":true,\"title\":%s,\"children\":%s}\n", Json(TextOf(Handle(argv[2]))).c_str(),
+                    ChildrenJson(Handle(argv[2])).c_str());
+        return 0;
+    }
+    if (command == "text" && argc >= 3) {
+        HWND window = argc >= 4 ? GetDlgItem(Handle(argv[2]), std::atoi(argv[3])) : Handle(argv[2]);
+        if (!window) return Fail("no such window");
+        std::printf("{\"ok\":true,\"text\":%s}\n", Json(TextOf(window)).c_str());
+        return 0;
+    }
+    if (command == "settext" && argc >= 5) {
+        HWND control = GetDlgItem(Handle(argv[2]), std::atoi(argv[3]));
+        if (!control) return Fail("no such control");
+        std::wstring text = Wide(argv[4]);
+        SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        std::printf("{\"ok\":true}\n");
+        return 0;
+    }
+    if (command == "press" && argc >= 4) {
+        ClickCommand(Handle(argv[2]), std::atoi(argv[3]));
+        std::printf("{\"ok\":true}\n");
+        return 0;
+    }
+    if (command == "check" && argc >= 5) {
+        HWND dialog = Handle(argv[2]);
+        SendDlgItemMessageW(dialog, std::atoi(argv[3]), BM_SETCHECK, std::atoi(argv[4]) ? BST_CHECKED : BST_UNCHECKED, 0);
+        ClickCommand(dialog, std::atoi(argv[3]));
+        std::printf("{\"ok\":true}\n");
+        return 0;
+    }
+    if (command == "ipaddr" && argc >= 5) {
+        HWND control = GetDlgItem(Handle(argv[2]), std::atoi(argv[3]));
+        if (!control) return Fail("no such control");
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        if (std::sscanf(argv[4], "%u.%u.%u.%u", &a, &b, &c, &d) == 4) {
+            SendMessageW(control, IPM_SETADDRESS, 0, MAKEIPADDRESS(a, b, c, d));
+        } else {
+            SendMessageW(control, IPM_CLEARADDRESS, 0, 0);
+            std::wstring part = Wide(argv[4]);
+            // The fields are edit children; the first one created is the leftmost.
+            HWND field = FindWindowExW(control, nullptr, L"Edit", nullptr);
+            HWND leftmost = field;
+            for (HWND f = field; f; f = FindWindowExW(control, f, L"Edit", nullptr)) {
+                RECT r1{}, r2{};
+                GetWindowRect(f, &r1);
+                GetWindowRect(leftmost, &r2);
+                if (r1.left < r2.left) leftmost = f;
+            }
+            if (leftmost) SendMessageW(leftmost, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(part.c_str()));
+        }
+        std::printf("{\"ok\":true}\n");
+        return 0;
+    }
+    if (command == "listbox" && argc >= 4) {
+        HWND list = GetDlgItem(Handle(argv[2]), std::atoi(argv[3]));
+        if (!list) return Fail("no such control");
+        const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+        std::string out = "[";
+        for (int i = 0; i < count; ++i) {
+            wchar_t text[256] = {};
+            if (SendMessageW(list, LB_GETTEXTLEN, i, 0) < 255) SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+            out += std::string(i ? "," : "") + Json(text);
+        }
+        std::printf("{\"ok\":true,\"items\":%s],\"selected\":%d}\n", out.c_str(),
+                    static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0)));
+        return 0;
+    }
+    if (command == "listview" && argc >= 4) {
+        HWND list = GetDlgItem(Handle(argv[2]), std::atoi(argv[3]));
+        if (!list) return Fail("no such control");
+        std::printf("{\"ok\":true,\"items\":%s}\n", ListViewJson(list).c_str());
+        return 0;
+    }
+    if (command == "select" && argc >= 5) {
+        HWND list = GetDlgItem(Handle(argv[2]), std::atoi(argv[3]));
+        DWORD pid = 0;
+        GetWindowThreadProcessId(list, &pid);
+        HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+        if (!list || !process) return Fail("no such control");
+        void* remote = VirtualAllocEx(process, nullptr, sizeof(LVITEMW), MEM_COMMIT, PAGE_READWRITE);
+        LVITEMW item{};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+        SendMessageW(list, LVM_SETITEMSTATE, std::atoi(argv[4]), reinterpret_cast<LPARAM>(remote));
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+        CloseHandle(process);
+        std::printf("{\"ok\":true}\n");
+        return 0;
+    }
+    if ((command == "post" || command == "send") && argc >= 6) {
+        HWND window = Handle(argv[2]);
+        const UINT message = static_cast<UINT>(std::strtoul(argv[3], nullptr, 0));
+        const WPARAM wParam = static_cast<WPARAM>(std::strtoull(argv[4], nullptr, 0));
+        const LPARAM lParam = static_cast<LPARAM>(std::strtoll(argv[5], nullptr, 0));
+        if (command == "post") {
+            if (!PostMessageW(window, message, wParam, lParam)) return Fail("not posted");
+            std::printf("{\"ok\":true}\n");
+        } else {
+            DWORD_PTR result = 0;
+            if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, 20000, &result)) return Fail("no answer");
+            std::printf("{\"ok\":true,\"result\":%lld}\n", static_cast<long long>(result));
+        }
+        return 0;
+    }
+    if (command == "screenshot" && argc >= 3) return Screenshot(argv[2]);
+    (void)arg;
+    return Fail("unknown command");
+}

@@ -1,0 +1,213 @@
+"""The utility under test: QuelboZovu.exe started through wine-run, its windows driven by
+guidriver.exe, its log files and registry values read from the build's Wine prefix."""
+
+import glob
+import json
+import os
+import shutil
+import struct
+import subprocess
+import time
+import zlib
+
+OPTION_KEY = r"HKCU\Software\Orvik\Quelbo Plus"
+CLASS = "QUELBO_PLUS"
+TITLE = "Quelbo Plus"
+UM_EXIT = 0x81F9
+WM_COMMAND = 0x0111
+
+
+class Gui:
+    """One guidriver.exe run per command; each answers with one JSON line."""
+
+    def __init__(self, paths, program="QuelboZovu.exe"):
+        self.paths = paths
+        self.exe = os.path.join(paths.bin, "guidriver.exe")
+        self.program = program  # only this program's windows are found
+
+    def __call__(self, *args, timeout=90):
+        done = subprocess.run([self.paths.wine_run, self.exe, "--exe", self.program, *[str(a) for a in args]],
+                              stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
+        lines = [l for l in done.stdout.decode("utf-8", "replace").splitlines() if l.startswith("{")]
+        assert lines, "guidriver %r said nothing: %r" % (args, done.stderr[-500:])
+        return json.loads(lines[-1])
+
+    def must(self, *args, **kw):
+        answer = self(*args, **kw)
+        assert answer["ok"], (args, answer)
+        return answer
+
+    def children(self, hwnd):
+        return {c["id"]: c for c in self.must("children", hwnd)["children"]}
+
+    def message_box(self, timeout_ms=20000):
+        return self.must("msgbox", timeout_ms)
+
+    def answer(self, box, button_id=1):
+        self.must("press", box["hwnd"], button_id)
+        self.must("gone", box["hwnd"], 10000)
+
+    def screenshot_png(self, path, rect=None):
+        """The screen, or the part `rect` = [left, top, right, bottom] of it, as a PNG."""
+        bmp = path + ".bmp"
+        self.must("screenshot", bmp)
+        with open(bmp, "rb") as f:
+            data = f.read()
+        os.remove(bmp)
+        write_png_from_bmp(data, path, rect)
+
+
+def write_png_from_bmp(data, path, rect=None):
+    """A 24-bit bottom-up BMP (or the part `rect` of it) as an RGB PNG, standard library only."""
+    offset, = struct.unpack_from("<I", data, 10)
+    full_width, full_height = struct.unpack_from("<ii", data, 18)
+    stride = (full_width * 3 + 3) & ~3
+    left, top, right, bottom = rect or (0, 0, full_width, full_height)
+    left, top = max(0, left), max(0, top)
+    right, bottom = min(full_width, right), min(full_height, bottom)
+    width, height = right - left, bottom - top
+    rows = []
+    for y in range(top, bottom):
+        start = offset + (full_height - 1 - y) * stride + left * 3
+        row = data[start: start + width * 3]
+        rgb = bytearray(len(row))
+        rgb[0::3], rgb[1::3], rgb[2::3] = row[2::3], row[1::3], row[0::3]
+        rows.append(b"\x00" + bytes(rgb))
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+
+    png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+    png += chunk(b"IDAT", zlib.compress(b"".join(rows), 9)) + chunk(b"IEND", b"")
+    with open(path, "wb") as f:
+        f.write(png)
+
+
+class Utility:
+    """One QuelboZovu.exe process."""
+
+    def __init__(self, paths, args=(), exe=None, cwd=None):
+        self.paths = paths
+        self.exe = exe or os.path.join(paths.bin, "QuelboZovu.exe")
+        self.proc = subprocess.Popen([paths.wine_run, self.exe, *args], stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                     cwd=cwd or os.path.dirname(self.exe))
+
+    def wait(self, timeout=60):
+        return self.proc.wait(timeout=timeout)
+
+    def close(self, gui=None):
+        """Ends the program if it still runs: the exit message first, then by its process id
+        (ending wine-run alone would leave the Windows process, with the library loaded, in the
+        Wine session)."""
+        if self.proc.poll() is not None:
+            return
+        gui = gui or Gui(self.paths, os.path.basename(self.exe))
+        main = gui("find", CLASS, TITLE, 2000)
+        if main.get("ok"):
+            gui("post", main["hwnd"], UM_EXIT, 0, 1)
+            try:
+                self.proc.wait(timeout=20)
+                return
+            except subprocess.TimeoutExpired:
+                pass
+        for _ in range(3):
+            window = gui("find", "*", "*", 2000)  # any window of the program, a message box too
+            if not window.get("ok"):
+                break
+            subprocess.run([self.paths.wine_run, "taskkill", "/f", "/pid", str(window["pid"])],
+                           stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+            try:
+                self.proc.wait(timeout=20)
+                return
+            except subprocess.TimeoutExpired:
+                pass
+        try:
+            self.proc.wait(timeout=20)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+
+
+def log_path(paths):
+    return paths.drive_c("Tessoralog.txt")
+
+
+def library_log_path(paths):
+    return paths.drive_c("Pnxsclog.txt")
+
+
+def clear_logs(paths):
+    for path in (log_path(paths), library_log_path(paths)):
+        if os.path.exists(path):
+            os.remove(path)
+
+
+def log_lines(paths):
+    """The utility's log (UTF-16LE), without the time stamps."""
+    path = log_path(paths)
+    if not os.path.exists(path):
+        return []
+    text = open(path, "rb").read().decode("utf-16", "replace")
+    return [line[21:] if len(line) > 21 and line[4] == "/" else line for line in text.splitlines()]
+
+
+def library_log(paths):
+    path = library_log_path(paths)
+    return open(path, "rb").read().decode("latin-1") if os.path.exists(path) else ""
+
+
+def reg(paths, *args):
+    done = subprocess.run([paths.wine_run, "reg", *args], stdin=subprocess.DEVNULL, capture_output=True,
+                          timeout=60)
+    out = done.stdout
+    text = out.decode("utf-16-le", "replace") if out.count(b"\x00") > len(out) // 4 else out.decode("utf-8", "replace")
+    return done.returncode, text.replace("\r", "")
+
+
+def reset_registry(paths):
+    reg(paths, "delete", OPTION_KEY, "/f")
+
+
+def reg_values(paths, key=OPTION_KEY + r"\Option"):
+    """{name: (type, data text)} of one key, as reg query prints them."""
+    code, out = reg(paths, "query", key)
+    values = {"": ("", out)}
+    for line in out.splitlines():
+        parts = line.strip().split(None, 2)
+        if len(parts) >= 2 and parts[1].startswith("REG_"):
+            values[parts[0]] = (parts[1], parts[2] if len(parts) > 2 else "")
+    return values
+
+
+def startup_shortcuts(paths):
+    """The Startup folder's "Quelbo Plus.lnk" (Wine names the folder "StartUp")."""
+    pattern = paths.drive_c("users", "*", "AppData", "Roaming", "Microsoft", "Windows", "Start Menu",
+                            "Programs", "*", "Quelbo Plus.lnk")
+    return [p for p in glob.glob(pattern) if os.path.basename(os.path.dirname(p)).lower() == "startup"]
+
+
+def set_driver_version(paths, version):
+    """Writes a copy of the stand-in zkuptp.sys whose version resource says `version`."""
+    major, minor, build, revision = (list(map(int, version.split("."))) + [0, 0, 0])[:4]
+    source = os.path.join(paths.bin, "zkuptp.sys")
+    data = bytearray(open(source, "rb").read())
+    at = data.find(struct.pack("<I", 0xFEEF04BD))
+    assert at > 0, "no fixed version info in zkuptp.sys"
+    struct.pack_into("<IIII", data, at + 8, (major << 16) | minor, (build << 16) | revision,
+                     (major << 16) | minor, (build << 16) | revision)
+    target = os.path.join(paths.system_drivers, "zkuptp.sys")
+    temp = target + ".version"
+    with open(temp, "wb") as f:
+        f.write(data)
+    os.replace(temp, target)
+
+
+def wait_for(condition, timeout=30, step=0.3):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        assert time.monotonic() < deadline, "condition not met"
+        time.sleep(step)

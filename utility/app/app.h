@@ -1,0 +1,61 @@
+// Process-wide state of the utility, owned by the GUI thread.
+#pragma once
+
+#include <windows.h>
+
+#include <deque>
+
+#include "command_line.h"
+#include "theme_api.h"
+
+constexpr const wchar_t* kMainClass = L"QUELBO_PLUS";
+constexpr const wchar_t* kMainTitle = L"Quelbo Plus";
+
+struct AppState {
+    HINSTANCE instance = nullptr;
+    int osCode = 0;
+    wchar_t iniPath[MAX_PATH] = {};
+    wchar_t folder[MAX_PATH] = {};
+    wchar_t title[65] = {};
+    CommandLineOptions options;
+    CRITICAL_SECTION listLock{};
+    bool listLockCreated = false;
+    HMODULE theme = nullptr;
+    PnxThemeGetItemInfoFn themeGetItemInfo = nullptr;
+    PnxThemeGetOdBtnInfoFn themeGetOdBtnInfo = nullptr;
+    PnxThemeGetServerImageListFn themeGetServerImageList = nullptr;
+    PnxThemeGetServerImageListIndexFn themeGetServerImageListIndex = nullptr;
+    bool settingsCurrent = true;
+    HWND service = nullptr;
+    HWND mainWindow = nullptr;
+    HWND mainDialog = nullptr;
+    HFONT defaultFont = nullptr;
+    HFONT mainFont = nullptr;
+    bool trayAdded = false;
+    bool ignoreDeviceLists = false;
+    bool permitSuspended = false;
+    bool blockReasonSet = false;
+    bool queryAnswered = false;
+    HWND progressDialog = nullptr;      // the connect progress dialog, while one runs
+    HWND confirmDialog = nullptr;       // the exit confirmation, while open
+    std::deque<void*> requestQueue;     // devices waiting for a use-request answer
+};
+
+extern AppState g_app;
+
+void LockLists();
+void UnlockLists();
+
+// The hidden main window.
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Message box of [ERROR] textKey with title [ERROR] TITLE, logged as "[MessageBox] : key".
+int ErrorBox(HWND owner, const wchar_t* textKey, UINT style, const wchar_t* argument = nullptr);
+
+// The main dialog (main_dialog.cpp).
+HWND CreateMainDialog();
+void SetMiniMode(HWND dialog, bool show, bool topmost);
+bool IsMainDialogShown();
+void StartClientService(HWND dialog);
+
+// The options dialog (options_dialog.cpp): 1 when settings were saved.
+INT_PTR ShowOptionsDialog(HWND owner, int startPage);

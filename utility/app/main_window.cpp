@@ -1,0 +1,278 @@
+// The hidden main window "QUELBO_PLUS": deferred start, activation by a second instance,
+// power and session events, the request-result hand-off and the exit order.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cwchar>
+
+#include "app.h"
+#include "app_ids.h"
+#include "dialog_layout.h"
+#include "ini_font.h"
+#include "ini_text.h"
+#include "owner_menu.h"
+#include "pnx_api.h"
+#include "user_settings.h"
+#include "utility_log.h"
+
+namespace {
+
+constexpr UINT kTrayIconId = 1;
+constexpr UINT kBalloonTimer = 1;
+
+int CALLBACK NoteFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM data) {
+    *reinterpret_cast<bool*>(data) = true;
+    return 0;
+}
+
+bool FaceInstalled(const std::wstring& face) {
+    LOGFONTW wanted{};
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    wcsncpy(wanted.lfFaceName, face.c_str(), LF_FACESIZE - 1);
+    bool found = false;
+    HDC dc = GetDC(nullptr);
+    EnumFontFamiliesExW(dc, &wanted, NoteFace, reinterpret_cast<LPARAM>(&found), 0);
+    ReleaseDC(nullptr, dc);
+    return found;
+}
+
+const wchar_t* MainFontKey() {
+    if (g_app.osCode >= 8) return L"MAIN_VISTA";
+    std::wstring value = ReadIniValue(g_app.iniPath, L"FONT", L"MAIN_VISTA", 2048);
+    std::wstring face = value.substr(0, value.find(L','));
+    if (face == L"\u30E1\u30A4\u30EA\u30AA" && FaceInstalled(face)) return L"MAIN_VISTA";
+    return L"MAIN";
+}
+
+void AddTrayIcon() {
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = g_app.mainWindow;
+    data.uID = kTrayIconId;
+    data.uFlags = NIF_ICON | NIF_MESSAGE | NIF_TIP;
+    data.uCallbackMessage = UM_TRAY_CALLBACK;
+    data.hIcon = static_cast<HICON>(LoadImageW(g_app.theme, MAKEINTRESOURCEW(101), IMAGE_ICON, 16, 16, 0));
+    wcsncpy(data.szTip, g_app.title, 63);
+    g_app.trayAdded = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+    if (data.hIcon) DestroyIcon(data.hIcon);
+}
+
+void DeleteTrayIcon() {
+    if (!g_app.trayAdded) return;
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = g_app.mainWindow;
+    data.uID = kTrayIconId;
+    Shell_NotifyIconW(NIM_DELETE, &data);
+    g_app.trayAdded = false;
+}
+
+void InitMainWindow(HWND window) {
+    const wchar_t* mainKey = MainFontKey();
+    AddTrayIcon();
+    g_app.defaultFont = CreateIniFont(L"DEFAULT", g_app.iniPath);
+    g_app.mainFont = CreateIniFont(mainKey, g_app.iniPath);
+    CenterWindow(window, nullptr);
+    CreateMainDialog();
+}
+
+void ReleaseMainWindow() {
+    if (g_app.mainDialog && IsWindow(g_app.mainDialog)) ShowWindow(g_app.mainDialog, SW_HIDE);
+    DeleteTrayIcon();
+    if (g_app.defaultFont) DeleteObject(g_app.defaultFont);
+    if (g_app.mainFont) DeleteObject(g_app.mainFont);
+    g_app.defaultFont = g_app.mainFont = nullptr;
+}
+
+// When the main dialog is its own last active popup it is shown and brought forward;
+// otherwise the popup that stands over it is.
+void ActivateFromOutside(LPARAM topmost) {
+    HWND dialog = g_app.mainDialog;
+    if (!dialog || !IsWindow(dialog)) return;
+    HWND popup = GetLastActivePopup(dialog);
+    if (popup == dialog) {
+        PostMessageW(dialog, UM_SHOW_COMMAND, kShowCommandShow, topmost);
+        ForceForeground(dialog);
+    } else {
+        ForceForeground(popup);
+    }
+}
+
+using BlockReasonFn = BOOL(WINAPI*)(HWND, LPCWSTR);
+using BlockDestroyFn = BOOL(WINAPI*)(HWND);
+
+FARPROC User32Function(const char* name) {
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    return user32 ? GetProcAddress(user32, name) : nullptr;
+}
+
+// Devices of this PC are disconnected by the tray code with the device views; until those
+// exist no list row holds a device in use.
+bool IsAnyDeviceInUse() { return false; }
+
+// FALSE when the user chose to stay.
+BOOL ConfirmExit(HWND owner, LPARAM noQuestion) {
+    if (!g_app.service || !g_pnx.PnxZkuptpConnection(g_app.service) || !IsAnyDeviceInUse()) return TRUE;
+    if (noQuestion != 1) {
+        if (ErrorBox(owner, L"MESSAGE01", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
+            g_pnx.PnxResumeService(g_app.service, nullptr);
+            return FALSE;
+        }
+    }
+    g_settings.permitMessage = 0;
+    g_app.ignoreDeviceLists = true;
+    if (g_app.mainDialog && g_app.blockReasonSet && g_app.osCode >= 8) {
+        if (auto destroy = reinterpret_cast<BlockDestroyFn>(
+                reinterpret_cast<void*>(User32Function("ShutdownBlockReasonDestroy")))) {
+            destroy(g_app.mainWindow);
+        }
+    }
+    return TRUE;
+}
+
+void ExitProgram(HWND window, LPARAM noQuestion) {
+    if (g_app.service) g_pnx.PnxSuspendService(g_app.service, 0);
+    HWND owner = IsMainDialogShown() ? g_app.mainDialog : window;
+    if (!ConfirmExit(owner, noQuestion)) return;
+    KillTimer(window, kBalloonTimer);
+    if (g_app.mainDialog && IsWindow(g_app.mainDialog)) ShowWindow(g_app.mainDialog, SW_HIDE);
+    if (g_app.service) {
+        g_pnx.PnxEndService(g_app.service);
+        g_pnx.PnxUnRegisterNotification(g_app.service);
+        g_app.service = nullptr;
+    }
+    ReleaseMainWindow();
+    if (g_app.mainDialog && IsWindow(g_app.mainDialog)) DestroyWindow(g_app.mainDialog);
+    DestroyWindow(window);
+}
+
+LRESULT OnQueryEndSession(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (g_app.queryAnswered) {
+        g_app.queryAnswered = false;
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    if (!g_app.service || !g_pnx.PnxZkuptpConnection(g_app.service)) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    if (g_app.mainDialog && g_app.osCode >= 8) {
+        if (auto create = reinterpret_cast<BlockReasonFn>(
+                reinterpret_cast<void*>(User32Function("ShutdownBlockReasonCreate")))) {
+            wchar_t reason[260] = {};
+            LoadIniText(g_app.iniPath, L"ERROR", L"MESSAGE15", nullptr, reason, sizeof reason);
+            create(window, reason);
+            g_app.blockReasonSet = true;
+        }
+    }
+    if (!g_app.confirmDialog && !g_app.progressDialog) {
+        SendMessageW(window, UM_EXIT, 0, 1);
+    } else if (g_app.confirmDialog) {
+        g_app.queryAnswered = true;
+    }
+    return 0;
+}
+
+LRESULT OnPowerBroadcast(HWND window, WPARAM event, LPARAM lParam) {
+    if (event == PBT_APMQUERYSUSPEND) {
+        if (g_app.progressDialog) return BROADCAST_QUERY_DENY;
+        if (g_app.service) g_pnx.PnxSuspendService(g_app.service, 0);
+        g_app.ignoreDeviceLists = true;
+        if (g_settings.permitMessage) {
+            g_settings.permitMessage = 0;
+            g_app.permitSuspended = true;
+        }
+    } else if (event == PBT_APMRESUMESUSPEND) {
+        g_app.ignoreDeviceLists = false;
+        if (g_app.service) g_pnx.PnxResumeService(g_app.service, nullptr);
+        if (g_app.permitSuspended) {
+            g_settings.permitMessage = 1;
+            g_app.permitSuspended = false;
+        }
+    }
+    return DefWindowProcW(window, WM_POWERBROADCAST, event, lParam);
+}
+
+// A use request's answer arrived; the next queued device is handled only when the queue holds
+// one, so an empty queue ends the hand-off instead of re-posting forever.
+void OnRequestResult(HWND window) {
+    if (g_app.requestQueue.empty()) return;
+    g_app.requestQueue.pop_front();
+    // Connecting the taken device comes with the device views; go on with the rest.
+    if (!g_app.requestQueue.empty()) PostMessageW(window, UM_REQUEST_RESULT, 0x10001, 0);
+}
+
+}  // namespace
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            PostMessageW(window, UM_START_WORK, 0, 0);
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        case WM_QUERYENDSESSION:
+            return OnQueryEndSession(window, message, wParam, lParam);
+        case WM_ENDSESSION:
+            return 0;
+        case WM_MEASUREITEM:
+            OnMeasureMenuItem(window, reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+            return 1;
+        case WM_DRAWITEM:
+            OnDrawMenuItem(window, reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            return 1;
+        case WM_MENUCHAR:
+            return OnMenuChar(window, LOWORD(wParam), reinterpret_cast<HMENU>(lParam));
+        case WM_TIMER:
+            if (wParam == kBalloonTimer) {
+                KillTimer(window, kBalloonTimer);
+                WriteLog(L">> Hide Balloon - Timer");
+            }
+            return 0;
+        case WM_POWERBROADCAST:
+            return OnPowerBroadcast(window, wParam, lParam);
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case kShowCommandShow:
+                case kShowCommandHide:
+                    if (g_app.mainDialog) PostMessageW(g_app.mainDialog, UM_SHOW_COMMAND, LOWORD(wParam), 0);
+                    return 0;
+                case kCommandOptions:
+                    ShowOptionsDialog(g_app.mainDialog, 0);
+                    return 0;
+                case kCommandExit:
+                    PostMessageW(window, UM_EXIT, 0, 0);
+                    return 0;
+                default:
+                    return 0;
+            }
+        case UM_START_WORK:
+            InitMainWindow(window);
+            return 0;
+        case UM_ACTIVATE_INSTANCE:
+            ActivateFromOutside(0);
+            return 0;
+        case UM_ACTIVATE_MAIN:
+            ActivateFromOutside(1);
+            return 0;
+        case UM_TRAY_CALLBACK:
+            if (lParam == WM_LBUTTONDOWN && g_app.mainDialog &&
+                GetLastActivePopup(g_app.mainDialog) == g_app.mainDialog) {
+                PostMessageW(g_app.mainDialog, UM_SHOW_COMMAND, kShowCommandShow, 0);
+                SetForegroundWindow(g_app.mainDialog);
+            }
+            return 0;
+        case UM_EXIT:
+            ExitProgram(window, lParam);
+            return 0;
+        case UM_REQUEST_RESULT_POST:
+            PostMessageW(window, UM_REQUEST_RESULT, wParam, lParam);
+            return 0;
+        case UM_REQUEST_RESULT:
+            OnRequestResult(window);
+            return 0;
+        case 0x8212:
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
