@@ -6,6 +6,7 @@
 #include "os_info.h"
 #include "os_ini_key.h"
 #include "path_helpers.h"
+#include "script_text.h"
 #include "setup_log.h"
 
 #include <shlobj.h>
@@ -23,24 +24,6 @@ constexpr const char* kSectionFormats[kAppSectionCount] = {"%s_MONITOR", "%s",  
 constexpr const char* kListNames[kListSectionCount] = {"FILE",        "SHARED",  "PATH",      "UNINSTALL",
                                                        "APPLICATION", "MONITOR", "COMPONENT", "INFO"};
 
-std::string IniValue(const char* ini, const char* section, const char* key, size_t maxChars = 1024) {
-    std::string value(maxChars + 1, '\0');
-    DWORD n = GetPrivateProfileStringA(section, key, "", value.data(), static_cast<DWORD>(value.size()), ini);
-    value.resize(n);
-    return value;
-}
-
-std::string Field(const std::string& text, int index) {
-    size_t start = 0;
-    for (int i = 0; i < index; ++i) {
-        size_t cut = text.find(';', start);
-        if (cut == std::string::npos) return std::string();
-        start = cut + 1;
-    }
-    size_t end = text.find(';', start);
-    return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-}
-
 std::string OsWordOf(const SetupContext* c, const std::string& name) {
     char word[16] = "";
     std::string section = name + "_INFO";
@@ -49,23 +32,23 @@ std::string OsWordOf(const SetupContext* c, const std::string& name) {
 }
 
 bool Counts(const SetupContext* c, int n) {
-    std::string app = IniValue(c->copyFileIni, "APPLIINFO", IniListKey("APP_%02d", n).c_str());
-    return !app.empty() && !OsWordOf(c, Field(app, 0)).empty();
+    std::string app = ReadIniValue(c->copyFileIni, "APPLIINFO", IniListKey("APP_%02d", n).c_str());
+    return !app.empty() && !OsWordOf(c, FieldOf(app, 0)).empty();
 }
 
 void Copy(char* field, size_t size, const std::string& value) { snprintf(field, size, "%s", value.c_str()); }
 
 void FillRecord(SetupContext* c, ApplicationRecord* r, int n, const std::string& app, const std::string& word) {
-    Copy(r->displayName, sizeof r->displayName, IniValue(c->messageIni, "LIST", IniListKey("LIST_%02d", n).c_str(), 127));
-    std::string memo = IniValue(c->messageIni, "LIST", IniListKey("MEMO_%02d", n).c_str(), 511);
+    Copy(r->displayName, sizeof r->displayName, ReadIniValue(c->messageIni, "LIST", IniListKey("LIST_%02d", n).c_str(), 127));
+    std::string memo = ReadIniValue(c->messageIni, "LIST", IniListKey("MEMO_%02d", n).c_str(), 511);
     Copy(r->memo, sizeof r->memo, memo);
     ExpandEscapes(r->memo, strlen(r->memo));
     r->checked = GetPrivateProfileIntA("APPLIINFO", IniListKey("CHECK_%02d", n).c_str(), 0, c->copyFileIni);
-    Copy(r->name, sizeof r->name, Field(app, 0));
-    Copy(r->sharedWith, sizeof r->sharedWith, Field(app, 1));
-    std::string icon = IniValue(c->copyFileIni, "APPLIINFO", IniListKey("ICON_%02d", n).c_str());
+    Copy(r->name, sizeof r->name, FieldOf(app, 0));
+    Copy(r->sharedWith, sizeof r->sharedWith, FieldOf(app, 1));
+    std::string icon = ReadIniValue(c->copyFileIni, "APPLIINFO", IniListKey("ICON_%02d", n).c_str());
     Copy(r->iconPath, sizeof r->iconPath, JoinFolder(c->workFolder, icon));
-    std::string sub = IniValue(c->copyFileIni, "FOLDER", IniListKey("FOLDER_%02d", n).c_str());
+    std::string sub = ReadIniValue(c->copyFileIni, "FOLDER", IniListKey("FOLDER_%02d", n).c_str());
     Copy(r->subFolder, sizeof r->subFolder, sub.empty() ? "\\" : sub);
     for (int i = 0; i < kAppSectionCount; ++i) snprintf(r->sections[i], sizeof r->sections[i], kSectionFormats[i], r->name);
     for (int i = 0; i < kListSectionCount; ++i) Copy(r->listSections[i], sizeof r->listSections[i], kListNames[i]);
@@ -141,9 +124,9 @@ bool NameMatches(const std::string& field, const char* name) {
 
 bool FindListEntry(const char* ini, const std::string& section, const char* name, std::string& entry) {
     for (int n = 0;; ++n) {
-        std::string value = IniValue(ini, section.c_str(), IniListKey("FILE_%03d", n).c_str());
+        std::string value = ReadIniValue(ini, section.c_str(), IniListKey("FILE_%03d", n).c_str());
         if (value.empty()) return false;
-        if (NameMatches(Field(value, 0), name)) {
+        if (NameMatches(FieldOf(value, 0), name)) {
             entry = value;
             return true;
         }
@@ -164,7 +147,7 @@ std::string JoinFolder(const std::string& folder, const std::string& name) {
 void ReadApplicationInfo(SetupContext* c) {
     int last = -1;
     for (int n = 0; n < 100; ++n) {
-        if (IniValue(c->messageIni, "LIST", IniListKey("LIST_%02d", n).c_str()).empty()) break;
+        if (ReadIniValue(c->messageIni, "LIST", IniListKey("LIST_%02d", n).c_str()).empty()) break;
         if (Counts(c, n)) last = n;
     }
     if (last < 0) {
@@ -178,9 +161,9 @@ void ReadApplicationInfo(SetupContext* c) {
     int withWord = 0;
     ApplicationRecord* only = nullptr;
     for (int n = 0; n <= last; ++n) {
-        std::string app = IniValue(c->copyFileIni, "APPLIINFO", IniListKey("APP_%02d", n).c_str());
+        std::string app = ReadIniValue(c->copyFileIni, "APPLIINFO", IniListKey("APP_%02d", n).c_str());
         if (app.empty()) break;
-        std::string word = OsWordOf(c, Field(app, 0));
+        std::string word = OsWordOf(c, FieldOf(app, 0));
         if (word.empty()) continue;
         FillRecord(c, &c->applications[n], n, app, word);
         ++withWord;
@@ -240,7 +223,7 @@ int GetInstalledFilePath(const char* fileName, const char* application, const ch
     std::string common = std::string(application) + "_COMMON";
     std::string own = std::string(application) + "_" + (osWord ? osWord : "");
     if (!FindListEntry(copyFileIni, common, fileName, entry) && !FindListEntry(copyFileIni, own, fileName, entry)) return 0;
-    std::string folder = Field(entry, form == kInstalledForm ? 2 : 1);
+    std::string folder = FieldOf(entry, form == kInstalledForm ? 2 : 1);
     if (!ExpandPathMacro(folder.c_str(), baseFolder, outFolder, MAX_PATH, form == kInstalledForm)) return 0;
     return outFolder[0] != '\0';
 }

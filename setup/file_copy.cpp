@@ -6,6 +6,7 @@
 #include "path_helpers.h"
 #include "resource.h"
 #include "setup_frame.h"
+#include "script_text.h"
 #include "setup_log.h"
 #include "shortcuts.h"
 #include "text_measure.h"
@@ -21,23 +22,6 @@ namespace {
 
 constexpr const char* kOwnParts[] = {"%s_%s", "%s_COMMON"};
 constexpr const char* kSharedParts[] = {"%s_SHARED_%s", "%s_SHARED_COMMON"};
-
-std::vector<std::string> Fields(const std::string& text) {
-    std::vector<std::string> fields;
-    size_t start = 0;
-    for (;;) {
-        size_t cut = text.find(';', start);
-        fields.push_back(text.substr(start, cut == std::string::npos ? std::string::npos : cut - start));
-        if (cut == std::string::npos) return fields;
-        start = cut + 1;
-    }
-}
-
-std::string IniValue(const char* ini, const std::string& section, const std::string& key) {
-    char value[1024] = "";
-    GetPrivateProfileStringA(section.c_str(), key.c_str(), "", value, sizeof value, ini);
-    return value;
-}
 
 std::string SectionOf(const ApplicationRecord& r, const char* format) {
     char name[128];
@@ -97,7 +81,7 @@ int CopyFileSection(HWND page, const ApplicationRecord& r, const std::string& se
                     const char* sourceIni, const char* keyFormat) {
     bool record = listSection != nullptr;
     for (int n = 0;; ++n) {
-        std::string value = IniValue(sourceIni, section, IniListKey(keyFormat, n));
+        std::string value = ReadIniValue(sourceIni, section, IniListKey(keyFormat, n));
         if (value.empty()) return 1;
         FileListEntry e;
         ResolvedEntry where;
@@ -120,7 +104,7 @@ int CopyFileSection(HWND page, const ApplicationRecord& r, const std::string& se
 int CopyVerFileSection(HWND page, const ApplicationRecord& r, const std::string& section, const char* listSection,
                        const char* sourceIni) {
     for (int n = 0;; ++n) {
-        std::string value = IniValue(sourceIni, section, IniListKey("VERFILE_%03d", n));
+        std::string value = ReadIniValue(sourceIni, section, IniListKey("VERFILE_%03d", n));
         if (value.empty()) return 1;
         FileListEntry e;
         ResolvedEntry where;
@@ -141,7 +125,7 @@ int CopyVerFileSection(HWND page, const ApplicationRecord& r, const std::string&
 
 int CountList(const char* ini, const std::string& section, const char* keyFormat) {
     int n = 0;
-    while (!IniValue(ini, section, IniListKey(keyFormat, n)).empty()) ++n;
+    while (!ReadIniValue(ini, section, IniListKey(keyFormat, n)).empty()) ++n;
     return n;
 }
 
@@ -157,12 +141,12 @@ void RecordWizardBitmaps(const ApplicationRecord& r) {
     static const char* const kKeys[] = {"LEFT", "LEFT_ICON", "TOP", "TOP_ICON"};
     std::string common = SectionOf(r, "%s_COMMON");
     for (const char* key : kKeys) {
-        std::string bitmap = IniValue(g_setup.languageIni, "BITMAP", key);
+        std::string bitmap = ReadIniValue(g_setup.languageIni, "BITMAP", key);
         if (bitmap.empty()) continue;
         for (int n = 0;; ++n) {
-            std::string value = IniValue(g_setup.copyFileIni, common, IniListKey("FILE_%03d", n));
+            std::string value = ReadIniValue(g_setup.copyFileIni, common, IniListKey("FILE_%03d", n));
             if (value.empty()) break;
-            if (_stricmp(Fields(value)[0].c_str(), bitmap.c_str()) == 0) {
+            if (_stricmp(SplitFields(value)[0].c_str(), bitmap.c_str()) == 0) {
                 WritePrivateProfileStringA("BITMAP", key, bitmap.c_str(), ListIni(r));
                 break;
             }
@@ -231,7 +215,7 @@ void ScheduleReplacement(const char* sourcePath, const char* destinationPath) {
 std::string FileSectionName(const ApplicationRecord& record, const char* part) { return SectionOf(record, part); }
 
 bool ParseFileEntry(const std::string& value, bool versioned, FileListEntry& entry) {
-    std::vector<std::string> f = Fields(value);
+    std::vector<std::string> f = SplitFields(value);
     size_t required = versioned ? 4 : 3;
     if (f.size() < required) return false;
     for (size_t i = 0; i < required; ++i) {

@@ -3,6 +3,7 @@
 #include "application_records.h"
 #include "ini_text.h"
 #include "path_helpers.h"
+#include "script_text.h"
 #include "setup_log.h"
 
 #include <objbase.h>
@@ -13,23 +14,6 @@
 #include <vector>
 
 namespace {
-
-std::vector<std::string> Fields(const std::string& text) {
-    std::vector<std::string> fields;
-    size_t start = 0;
-    for (;;) {
-        size_t cut = text.find(';', start);
-        fields.push_back(text.substr(start, cut == std::string::npos ? std::string::npos : cut - start));
-        if (cut == std::string::npos) return fields;
-        start = cut + 1;
-    }
-}
-
-std::string IniValue(const char* ini, const char* section, const std::string& key) {
-    char value[1024] = "";
-    GetPrivateProfileStringA(section, key.c_str(), "", value, sizeof value, ini);
-    return value;
-}
 
 std::wstring Wide(const char* text) {
     int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
@@ -105,13 +89,13 @@ bool SaveInternetShortcut(const char* path, const char* url) {
 void CreateShortcuts(HWND /*page*/, SetupContext* c, ApplicationRecord* r, const char* section, const char* folder,
                      const char* listIni) {
     if (!folder || !*folder) return;
-    bool any = !IniValue(c->messageIni, section, "SHORTCUT_000").empty() ||
-               !IniValue(c->messageIni, section, "INTERNET_000").empty();
+    bool any = !ReadIniValue(c->messageIni, section, "SHORTCUT_000").empty() ||
+               !ReadIniValue(c->messageIni, section, "INTERNET_000").empty();
     if (any && !IsDesktop(folder)) CreateRecordedFolder(folder, listIni);
     for (int n = 0;; ++n) {
-        std::string value = IniValue(c->messageIni, section, IniListKey("SHORTCUT_%03d", n));
+        std::string value = ReadIniValue(c->messageIni, section, IniListKey("SHORTCUT_%03d", n));
         if (value.empty()) break;
-        std::vector<std::string> f = Fields(value);
+        std::vector<std::string> f = SplitFields(value);
         f.resize(5);
         char targetFolder[MAX_PATH];
         if (!GetInstalledFilePath(f[0].c_str(), r->name, r->osWord, r->installFolder, c->copyFileIni, targetFolder,
@@ -130,9 +114,9 @@ void CreateShortcuts(HWND /*page*/, SetupContext* c, ApplicationRecord* r, const
         }
     }
     for (int n = 0;; ++n) {
-        std::string value = IniValue(c->messageIni, section, IniListKey("INTERNET_%03d", n));
+        std::string value = ReadIniValue(c->messageIni, section, IniListKey("INTERNET_%03d", n));
         if (value.empty()) break;
-        std::vector<std::string> f = Fields(value);
+        std::vector<std::string> f = SplitFields(value);
         f.resize(3);
         std::string file = JoinFolder(JoinFolder(folder, f[1]), f[0]);
         LogPrintf("[%s], %s\r\n", section, f[0].c_str());
