@@ -53,12 +53,12 @@ void FillRecord(SetupContext* c, ApplicationRecord* r, int n, const std::string&
     for (int i = 0; i < kAppSectionCount; ++i) snprintf(r->sections[i], sizeof r->sections[i], kSectionFormats[i], r->name);
     for (int i = 0; i < kListSectionCount; ++i) Copy(r->listSections[i], sizeof r->listSections[i], kListNames[i]);
     Copy(r->osWord, sizeof r->osWord, word);
-    LogPrintf("[%s]\r\n", r->name);
-    LogPrintf("  AppName: %s\r\n", r->displayName);
-    LogPrintf("  Check  : %s\r\n", r->checked == 1 ? "ON" : "OFF");
-    LogPrintf("  OsSec  : %s\r\n", r->osWord);
-    LogPrintf("  Icon   : %s\r\n", r->iconPath);
-    LogPrintf("  Install: %s\r\n", r->subFolder);
+    LogPrintf("[%s]", r->name);
+    LogPrintf("  AppName: %s", r->displayName);
+    LogPrintf("  Check  : %s", r->checked == 1 ? "ON" : "OFF");
+    LogPrintf("  OsSec  : %s", r->osWord);
+    LogPrintf("  Icon   : %s", r->iconPath);
+    LogPrintf("  Install: %s", r->subFolder);
 }
 
 bool SpecialFolder(int csidl, std::string& out) {
@@ -151,13 +151,13 @@ void ReadApplicationInfo(SetupContext* c) {
         if (Counts(c, n)) last = n;
     }
     if (last < 0) {
-        LogPrintf("  There is no application to be installed.\r\n");
+        LogPrintf("  There is no application to be installed.");
         return;
     }
     c->applications = new (std::nothrow) ApplicationRecord[last + 1]();
     if (!c->applications) return;
     c->applicationCount = static_cast<uint32_t>(last + 1);
-    LogPrintf("*** Application Information ***\r\n");
+    LogPrintf("*** Application Information ***");
     int withWord = 0;
     ApplicationRecord* only = nullptr;
     for (int n = 0; n <= last; ++n) {

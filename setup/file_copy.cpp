@@ -192,20 +192,20 @@ void ScheduleReplacement(const char* sourcePath, const char* destinationPath) {
     }
     CopyFileA(sourcePath, copy.c_str(), FALSE);
     SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
-    LogPrintf("  Using Files ...\r\n");
-    LogPrintf("    Change File Name: %s\r\n", copy.c_str());
+    LogPrintf("  Using Files ...");
+    LogPrintf("    Change File Name: %s", copy.c_str());
     if (g_setup.osCode != 0 && g_setup.osCode < 4) {
         char shortPath[MAX_PATH] = "";
         GetShortPathNameA(destinationPath, shortPath, sizeof shortPath);
         RenameOnReboot9x(shortPath, copy.c_str());
-        LogPrintf("  Windows 9X ---\r\n");
-        LogPrintf("    File conversion is carried out after a reboot: %s\r\n", destinationPath);
+        LogPrintf("  Windows 9X ---");
+        LogPrintf("    File conversion is carried out after a reboot: %s", destinationPath);
     } else {
         VersionInstaller().MoveAtRestart(copy.c_str(), destinationPath);
-        LogPrintf("  Windows NT ---\r\n");
-        LogPrintf("    Existing File Name: %s\r\n", copy.c_str());
-        LogPrintf("    New File          : %s\r\n", destinationPath);
-        LogPrintf("    File conversion is carried out after a reboot.\r\n");
+        LogPrintf("  Windows NT ---");
+        LogPrintf("    Existing File Name: %s", copy.c_str());
+        LogPrintf("    New File          : %s", destinationPath);
+        LogPrintf("    File conversion is carried out after a reboot.");
     }
     g_setup.reboot = 1;
 }
@@ -239,10 +239,10 @@ DWORD ParseFileAttribute(const std::string& mode) {
 
 int CopyFileLogged(HWND page, const char* source, const char* destination, DWORD attribute, bool* copied) {
     *copied = false;
-    LogPrintf("  %s\r\n", source);
-    LogPrintf("    --> %s\r\n", destination);
-    FileLogPrintf("%s\r\n", source);
-    FileLogPrintf("  --> %s\r\n", destination);
+    LogPrintf("  %s", source);
+    LogPrintf("    --> %s", destination);
+    FileLogPrintf("%s", source);
+    FileLogPrintf("  --> %s", destination);
     SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL);
     if (CopyFileA(source, destination, FALSE)) {
         SetFileAttributesA(destination, attribute);
@@ -250,8 +250,8 @@ int CopyFileLogged(HWND page, const char* source, const char* destination, DWORD
         return 0;
     }
     DWORD error = GetLastError();
-    LogPrintf("    --> Copy Error(0x%08lx)\r\n", static_cast<unsigned long>(error));
-    FileLogPrintf("    --> Copy Error(0x%08lx)\r\n", static_cast<unsigned long>(error));
+    LogPrintf("    --> Copy Error(0x%08lx)", static_cast<unsigned long>(error));
+    FileLogPrintf("    --> Copy Error(0x%08lx)", static_cast<unsigned long>(error));
     if (error == ERROR_FILE_NOT_FOUND) return 0;
     if (!IsSilent(g_setup)) ShowSystemErrorBox(g_setup.frame ? g_setup.frame : page, error, MB_ICONEXCLAMATION, TRUE);
     return 1;
@@ -269,13 +269,13 @@ int InstallVersionedFile(HWND /*page*/, const char* fileName, const char* source
     UINT destinationLength = sizeof destinationFolder;
     DWORD found = VersionInstaller().FindFile(fileName, windows, appFolder.c_str(), current, &currentLength,
                                               destinationFolder, &destinationLength);
-    LogPrintf("*-*-*-*-*-* %s *-*-*-*-*-*\r\n", fileName);
-    LogPrintf("  Find File()\r\n");
-    LogPrintf("    AppDirectory: %s\r\n", appFolder.c_str());
-    LogPrintf("    Current Directory :%s\r\n", current);
-    LogPrintf("    Dest Directory: %s\r\n", destinationFolder);
-    LogPrintf("    File Name: %s\r\n", fileName);
-    LogPrintf("    Result: 0x%08lx\r\n", static_cast<unsigned long>(found));
+    LogPrintf("*-*-*-*-*-* %s *-*-*-*-*-*", fileName);
+    LogPrintf("  Find File()");
+    LogPrintf("    AppDirectory: %s", appFolder.c_str());
+    LogPrintf("    Current Directory :%s", current);
+    LogPrintf("    Dest Directory: %s", destinationFolder);
+    LogPrintf("    File Name: %s", fileName);
+    LogPrintf("    Result: 0x%08lx", static_cast<unsigned long>(found));
     if (found & VFF_CURNEDEST) {
         if (current[0] && strlen(current) + 2 < sizeof current) strcat(current, "\\");
         if (destinationFolder[0] && strlen(destinationFolder) + 2 < sizeof destinationFolder) strcat(destinationFolder, "\\");
@@ -286,29 +286,29 @@ int InstallVersionedFile(HWND /*page*/, const char* fileName, const char* source
     std::string sourceFolder = FolderPart(sourcePath);
     char temp[MAX_PATH] = "";
     UINT tempLength = sizeof temp;
-    LogPrintf("  InstallFile(1)\r\n");
-    LogPrintf("    Src Directory: %s\r\n", sourceFolder.c_str());
-    LogPrintf("    Src/Dest File Name: %s\r\n", fileName);
-    LogPrintf("    Flag: 0x%08lx\r\n", static_cast<unsigned long>(flags));
+    LogPrintf("  InstallFile(1)");
+    LogPrintf("    Src Directory: %s", sourceFolder.c_str());
+    LogPrintf("    Src/Dest File Name: %s", fileName);
+    LogPrintf("    Flag: 0x%08lx", static_cast<unsigned long>(flags));
     DWORD result = VersionInstaller().InstallFile(flags, fileName, fileName, sourceFolder.c_str(), appFolder.c_str(),
                                                   current, temp, &tempLength);
-    LogPrintf("  InstallFile(2)\r\n");
-    LogPrintf("    Temp File:%s\r\n", temp);
-    LogPrintf("    Result: 0x%08lx\r\n", static_cast<unsigned long>(result));
+    LogPrintf("  InstallFile(2)");
+    LogPrintf("    Temp File:%s", temp);
+    LogPrintf("    Result: 0x%08lx", static_cast<unsigned long>(result));
     if ((result & VIF_TEMPFILE) && temp[0]) DeleteFileA(JoinFolder(appFolder, temp).c_str());
     if (result & VIF_FILEINUSE) {
         if (Version64(sourcePath) < Version64(destinationPath)) result |= VIF_SRCOLD;
-        LogPrintf("  Version Check\r\n");
-        LogPrintf("    Orignal Version(%s): %s\r\n", destinationPath, HexVersion(destinationPath).c_str());
-        LogPrintf("    Place Version(%s): %s\r\n", sourcePath, HexVersion(sourcePath).c_str());
-        LogPrintf("    Result: 0x%08lx\r\n", static_cast<unsigned long>(result));
+        LogPrintf("  Version Check");
+        LogPrintf("    Orignal Version(%s): %s", destinationPath, HexVersion(destinationPath).c_str());
+        LogPrintf("    Place Version(%s): %s", sourcePath, HexVersion(sourcePath).c_str());
+        LogPrintf("    Result: 0x%08lx", static_cast<unsigned long>(result));
     }
     bool sourceOlder = (result & VIF_SRCOLD) != 0;
     if (sourceOlder && protect == kProtectAsk) {
         int answer = IsSilent(g_setup) ? IDNO
                                        : ShowIniMessageBox(g_setup.frame, g_setup.messageIni, "ERROR", "MESSAGE_13",
                                                            "TITLE", MB_YESNO | MB_ICONQUESTION, displayName, TRUE);
-        LogPrintf("[MessageBox] : MESSAGE_13(%s)\r\n", displayName ? displayName : fileName);
+        LogPrintf("[MessageBox] : MESSAGE_13(%s)", displayName ? displayName : fileName);
         if (answer != IDYES) return 1;
     } else {
         if (!inUse) return 2;
@@ -350,16 +350,16 @@ int CountFiles(HWND page, SetupContext* c) {
         SendDlgItemMessageA(page, IDC_PROGRESS, PBM_SETSTEP, 1, 0);
         SendDlgItemMessageA(page, IDC_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, count & 0xFFFF));
     }
-    LogPrintf("  File Count : %d\r\n", count);
+    LogPrintf("  File Count : %d", count);
     return count;
 }
 
 int CopyFiles(HWND page, SetupContext* c) {
-    LogPrintf("*** Copy Files ***\r\n");
+    LogPrintf("*** Copy Files ***");
     int ok = 1;
     ForCheckedApplications(c, [&](ApplicationRecord& r) {
         if (!ok) return;
-        LogPrintf("[%s]\r\n", r.name);
+        LogPrintf("[%s]", r.name);
         DWORD error = 0;
         CreateFolderPath("PATH", r.installFolder, &error, ListIni(r));
         for (const char* ini : {c->copyFileIni, c->messageIni}) {
@@ -379,11 +379,11 @@ int CopyFiles(HWND page, SetupContext* c) {
 }
 
 int CopyFilesEx(HWND page, SetupContext* c) {
-    LogPrintf("*** Copy Files Ex ***\r\n");
+    LogPrintf("*** Copy Files Ex ***");
     int ok = 1;
     ForCheckedApplications(c, [&](ApplicationRecord& r) {
         if (!ok) return;
-        LogPrintf("[%s]\r\n", r.name);
+        LogPrintf("[%s]", r.name);
         for (const char* ini : {c->copyFileIni, c->messageIni}) {
             for (const char* part : kOwnParts) {
                 if (ok && !CopyVerFileSection(page, r, SectionOf(r, part), "FILE", ini)) ok = 0;
@@ -397,7 +397,7 @@ int CopyFilesEx(HWND page, SetupContext* c) {
 }
 
 int OnlyCopyFiles(HWND page, SetupContext* c) {
-    LogPrintf("*** Only Copy Files ***\r\n");
+    LogPrintf("*** Only Copy Files ***");
     int ok = 1;
     ForCheckedApplications(c, [&](ApplicationRecord& r) {
         for (const char* ini : {c->copyFileIni, c->messageIni}) {

@@ -52,6 +52,7 @@ struct ApplicationRecord {
     char sections[kAppSectionCount][32];
     char uninstallPaths[kUninstallPathCount][MAX_PATH];
     char listSections[kListSectionCount][32];
+    char oldProductKey[MAX_PATH];  // the old monitor product's Uninstall key, removed after a good run
     MonitorRecord* monitor;
     ComponentSet* components;
 };

@@ -101,7 +101,7 @@ void ConfirmCancel(HWND frame) {
     int answer = ShowIniMessageBox(frame, ini, "ERROR", key, "TITLE", MB_YESNO | MB_ICONQUESTION, {}, TRUE);
     g_frame.cancelOpen = false;
     if (answer == IDYES) {
-        LogPrintf("[MessageBox] : %s\r\n", key);
+        LogPrintf("[MessageBox] : %s", key);
         EndWizard(frame);
     }
 }
@@ -165,17 +165,17 @@ bool RealizeIconPalette(HWND frame, bool force) {
 void LogScreens(const SetupContext& c) {
     if (!LogFlags) return;
     auto shown = [](uint32_t on) { return on ? "Display" : "(Hide)"; };
-    LogPrintf("*** Screen Information ***\r\n");
-    LogPrintf("  Welcome  : %s\r\n", shown(c.pages[kSwitchWelcome]));
-    LogPrintf("  License  : %s\r\n", shown(c.pages[kSwitchLicense]));
-    LogPrintf("  Appli    : %s\r\n", shown(c.pages[kSwitchApplication]));
-    LogPrintf("  Folder   : %s\r\n", shown(c.pages[kSwitchFolder]));
-    LogPrintf("  Menu     : %s\r\n", shown(c.pages[kSwitchStartMenu]));
-    LogPrintf("  Check    : %s\r\n", shown(c.pages[kSwitchCheck]));
-    LogPrintf("  Install  : %s\r\n", shown(0));
-    LogPrintf("  Connect  : %s\r\n", shown(c.connect));
-    LogPrintf("  Finish   : %s\r\n", shown(c.finishPage));
-    LogPrintf("  ReFinish : %s\r\n", shown(c.restartPage));
+    LogPrintf("*** Screen Information ***");
+    LogPrintf("  Welcome  : %s", shown(c.pages[kSwitchWelcome]));
+    LogPrintf("  License  : %s", shown(c.pages[kSwitchLicense]));
+    LogPrintf("  Appli    : %s", shown(c.pages[kSwitchApplication]));
+    LogPrintf("  Folder   : %s", shown(c.pages[kSwitchFolder]));
+    LogPrintf("  Menu     : %s", shown(c.pages[kSwitchStartMenu]));
+    LogPrintf("  Check    : %s", shown(c.pages[kSwitchCheck]));
+    LogPrintf("  Install  : %s", shown(0));
+    LogPrintf("  Connect  : %s", shown(c.connect));
+    LogPrintf("  Finish   : %s", shown(c.finishPage));
+    LogPrintf("  ReFinish : %s", shown(c.restartPage));
 }
 
 void SetMainTitleFromMessageIni(const SetupContext& c) {
@@ -241,7 +241,7 @@ void ShowFirstPage(HWND frame, SetupContext* c) {
 
 int CheckBeforeStarting(HWND frame, SetupContext* c) {
     if (!CheckApplication(frame, c)) {
-        LogPrintf("  Check Before Starting Error.\r\n");
+        LogPrintf("  Check Before Starting Error.");
         return 0;
     }
     LoadFonts(frame, c->messageIni, true);
@@ -249,7 +249,7 @@ int CheckBeforeStarting(HWND frame, SetupContext* c) {
     if (RtlLayout) MirrorDialogControls(frame, kFrameLayout);
     ReadApplicationInfo(c);
     if (!CheckApplication2(frame, c)) {
-        LogPrintf("  Check Before Starting Error.\r\n");
+        LogPrintf("  Check Before Starting Error.");
         return 0;
     }
     for (int i = kPageWelcome; kSetupPages[i].dialogId != 0; ++i) SendPageMessage(c->pageWindows[i], kWizardInit, 0);

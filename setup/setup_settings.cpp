@@ -212,19 +212,19 @@ void LogScriptFiles(const SetupContext* context) {
     if (!LogFlags) return;
     char version[260];
     GetPrivateProfileStringA("INSTALL", "VERSION", "", version, sizeof version, context->copyFileIni);
-    LogPrintf("*** INI File Information ***\r\n");
-    LogPrintf("  Language.ini     : %s\r\n", context->languageIni);
-    LogPrintf("  CopyFile.ini     : %s\r\n", context->copyFileIni);
-    LogPrintf("  INI File Version : %s\r\n", version);
-    LogPrintf("  Language         : %s\r\n", context->language);
-    if (context->messageIni[0]) LogPrintf("  Message.ini      : %s\r\n", context->messageIni);
-    else LogPrintf("  Message.ini      : (Language is not fixed.)\r\n");
-    LogPrintf(context->uac ? "  UAC              : Consider the UAC.\r\n" : "  UAC              : Not consider the UAC.\r\n");
+    LogPrintf("*** INI File Information ***");
+    LogPrintf("  Language.ini     : %s", context->languageIni);
+    LogPrintf("  CopyFile.ini     : %s", context->copyFileIni);
+    LogPrintf("  INI File Version : %s", version);
+    LogPrintf("  Language         : %s", context->language);
+    if (context->messageIni[0]) LogPrintf("  Message.ini      : %s", context->messageIni);
+    else LogPrintf("  Message.ini      : (Language is not fixed.)");
+    LogPrintf(context->uac ? "  UAC              : Consider the UAC." : "  UAC              : Not consider the UAC.");
     std::string mode = " ";
     if (context->modeBits & kModeSilent) mode += "Silent.";
     if (context->modeBits & kModeNoArpEntry) mode += "Not register in the Add or Remove Programs.";
     if (!(context->modeBits & (kModeSilent | kModeNoArpEntry))) mode = "Normal.";
-    LogPrintf("  Install Mode     : %s\r\n", mode.c_str());
+    LogPrintf("  Install Mode     : %s", mode.c_str());
 }
 
 bool MessageIniPresent(const SetupContext* context) {
@@ -257,6 +257,6 @@ int LoadLanguageFiles(SetupContext* context) {
     if (!IsSilent(*context)) {
         ShowIniMessageBox(nullptr, context->languageIni, "ERROR", "MESSAGE_05", "TITLE", MB_ICONEXCLAMATION, {}, TRUE);
     }
-    LogPrintf("    --> xxsetup.ini is not found.\r\n");
+    LogPrintf("    --> xxsetup.ini is not found.");
     return 0;
 }

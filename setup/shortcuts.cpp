@@ -107,8 +107,8 @@ void CreateShortcuts(HWND /*page*/, SetupContext* c, ApplicationRecord* r, const
         std::string link = JoinFolder(linkFolder, f[2] + ".lnk");
         std::string target = JoinFolder(targetFolder, f[0]);
         const char* description = c->osCode != 0 && c->osCode < 4 ? "" : f[3].c_str();
-        LogPrintf("[%s], %s\r\n", section, f[0].c_str());
-        LogPrintf("  --> %s\r\n", link.c_str());
+        LogPrintf("[%s], %s", section, f[0].c_str());
+        LogPrintf("  --> %s", link.c_str());
         if (SaveShellLink(link.c_str(), target.c_str(), description, targetFolder, f[4].c_str())) {
             AppendIniListValue("SHORTCUT", "SHORTCUT_%03d", link.c_str(), listIni);
         }
@@ -119,8 +119,8 @@ void CreateShortcuts(HWND /*page*/, SetupContext* c, ApplicationRecord* r, const
         std::vector<std::string> f = SplitFields(value);
         f.resize(3);
         std::string file = JoinFolder(JoinFolder(folder, f[1]), f[0]);
-        LogPrintf("[%s], %s\r\n", section, f[0].c_str());
-        LogPrintf("  --> %s\r\n", file.c_str());
+        LogPrintf("[%s], %s", section, f[0].c_str());
+        LogPrintf("  --> %s", file.c_str());
         if (SaveInternetShortcut(file.c_str(), f[2].c_str())) {
             AppendIniListValue("SHORTCUT", "SHORTCUT_%03d", file.c_str(), listIni);
         }

@@ -33,15 +33,15 @@ void LogStartup(const SetupContext& c, const char* commandLine) {
     GetWindowsFolder(windows, sizeof windows);
     char system[MAX_PATH] = "";
     GetSystemDirectoryA(system, sizeof system);
-    LogPrintf("--------------------------------------------------\r\n");
-    LogPrintf("              Installer Version %s\r\n", kInstallerVersion);
-    LogPrintf("--------------------------------------------------\r\n");
-    LogPrintf("*** OS Information ***\r\n");
-    LogPrintf("  OS             : %s\r\n", description);
-    LogPrintf("  Work Folder    : %s\r\n", c.workFolder);
-    LogPrintf("  Windows Folder : %s\r\n", windows);
-    LogPrintf("  System Folder  : %s\r\n", system);
-    LogPrintf("  CommandLine    : %s\r\n", commandLine);
+    LogPrintf("--------------------------------------------------");
+    LogPrintf("              Installer Version %s", kInstallerVersion);
+    LogPrintf("--------------------------------------------------");
+    LogPrintf("*** OS Information ***");
+    LogPrintf("  OS             : %s", description);
+    LogPrintf("  Work Folder    : %s", c.workFolder);
+    LogPrintf("  Windows Folder : %s", windows);
+    LogPrintf("  System Folder  : %s", system);
+    LogPrintf("  CommandLine    : %s", commandLine);
 }
 
 bool CheckScriptFiles(SetupContext& c) {
@@ -119,7 +119,7 @@ int RunSetup(HINSTANCE instance, const char* commandLine) {
 
 int ExitInstaller() {
     int code = g_setup.reboot ? 1 : 0;
-    LogPrintf("*** return [%d] ***\r\n", code);
+    LogPrintf("*** return [%d] ***", code);
     if (g_comStarted) CoUninitialize();
     g_comStarted = false;
     return code;
