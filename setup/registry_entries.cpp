@@ -16,14 +16,6 @@
 
 namespace {
 
-bool ContainsNoCase(const char* text, const char* word) {
-    std::string a = text;
-    std::string b = word;
-    for (char& ch : a) ch = static_cast<char>(toupper(static_cast<unsigned char>(ch)));
-    for (char& ch : b) ch = static_cast<char>(toupper(static_cast<unsigned char>(ch)));
-    return !b.empty() && a.find(b) != std::string::npos;
-}
-
 const char* RootWord(HKEY root) {
     for (const RegistryRootName& r : kRegistryRootNames) {
         if (r.root == root) return r.shortName;

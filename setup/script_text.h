@@ -32,3 +32,15 @@ inline std::string FieldOf(const std::string& text, size_t index) {
     std::vector<std::string> fields = SplitFields(text);
     return index < fields.size() ? fields[index] : std::string();
 }
+
+// True when word stands inside text, compared without regard to case (ASCII letters).
+inline bool ContainsNoCase(std::string text, std::string word) {
+    auto upper = [](std::string& s) {
+        for (char& ch : s) {
+            if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+        }
+    };
+    upper(text);
+    upper(word);
+    return !word.empty() && text.find(word) != std::string::npos;
+}
