@@ -218,9 +218,8 @@ bool ParseFileEntry(const std::string& value, bool versioned, FileListEntry& ent
     std::vector<std::string> f = SplitFields(value);
     size_t required = versioned ? 4 : 3;
     if (f.size() < required) return false;
-    for (size_t i = 0; i < required; ++i) {
-        if (i != 2 && f[i].empty()) return false;
-    }
+    // An empty folder field means the base folder itself.
+    if (f[0].empty()) return false;
     entry = {f[0], f[1], f[2], f.size() > 3 ? f[3] : std::string(), f.size() > 4 ? f[4] : std::string()};
     return true;
 }

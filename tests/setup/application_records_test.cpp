@@ -1,5 +1,6 @@
 #include "application_records.h"
 
+#include "os_info.h"
 #include "page_order.h"
 #include "test_script.h"
 
@@ -138,6 +139,38 @@ TEST(PageOrder, NextAndBackFollowTheSwitches) {
     EXPECT_EQ(NextPageAfter(c, kPageFinish), kPageRestart);
     EXPECT_EQ(NextPageAfter(c, kPageRestart), kPageEndWizard);
     EXPECT_EQ(BackPageBefore(c, kPageFinish), kPageStay);
+}
+
+}  // namespace
+
+namespace {
+
+// The suite's own script: one application, checked, with its uninstaller, firewall rules and
+// removal entries where the uninstaller looks for them.
+TEST(ShippedScript, DescribesTheSuite) {
+    SetupContext& c = g_setup;
+    memset(&c, 0, sizeof c);
+    SetScriptPaths(&c, QZ_SETUP_SCRIPT_DIR);
+    c.osCode = 16;
+    c.osFlags = kOsFlag64Bit;
+    ReadSetupSettings(&c);
+    ASSERT_STREQ(c.language, "English");
+    ASSERT_EQ(GetMessageFilePaths(c.language, c.languageIni, c.messageIni, c.licensePath), 1);
+    EXPECT_TRUE(Exists(c.licensePath));
+    ReadApplicationInfo(&c);
+    ASSERT_EQ(c.applicationCount, 1u);
+    const ApplicationRecord& r = c.applications[0];
+    EXPECT_EQ(r.checked, 1u);
+    EXPECT_STREQ(r.displayName, "Quelbo Plus");
+    char folder[MAX_PATH];
+    ASSERT_EQ(GetInstalledFilePath("Remvane.exe", r.name, r.osWord, "C:\\Q", c.copyFileIni, folder, kInstalledForm), 1);
+    EXPECT_STREQ(folder, "C:\\Q\\Uninstall");
+    ASSERT_EQ(GetInstalledFilePath("Quelbotheme.dll", r.name, r.osWord, "C:\\Q", c.copyFileIni, folder, kInstalledForm), 1);
+    EXPECT_STREQ(folder, "C:\\Q\\Themes");
+    char rule[260];
+    GetPrivateProfileStringA("QuelboPlus_ICF", "ADDPORT2_001", "", rule, sizeof rule, c.copyFileIni);
+    EXPECT_STREQ(rule, "49300;UDP;Quelbo Plus Request");
+    FreeApplicationInfo(&c);
 }
 
 }  // namespace
