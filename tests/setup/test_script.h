@@ -39,13 +39,19 @@ class TestScript {
 public:
     explicit TestScript(const char* tag, const std::string& languageIni = kLanguageIni,
                         const std::string& copyFileIni = kCopyFileIni, const std::string& messageIni = kMessageIni)
-        : folder_(tag) {
-        if (!languageIni.empty()) WriteFileText(folder_ / "Language.ini", languageIni);
+        : folder_(tag), className_(std::string("QZ_SETUP_TEST_") + tag + "_" + std::to_string(GetCurrentProcessId())) {
+        // Each script has its own window class, so that setups of tests running side by side
+        // are not taken for a second instance of one another.
+        std::string language = languageIni;
+        size_t at = language.find("CLASSNAME=QZ_SETUP_TEST\r\n");
+        if (at != std::string::npos) language.replace(at + 10, 13, className_);
+        if (!language.empty()) WriteFileText(folder_ / "Language.ini", language);
         if (!copyFileIni.empty()) WriteFileText(folder_ / "CopyFile.ini", copyFileIni);
         CreateDirectoryA((folder_ / "English").c_str(), nullptr);
         if (!messageIni.empty()) WriteFileText(folder_ / "English\\Setup.ini", messageIni);
     }
     const std::string& path() const { return folder_.path(); }
+    const std::string& className() const { return className_; }
     std::string operator/(const std::string& name) const { return folder_ / name; }
     std::string languageIniPath() const { return folder_ / "Language.ini"; }
 
@@ -59,4 +65,5 @@ public:
 
 private:
     ScratchFolder folder_;
+    std::string className_;
 };

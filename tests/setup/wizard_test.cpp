@@ -136,7 +136,7 @@ TEST(Wizard, NextBackAndCancelThroughTheFrame) {
     ASSERT_TRUE(setup.started());
     HWND frame = WaitForWindow(setup.id(), "Test Setup");
     ASSERT_NE(frame, nullptr);
-    EXPECT_NE(WaitForWindow(setup.id(), "Test Setup", "QZ_SETUP_TEST"), nullptr) << "the background window";
+    EXPECT_NE(WaitForWindow(setup.id(), "Test Setup", script.className().c_str()), nullptr) << "the background window";
     for (int i = 0; i < 50 && VisiblePageText(frame).empty(); ++i) Sleep(100);
     EXPECT_EQ(VisiblePageText(frame), "Welcome page");
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(frame, 1068))) << "Back on a left page";
@@ -191,6 +191,42 @@ TEST(Wizard, SilentRunEndsAlone) {
     RunningSetup setup(script, "-k");
     ASSERT_TRUE(setup.started());
     EXPECT_EQ(setup.Wait(20000), 0u);
+}
+
+TEST(Wizard, LanguagePageFirstAndTheBackgroundCloseAsks) {
+    std::string language = kLanguageIni;
+    language.replace(language.find("MODE=S"), 6, "MODE=M\r\nBACK=ON");
+    language.insert(language.find("[TITLE]") + 9, "PAGE_00=Language page\r\n");
+    TestScript script("manual", language);
+    RunningSetup setup(script, "");
+    ASSERT_TRUE(setup.started());
+    HWND frame = WaitForWindow(setup.id(), "Test Setup");
+    ASSERT_NE(frame, nullptr);
+    for (int i = 0; i < 50 && VisiblePageText(frame).empty(); ++i) Sleep(100);
+    EXPECT_EQ(VisiblePageText(frame), "Language page");
+
+    // Closing the background window asks the Language.ini question; No keeps the wizard.
+    HWND main = WaitForWindow(setup.id(), "Test Setup", script.className().c_str());
+    ASSERT_NE(main, nullptr);
+    PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    HWND question = WaitForWindow(setup.id(), "Setup");
+    ASSERT_NE(question, nullptr);
+    char text[128] = "";
+    GetDlgItemTextA(question, 0xFFFF, text, sizeof text);
+    EXPECT_STREQ(text, "Quit the setup?");
+    PostMessageA(question, WM_COMMAND, IDNO, 0);
+    Sleep(500);
+    EXPECT_EQ(setup.Wait(0), static_cast<DWORD>(STILL_ACTIVE));
+
+    Press(frame, 1069);
+    EXPECT_EQ(VisiblePageText(frame), "Welcome page");
+    PostMessageA(frame, WM_COMMAND, IDCANCEL, 0);
+    question = WaitForWindow(setup.id(), "Setup");
+    ASSERT_NE(question, nullptr);
+    GetDlgItemTextA(question, 0xFFFF, text, sizeof text);
+    EXPECT_STREQ(text, "Quit the setup now?");
+    PostMessageA(question, WM_COMMAND, IDYES, 0);
+    EXPECT_EQ(setup.Wait(15000), 0u);
 }
 
 }  // namespace
