@@ -177,4 +177,33 @@ TEST(UninstallValues, ModeLettersVersionAndProgramName) {
     EXPECT_EQ(arguments, "");
 }
 
+TEST(UninstallPaths, WorkingFilesPerApplicationSharedListsAndTheArpSwitch) {
+    const std::string copyFile =
+        "[FOLDER]\r\nINSTALL=x\r\n[APPLIINFO]\r\nAPP_00=Client\r\nCHECK_00=1\r\nAPP_01=Tools\r\nCHECK_01=1\r\n"
+        "APP_02=Extra;client\r\nCHECK_02=1\r\n"
+        "[Client_INFO]\r\nOS=W:" QZ_ALL_OS_WORDS "\r\n[Tools_INFO]\r\nOS=W:" QZ_ALL_OS_WORDS "\r\n"
+        "[Extra_INFO]\r\nOS=W:" QZ_ALL_OS_WORDS "\r\n"
+        "[Client_UNINSTLOG]\r\nREGISTKEY=QzNoSuchEntry\r\nUNINSTMES=Remvane.ini\r\nUNINSTLOG=client.ini\r\n"
+        "[Extra_UNINSTLOG]\r\nREGISTKEY=QzNoSuchEntryEither\r\n";
+    TestScript script("paths", kLanguageIni, copyFile,
+                      "[FONT]\r\nSTANDARD=Tahoma,8,DEFAULT,NORMAL\r\n[LIST]\r\nLIST_00=Client\r\nLIST_01=Tools\r\nLIST_02=Extra\r\n");
+    script.Prepare(&g_setup);
+    g_setup.osCode = 16;
+    ReadApplicationInfo(&g_setup);
+    ASSERT_EQ(g_setup.applicationCount, 3u);
+    for (uint32_t i = 0; i < 3; ++i) snprintf(g_setup.applications[i].installFolder, MAX_PATH, "C:\\Inst%u", i);
+    CreateUninstallInfo(nullptr, &g_setup);
+    const ApplicationRecord* a = g_setup.applications;
+    EXPECT_STREQ(a[1].uninstallPaths[kListFinalPath], "C:\\Inst1\\unflist.ini") << "beside \\Uninst.exe's folder";
+    EXPECT_STRNE(a[1].uninstallPaths[kListWorkPath], a[0].uninstallPaths[kListWorkPath]);
+    EXPECT_STREQ(a[2].uninstallPaths[kListWorkPath], a[0].uninstallPaths[kListWorkPath]) << "Extra shares Client's list";
+    EXPECT_STREQ(a[2].uninstallPaths[kListFinalPath], "C:\\Inst0\\client.ini");
+    EXPECT_STREQ(a[2].uninstallPaths[kUninstallerIniPath], "C:\\Inst0\\Remvane.ini");
+    EXPECT_EQ(UninstallEntryKey(&g_setup, &a[0]), std::string(kUninstallKey) + "\\QzNoSuchEntry");
+    g_setup.modeBits |= kModeNoArpEntry;
+    EXPECT_EQ(UninstallEntryKey(&g_setup, &a[0]), "") << "-p without UNINSTALLPATH";
+    EXPECT_EQ(SetUninstallRegistry(nullptr, &g_setup, &g_setup.applications[0]), 1) << "nothing to write";
+    FreeApplicationInfo(&g_setup);
+}
+
 }  // namespace
