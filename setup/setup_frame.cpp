@@ -10,6 +10,7 @@
 #include "resource.h"
 #include "setup_log.h"
 #include "setup_pages.h"
+#include "text_measure.h"
 #include "window_position.h"
 
 #include <cstdio>
@@ -212,6 +213,20 @@ void FreeMainDialog() {
 }  // namespace
 
 Wizard* SetupWizard() { return &g_frame.wizard; }
+
+int FitNextButton(HWND frame, HFONT font, const char* caption) {
+    SetDlgItemTextA(frame, IDC_NEXT, caption);
+    LayoutRow next{};
+    LayoutRow back{};
+    FindControlLayout(kFrameLayout, IDC_NEXT, &next);
+    FindControlLayout(kFrameLayout, IDC_BACK, &back);
+    int width = GetTextWidth(frame, font ? font : g_frame.standard, caption, 0) + GetSystemMetrics(SM_CXSMICON);
+    if (width <= next.width) return 0;
+    int extra = width - next.width;
+    MoveWindow(GetDlgItem(frame, IDC_NEXT), next.x - extra, next.y, width, next.height, TRUE);
+    MoveWindow(GetDlgItem(frame, IDC_BACK), back.x - extra, back.y, back.width, back.height, TRUE);
+    return 1;
+}
 
 void FreeSetupFonts() {
     Replace(g_frame.standard, nullptr);

@@ -15,5 +15,8 @@ void ShowFirstPage(HWND frame, SetupContext* context);
 // Offers a message of the loop to the page dialogs; true when one took it.
 bool OfferToPages(MSG* message);
 void FreeSetupFonts();
+// Sets Next's caption; when the caption (with room for a small icon) is wider than Next's
+// layout width, Next is widened and Next and Back move left by the difference. 1 when widened.
+int FitNextButton(HWND frame, HFONT font, const char* caption);
 // The wizard of the frame (for the pages).
 Wizard* SetupWizard();

@@ -1,5 +1,6 @@
 // The setup program itself under the X server: its frame found, Next and Back through the
 // page table, the Cancel question, and the exit codes.
+#include "bitmap_builder.h"
 #include "test_script.h"
 
 #include <gtest/gtest.h>
@@ -99,8 +100,9 @@ void Press(HWND frame, int id) {
     SendMessageA(frame, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(frame, id)));
 }
 
-// The screen as a 24-bit BMP file, for looking at.
+// The screen as a 24-bit BMP file, for looking at (after the program has repainted).
 void SaveScreen(const std::string& path) {
+    Sleep(500);
     int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
@@ -130,8 +132,14 @@ TEST(Wizard, NextBackAndCancelThroughTheFrame) {
     std::string language = kLanguageIni;
     language.insert(language.find("[SETTING]") + 11, "BACK=ON\r\nSTARTMENU=OFF\r\n");
     language.insert(language.find("[TITLE]") + 9, "PRODUCT=Quelbo Plus\r\nCOMPANY=Orvik\r\n");
-    language += "[FONT]\r\nBACK=Arial,24,DEFAULT,BOLD\r\n";
+    language += "[BITMAP]\r\nTOP=top.bmp\r\nTOP_ICON=icon.bmp\r\nLEFT=left.bmp\r\n";
     TestScript script("wizard", language);
+    auto writeBmp = [&](const char* name, const BmpBytes& bmp) {
+        WriteFileText(script / name, std::string(bmp.bytes.begin(), bmp.bytes.end()));
+    };
+    writeBmp("top.bmp", MakeBmp(586, 58, 24, 255, 200, 0));
+    writeBmp("icon.bmp", MakeBmp(49, 49, 8, 0, 160, 0));
+    writeBmp("left.bmp", MakeBmp(164, 294, 24, 0, 120, 220));
     RunningSetup setup(script, "-S");
     ASSERT_TRUE(setup.started());
     HWND frame = WaitForWindow(setup.id(), "Test Setup");
@@ -140,6 +148,7 @@ TEST(Wizard, NextBackAndCancelThroughTheFrame) {
     for (int i = 0; i < 50 && VisiblePageText(frame).empty(); ++i) Sleep(100);
     EXPECT_EQ(VisiblePageText(frame), "Welcome page");
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(frame, 1068))) << "Back on a left page";
+    SaveScreen(BesideTheTests("setup_wizard_left.bmp"));
     char caption[64] = "";
     GetDlgItemTextA(frame, 1069, caption, sizeof caption);
     EXPECT_STREQ(caption, "Next >");
