@@ -12,5 +12,6 @@ for arch in x64 x86; do
     mkdir -p "dist/$arch/$(dirname "$f")"
     cp "build/$arch/bin/$f" "dist/$arch/$f"
   done
+  bash tools/make_setup_folder.sh "build/$arch" "dist/$arch"
 done
 echo "deliverables:"; ls -lR dist/x64 dist/x86

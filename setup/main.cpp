@@ -1,0 +1,6 @@
+// The setup program's entry.
+#include "startup.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    return RunSetup(instance, commandLine);
+}
