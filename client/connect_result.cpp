@@ -11,6 +11,7 @@
 #include "connect_marks.h"
 #include "device_entry.h"
 #include "device_list_parse.h"
+#include "device_list_read.h"
 #include "device_list_renew.h"
 #include "device_printers.h"
 #include "install_wait.h"
@@ -43,17 +44,8 @@ bool FetchDeviceList(const ConnectTarget& target, ParsedDeviceList* list) {
     int length = RwpBlockingRequest(target.serverAddress, DeviceListCommand(target.level), reply.get(), kListReplySize,
                                     target.rwpPort);
     if (length < 0) return false;
-    DeviceListContext context;
-    {
-        LibraryLock lock;
-        for (const LocalAddress& local : g_lib.localAddresses) context.localAddresses.push_back(local.address);
-        ServerEntry* server = ServerEntryOfWindow(target.serverWindow);
-        if (server && server->record) {
-            context.ownAddress = server->record->localAddress;
-            if (server->record->info) context.encryption = (server->record->info->functionWord & 0x1) != 0;
-        }
-    }
-    *list = ParseUsbDeviceList(reply.get(), static_cast<size_t>(length), FormOfLevel(target.level), context);
+    *list = ParseUsbDeviceList(reply.get(), static_cast<size_t>(length), FormOfLevel(target.level),
+                               DeviceListContextOfWindow(target.serverWindow));
     return true;
 }
 
@@ -71,11 +63,7 @@ void RefreshPcAddress(const ConnectTarget& target) {
         LibraryLock lock;
         ServerEntry* server = ServerEntryOfWindow(target.serverWindow);
         if (!server || !server->record || server->record->closing) return;
-        ServerRecord* r = server->record;
-        changed = r->localAddress != pc.address || r->localMask != pc.mask || r->localSegment != pc.segment;
-        r->localAddress = pc.address;
-        r->localMask = pc.mask;
-        r->localSegment = pc.segment;
+        changed = StorePcAddressLocked(server->record, pc);
     }
     if (changed) {
         LogLine(target.serverWindow, "  *** Change PC Address(Connect) !! ***");

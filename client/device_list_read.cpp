@@ -81,6 +81,11 @@ DeviceListContext DeviceListContextOf(const ServerEntry* entry) {
     return context;
 }
 
+DeviceListContext DeviceListContextOfWindow(HWND serverWindow) {
+    LibraryLock lock;
+    return DeviceListContextOf(ServerEntryOfWindow(serverWindow));
+}
+
 ParsedDeviceList ReadDeviceListReply(HWND serverWindow, DeviceListForm form, const uint8_t* data, size_t length) {
     ServerEntry* entry = ServerEntryOfWindow(serverWindow);
     if (!entry) return {};

@@ -16,6 +16,9 @@ bool DeviceListFormOfMessage(UINT message, DeviceListForm* form);
 
 // The parse context of a server (library lock taken inside).
 DeviceListContext DeviceListContextOf(const ServerEntry* entry);
+// The same for the server of a window, looked up under the lock (for threads that hold no
+// entry of their own); an empty server part when the window has none.
+DeviceListContext DeviceListContextOfWindow(HWND serverWindow);
 
 // Parses a reply for the server window and, with logging on, logs the records. Empty when the
 // window has no server entry or the reply no device.

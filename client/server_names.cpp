@@ -165,6 +165,15 @@ uint32_t LocalAddressToward(uint32_t serverIpv4) {
     return AddressOfSocketToward(serverIpv4);
 }
 
+bool StorePcAddressLocked(ServerRecord* record, const PcAddress& pc) {
+    bool changed = record->localAddress != pc.address || record->localMask != pc.mask ||
+                   record->localSegment != pc.segment;
+    record->localAddress = pc.address;
+    record->localMask = pc.mask;
+    record->localSegment = pc.segment;
+    return changed;
+}
+
 PcAddress ComputePcAddress(uint32_t serverIpv4) {
     PcAddress pc;
     pc.address = LocalAddressToward(serverIpv4);
@@ -259,12 +268,7 @@ int ServerPcAddress(HWND logWindow, HPnxSv server, uint32_t* address, uint32_t* 
     {
         LibraryLock lock;
         if (!server->record) return 0;
-        ServerRecord* record = server->record;
-        changed = record->localAddress != pc.address || record->localMask != pc.mask ||
-                  record->localSegment != pc.segment;
-        record->localAddress = pc.address;
-        record->localMask = pc.mask;
-        record->localSegment = pc.segment;
+        changed = StorePcAddressLocked(server->record, pc);
     }
     if (changed) {
         LogLine(serverWindow, "  *** Change PC Address(API) !! ***");

@@ -10,6 +10,8 @@
 
 #include "pnxscapi.h"
 
+struct ServerRecord;
+
 // This PC's address toward a server, its adapter's mask and the segment (address AND mask);
 // all in network byte order, 0 when unknown.
 struct PcAddress {
@@ -26,6 +28,9 @@ void ForgetHostAddresses();
 
 // The address toward the server with the mask of the local adapter that has it.
 PcAddress ComputePcAddress(uint32_t serverIpv4);
+// Stores the address in the server's record; true when it differs from what was stored.
+// Library lock held.
+bool StorePcAddressLocked(ServerRecord* record, const PcAddress& pc);
 
 // Longest PC name kept for a device (the field holds it with its terminator).
 constexpr size_t kPcNameMax = 64;
