@@ -12,11 +12,11 @@ BOOL LoadPnxApi() {
     api.module = LoadLibraryW(path);
     if (!api.module) return FALSE;
     bool complete = true;
-#define ZOVU_PNX_BIND(name)                                                                     \
+#define ZOVU_PNX_BIND(ordinal, name)                                                                     \
     api.name = reinterpret_cast<decltype(&::name)>(                                             \
         reinterpret_cast<void*>(GetProcAddress(api.module, MAKEINTRESOURCEA(kOrd##name))));   \
     if (!api.name) complete = false;
-    ZOVU_PNX_CALLS(ZOVU_PNX_BIND)
+    PNX_EXPORTS(ZOVU_PNX_BIND)
 #undef ZOVU_PNX_BIND
     if (!complete) {
         FreeLibrary(api.module);

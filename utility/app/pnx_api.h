@@ -1,5 +1,5 @@
-// The client service library as the utility sees it: Pnxscapi.dll beside the program, its
-// exports bound by their fixed ordinals from the one export table.
+// The client service library as the utility sees it: Pnxscapi.dll beside the program, every
+// export bound by its fixed ordinal from the one export table.
 #pragma once
 
 #include <windows.h>
@@ -8,20 +8,10 @@
 #include "../../client/pnxscapi.h"
 #include "../../client/usb_device_info.h"
 
-#define ZOVU_PNX_CALLS(X)                                                                      \
-    X(PnxInitialize) X(PnxUninitialize) X(PnxRegisterNotification) X(PnxUnRegisterNotification) \
-    X(PnxDebugMode) X(PnxInitBroadcastAddr) X(PnxGetBroadcastAddr) X(PnxSetBroadcastAddr)        \
-    X(PnxSetSearchFilter) X(PnxGetServiceProperties) X(PnxStartService) X(PnxEndService)         \
-    X(PnxSuspendService) X(PnxResumeService) X(PnxRenewService) X(PnxZkuptpConnection)           \
-    X(PnxGetServerInfo) X(PnxEnumServers) X(PnxGetUsbDeviceInfo) X(PnxGetHPnxSv)                 \
-    X(PnxEnumUsbDevices) X(PnxInitUsbDeviceInfo) X(PnxFreeUsbDeviceInfo)                         \
-    X(PnxGetDefaultPropertyInfo) X(PnxSetDefaultPropertyInfo) X(PnxGetZkuptpDriverVersion)       \
-    X(PnxConvertProperty) X(PnxGetConnectAction) X(PnxDefaultNasName) X(PnxGetDeviceType)
-
 struct PnxApi {
     HMODULE module = nullptr;
-#define ZOVU_PNX_FIELD(name) decltype(&::name) name = nullptr;
-    ZOVU_PNX_CALLS(ZOVU_PNX_FIELD)
+#define ZOVU_PNX_FIELD(ordinal, name) decltype(&::name) name = nullptr;
+    PNX_EXPORTS(ZOVU_PNX_FIELD)
 #undef ZOVU_PNX_FIELD
 };
 
