@@ -17,6 +17,7 @@ declare -A sources=(
   [device_list]="$root/client/device_list_parse.cpp $root/client/device_compare.cpp $root/client/usb_device_info.cpp $here/device_heap_native.cpp"
   [dib_parse]="$root/utility/dib_parse.cpp"
   [storage_list]="$root/client/storage_list_parse.cpp"
+  [use_request]="$root/utility/app/use_request_codec.cpp $root/utility/app/use_request_exchange.cpp"
 )
 [ -n "${sources[$target]:-}" ] || { echo "unknown fuzz target: $target" >&2; exit 2; }
 
@@ -31,7 +32,7 @@ fi
 binary="$work/${target}_fuzz"
 # shellcheck disable=SC2086
 clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -I"$root/client" -I"$root/utility" -I"$root/common" -I"$root/setupcommon" "$here/${target}_fuzz.cpp" ${sources[$target]} -o "$binary"
+  -I"$root/client" -I"$root/utility" -I"$root/common" -I"$root/setupcommon" -I"$root/utility/app" "$here/${target}_fuzz.cpp" ${sources[$target]} -o "$binary"
 
 corpus="$work/corpus_$target"
 rm -rf "$corpus"
