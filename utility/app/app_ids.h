@@ -57,8 +57,8 @@
 #define IDM_REFRESH 1024
 
 // Device property, printer selection and request dialogs.
-#define IDC_NO 1029
-#define IDC_YES 1030
+#define IDC_ANSWER_NO 1029
+#define IDC_ANSWER_YES 1030
 #define IDC_SERVER_PAGE 1031
 #define IDC_REFERENCE 1038
 #define IDC_PRINTER_SETUP 1039

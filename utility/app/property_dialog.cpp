@@ -1,0 +1,339 @@
+// The device property dialog (1005): its tab container, OK / Apply / Cancel, and the writing
+// back of the device's settings.
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app.h"
+#include "app_ids.h"
+#include "device_category.h"
+#include "dialog_layout.h"
+#include "ini_text.h"
+#include "message_box.h"
+#include "pnx_api.h"
+#include "property_dialog.h"
+#include "property_pages.h"
+#include "property_rules.h"
+#include "request_options.h"
+#include "resource.h"
+#include "safe_format.h"
+#include "tab_container.h"
+#include "user_settings.h"
+#include "utility_log.h"
+#include "../../client/server_entry.h"
+
+PropertyDialogState g_property;
+
+namespace {
+
+constexpr int kPageCount = 2;
+constexpr size_t kNameBytes = 260;
+
+const ThemeItemInfo kContainerLayout[] = {
+    {IDD_PROPERTY, nullptr, nullptr, 0, 0, 393, 486},
+    {IDOK, L"BUTTON", L"OK", 105, 432, 88, 24},
+    {IDCANCEL, L"BUTTON", L"CANCEL", 199, 432, 88, 24},
+    {IDC_APPLY, L"BUTTON", L"APPLY", 293, 432, 88, 24},
+    {IDC_TAB, L"TAB", nullptr, 7, 6, 375, 418},
+    {-1, nullptr, nullptr, 0, 0, 0, 0},
+};
+constexpr int kContainerTabRow = 4;
+
+HWND Page(int index) {
+    HWND tab = g_property.dialog ? GetDlgItem(g_property.dialog, IDC_TAB) : nullptr;
+    return tab ? GetTabPage(tab, index) : nullptr;
+}
+
+std::string ToCodePage(UINT codePage, const std::wstring& text, size_t maxBytes) {
+    std::string out(maxBytes + 1, '\0');
+    const int n = WideCharToMultiByte(codePage, 0, text.c_str(), -1, out.data(), static_cast<int>(maxBytes), nullptr,
+                                      nullptr);
+    out.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
+    if (n == 0) {  // too long: keep what fits
+        out.assign(maxBytes, '\0');
+        WideCharToMultiByte(codePage, 0, text.c_str(), static_cast<int>(text.size()), out.data(),
+                            static_cast<int>(maxBytes), nullptr, nullptr);
+        out.resize(strnlen(out.c_str(), maxBytes));
+    }
+    return out;
+}
+
+std::wstring ItemText(HWND page, int id, int maxChars) {
+    std::wstring text(static_cast<size_t>(maxChars) + 1, L'\0');
+    const int n = GetDlgItemTextW(page, id, text.data(), maxChars + 1);
+    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return text;
+}
+
+bool Checked(HWND page, int id) { return IsDlgButtonChecked(page, id) == BST_CHECKED; }
+
+std::wstring DisplayName(HPnxDv device) {
+    UsbDeviceInfo info{};
+    PropertyInfo property{};
+    g_pnx.PnxInitUsbDeviceInfo(g_app.service, &info, &property);
+    std::wstring name;
+    if (g_pnx.PnxGetUsbDeviceInfo(g_app.service, device, &info, &property) == 1) {
+        name = FromOem(property.favoriteName);
+        if (name.empty()) name = FromOem(info.name);
+    }
+    g_pnx.PnxFreeUsbDeviceInfo(g_app.service, &info, &property);
+    return name;
+}
+
+void InitPropertyDialog(HWND dialog) {
+    g_property.dialog = dialog;
+    g_property.applied = false;
+    if (IsRightToLeft()) MirrorDialogControls(dialog, kContainerLayout);
+    ApplyDialogLayout(dialog, g_app.mainFont, kContainerLayout, kLayoutSizeOnly, g_app.iniPath);
+    if (g_app.mainFont) SendMessageW(dialog, WM_SETFONT, reinterpret_cast<WPARAM>(g_app.mainFont), FALSE);
+    const TabPageRow pages[kPageCount] = {
+        {IDD_PROPERTY_DEVICE, L"", 0, DevicePageProc},
+        {IDD_PROPERTY_OPTIONS, L"", 0, OptionsPageProc},
+    };
+    const ThemeItemInfo& tabRow = kContainerLayout[kContainerTabRow];
+    RECT rect{tabRow.x, tabRow.y, tabRow.x + tabRow.width, tabRow.y + tabRow.height};
+    if (HWND tab = CreateTabPages(g_app.instance, dialog, pages, &rect, kPageCount)) {
+        SetTabText(tab, 0, IniText(g_app.iniPath, L"TAB", L"TAB10", 127).c_str());
+        SetTabText(tab, 1, IniText(g_app.iniPath, L"TAB", L"TAB11", 127).c_str());
+        TabCtrl_SetCurSel(tab, 0);
+        ShowTabPage(tab, 0, kPageCount);
+    }
+    EnableDlgItem(dialog, IDC_APPLY, FALSE);
+    const std::wstring title = SafeFormat(IniText(g_app.iniPath, L"TITLE", L"PROPERTY", 1023).c_str(),
+                                          {DisplayName(g_property.device).c_str()});
+    SetWindowTextW(dialog, title.c_str());
+    CenterWindow(dialog, GetWindow(dialog, GW_OWNER));
+}
+
+void OnPropertySave(HWND dialog, int command) {
+    HWND tab = GetDlgItem(dialog, IDC_TAB);
+    const int current = tab ? TabCtrl_GetCurSel(tab) : 0;
+    const bool valid = current == 0 ? ValidateDevicePage(Page(0)) : ValidatePropertyOptionsPage(Page(1));
+    if (!valid) return;
+    g_property.applied = true;
+    ApplyPropertyOptions(Page(0), Page(1));
+    if (GetFocus() == GetDlgItem(dialog, IDC_APPLY)) SetFocus(GetDlgItem(dialog, IDOK));
+    EnableDlgItem(dialog, IDC_APPLY, FALSE);
+    if (command == IDOK) EndDialog(dialog, 1);
+}
+
+INT_PTR CALLBACK PropertyDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            InitPropertyDialog(dialog);
+            return TRUE;
+        case WM_NOTIFY: {
+            const auto* notify = reinterpret_cast<const NMHDR*>(lParam);
+            if (notify->idFrom == IDC_TAB) return OnTabNotify(dialog, notify, kPageCount);
+            return FALSE;
+        }
+        case UM_PAGE_CHANGED:
+            EnableDlgItem(dialog, IDC_APPLY, TRUE);
+            return TRUE;
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case IDOK:
+                case IDC_APPLY:
+                    OnPropertySave(dialog, LOWORD(wParam));
+                    return TRUE;
+                case IDCANCEL:
+                    EndDialog(dialog, g_property.applied ? 1 : 0);
+                    return TRUE;
+                default:
+                    return FALSE;
+            }
+        case WM_CTLCOLORDLG:
+            return reinterpret_cast<INT_PTR>(GetStockObject(BLACK_BRUSH));
+        case WM_DESTROY:
+            if (HWND tab = GetDlgItem(dialog, IDC_TAB)) {
+                for (int i = 0; i < kPageCount; ++i) {
+                    if (HWND page = GetTabPage(tab, i)) DestroyWindow(page);
+                }
+            }
+            g_property.dialog = nullptr;
+            return FALSE;
+        default:
+            return FALSE;
+    }
+}
+
+// The settings as the options page shows them.
+PropertyChoices OptionChoices(HWND page) {
+    PropertyChoices c;
+    c.printer = g_property.printer;
+    c.autoConnectOn = Checked(page, IDC_AUTO_ON);
+    c.autoConnectFree = Checked(page, IDC_AUTO_FREE);
+    c.autoPrinter = Checked(page, IDC_AUTO_PRINTER);
+    c.autoConnect = Checked(page, IDC_OPT_AUTOCONNECT);
+    c.reconnect = Checked(page, IDC_ERROR_CONNECT);
+    c.startApplication = Checked(page, IDC_BEGIN_APPLI);
+    c.endApplication = Checked(page, IDC_END_APPLI);
+    c.encryption = IsWindowEnabled(GetDlgItem(page, IDC_ENCRYPTION)) && Checked(page, IDC_ENCRYPTION);
+    c.requestRelease = Checked(page, IDC_REQ_DISCONNECT);
+    c.minutesText = ItemText(page, IDC_TIMER_FIELD, 8);
+    c.application = ItemText(page, IDC_APPLICATION, MAX_PATH - 1);
+    return c;
+}
+
+void SelectField(HWND page, int id) {
+    HWND control = GetDlgItem(page, id);
+    SetFocus(control);
+    SendMessageW(control, EM_SETSEL, 0, -1);
+}
+
+}  // namespace
+
+std::wstring FromOem(const char* text) {
+    if (!text || !*text) return {};
+    const int n = MultiByteToWideChar(CP_OEMCP, 0, text, -1, nullptr, 0);
+    std::wstring out(n > 0 ? static_cast<size_t>(n - 1) : 0, L'\0');
+    if (n > 1) MultiByteToWideChar(CP_OEMCP, 0, text, -1, out.data(), n);
+    return out;
+}
+
+void PropertyWarning(HWND owner, const wchar_t* key, const wchar_t* titleKey, const wchar_t* argument) {
+    IniMessageBox(g_app.instance, owner, g_app.iniPath, L"ERROR", key, titleKey, MB_ICONEXCLAMATION, argument);
+    WriteLog(L"[MessageBox] : %s", key);
+}
+
+uint32_t DevicePrinterCount(HPnxDv device) {
+    UsbDeviceInfo info{};
+    PropertyInfo property{};
+    g_pnx.PnxInitUsbDeviceInfo(g_app.service, &info, &property);
+    uint32_t source = 0;
+    if (g_pnx.PnxGetUsbDeviceInfo(g_app.service, device, &info, &property) == 1) {
+        source = (property.printer & kPrinterManualList) ? 1 : 0;
+    }
+    g_pnx.PnxFreeUsbDeviceInfo(g_app.service, &info, &property);
+    uint32_t count = 0;
+    if (g_pnx.PnxGetPrinterInfo(g_app.service, device, &count, nullptr, nullptr, source) != 1) return 0;
+    return count;
+}
+
+bool ValidateDevicePage(HWND page) {
+    if (!page) return true;
+    const wchar_t* key = ValidateDeviceName(ItemText(page, IDC_DISPNAME, 64));
+    if (!key) return true;
+    PropertyWarning(page, key, L"CONFIG");
+    SelectField(page, IDC_DISPNAME);
+    return false;
+}
+
+bool ValidatePropertyOptionsPage(HWND page) {
+    if (!page) return true;
+    if (Checked(page, IDC_BEGIN_APPLI)) {
+        std::wstring path = ItemText(page, IDC_APPLICATION, MAX_PATH - 1);
+        if (!path.empty()) {
+            wchar_t expanded[MAX_PATH] = {};
+            if (ExpandEnvironmentStringsW(path.c_str(), expanded, MAX_PATH) > 0 && expanded[0]) {
+                SetDlgItemTextW(page, IDC_APPLICATION, expanded);
+            }
+        }
+    }
+    const PropertyChoices choices = OptionChoices(page);
+    OptionField field = OptionField::None;
+    const wchar_t* key = ValidatePropertyOptions(
+        choices,
+        [](const std::wstring& path) {
+            const DWORD attributes = GetFileAttributesW(path.c_str());
+            return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+        },
+        [] { return DevicePrinterCount(g_property.device); }, &field);
+    if (!key) return true;
+    PropertyWarning(page, key, L"CONFIG", field == OptionField::Application ? choices.application.c_str() : nullptr);
+    switch (field) {
+        case OptionField::Application:
+            SelectField(page, IDC_APPLICATION);
+            break;
+        case OptionField::AutoPrinter:
+            SetFocus(GetDlgItem(page, IDC_AUTO_PRINTER));
+            break;
+        default:
+            SelectField(page, IDC_TIMER_FIELD);
+            break;
+    }
+    return false;
+}
+
+void ApplyPropertyOptions(HWND devicePage, HWND optionsPage) {
+    HPnxDv device = g_property.device;
+    UsbDeviceInfo info{};
+    PropertyInfo property{};
+    g_pnx.PnxInitUsbDeviceInfo(g_app.service, &info, &property);
+    if (g_pnx.PnxGetUsbDeviceInfo(g_app.service, device, &info, &property) != 1) {
+        g_pnx.PnxFreeUsbDeviceInfo(g_app.service, &info, &property);
+        return;
+    }
+    const PropertyChoices choices = OptionChoices(optionsPage);
+    PropertyInfo changed = property;
+    std::string name = ToCodePage(CP_OEMCP, ItemText(devicePage, IDC_DISPNAME, 64), kNameBytes);
+    changed.favoriteName = name.data();
+    changed.application = ApplicationBitsOf(choices);
+    std::string list = ToCodePage(CP_THREAD_ACP, choices.application, MAX_PATH);
+    std::vector<uint8_t> entries(list.begin(), list.end());
+    if (list.empty()) {
+        changed.applicationList = nullptr;
+        changed.applicationCount = 0;
+        changed.applicationSize = 0;
+    } else {
+        entries.push_back(0);
+        entries.push_back(0);
+        changed.applicationList = entries.data();
+        changed.applicationCount = 1;
+        changed.applicationSize = static_cast<uint32_t>(list.size() + 2);
+    }
+    changed.property = PropertyWordOf(choices);
+    if (g_property.printer) changed.printer = PrinterWordOf(choices);
+    g_pnx.PnxSetUsbDeviceInfo(g_app.service, device, &changed);
+    g_pnx.PnxFreeUsbDeviceInfo(g_app.service, &info, &property);
+
+    RequestOptions options;
+    LoadRequestOptions(device, &options);
+    options.flags = choices.requestRelease ? (options.flags | kRequestOptionCountdown)
+                                           : static_cast<uint16_t>(options.flags & ~kRequestOptionCountdown);
+    const int minutes = ParseRequestMinutes(choices.minutesText);
+    if (minutes > 0) options.seconds = static_cast<uint32_t>(minutes) * 60;
+    SaveRequestOptions(device, &options);
+}
+
+int ShowPropertyDialog(HWND owner, HPnxDv device) {
+    if (g_property.dialog || !device) return 0;
+    if (g_app.service) g_pnx.PnxSuspendService(g_app.service, 0);
+    g_property.device = device;
+    g_property.category = GetDeviceCategory(device);
+    g_property.printer = IsPrinterCategory(g_property.category);
+    const INT_PTR result = DialogBoxParamW(g_app.instance, MAKEINTRESOURCEW(IDD_PROPERTY), owner, PropertyDlgProc, 0);
+    g_property.dialog = nullptr;
+    g_property.device = nullptr;
+    if (g_app.service) g_pnx.PnxResumeService(g_app.service, nullptr);
+    return result == 1 ? 1 : 0;
+}
+
+HWND GetPropertyDialogWindow() { return g_property.dialog; }
+HWND GetPrinterDialogWindow() { return g_property.printerDialog; }
+
+BOOL IsComPortDevice(HPnxDv device) {
+    UsbDeviceInfo info{};
+    PropertyInfo property{};
+    g_pnx.PnxInitUsbDeviceInfo(g_app.service, &info, &property);
+    BOOL com = FALSE;
+    if (g_pnx.PnxGetUsbDeviceInfo(g_app.service, device, &info, &property) == 1 && info.locations) {
+        com = info.locations[0] == 'R' || info.locations[0] == 'r';
+    }
+    g_pnx.PnxFreeUsbDeviceInfo(g_app.service, &info, &property);
+    return com;
+}
+
+void OpenServerWebPage(HWND owner, HPnxSv server) {
+    ServerInfo info{};
+    if (!server || g_pnx.PnxGetServerInfo(g_app.service, server, &info) != 1) return;
+    const auto* b = reinterpret_cast<const uint8_t*>(&info.ipAddress);
+    wchar_t url[40];
+    std::swprintf(url, 40, L"http://%u.%u.%u.%u/", b[0], b[1], b[2], b[3]);
+    ShellExecuteW(owner, L"open", url, nullptr, nullptr, SW_SHOWNORMAL);
+}
