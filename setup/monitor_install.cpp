@@ -118,11 +118,14 @@ int SetPortMonitorInfo(HWND page, SetupContext* c) {
     }
     LogPrintf("*** Set PortMonitor Information ***");
     NewPortRequest request = PortRequest(c);
-    return ForChecked(c, [&](ApplicationRecord& r) {
+    int done = ForChecked(c, [&](ApplicationRecord& r) {
         if (!HasMonitor(r)) return true;
         LogPrintf("[%s]", r.name);
         return InstallPortMonitor(page, &request, r.monitor, r.installFolder) != 0;
     }) ? 1 : 0;
+    // The printer list page moves a printer only to a port that now exists.
+    snprintf(c->createdPortName, sizeof c->createdPortName, "%s", request.create ? request.newPortName : "");
+    return done;
 }
 
 int RemoveOldMonitor(HWND /*page*/, SetupContext* c, ApplicationRecord* r, const char* listName) {

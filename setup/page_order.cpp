@@ -32,7 +32,8 @@ int NextPageAfter(const SetupContext& c, int index) {
     case kPageCheck: return FirstOnFrom(c, index + 1);
     case kPageInstall:
         if (c.connect) return kPageConnect;
-        if (c.printerPage) return kPagePrinters;
+        // The printer list can only move a printer to a port the installation created.
+        if (c.printerPage && c.createdPortName[0]) return kPagePrinters;
         return AfterInstallOrPrinter(c);
     case kPageConnect:
     case kPagePrinters: return AfterInstallOrPrinter(c);

@@ -92,6 +92,10 @@ struct SetupContext {
     uint32_t restartPage;
     uint32_t printerPage;
     uint32_t currentPage;
+    // The installation folder chosen on the Folder page (each record adds its own sub-folder).
+    char chosenFolder[MAX_PATH];
+    // The printer port the installation created for the device server, empty when none.
+    char createdPortName[MAX_PATH];
 };
 
 extern SetupContext g_setup;

@@ -5,6 +5,7 @@
 #include "dialog_layout.h"
 #include "main_window.h"
 #include "message_box.h"
+#include "page_common.h"
 #include "page_order.h"
 #include "prechecks.h"
 #include "resource.h"
@@ -17,18 +18,18 @@
 #include <cstring>
 
 const PageTableEntry kSetupPages[] = {
-    {IDD_LANGUAGE, SetupPageProc, IDC_LANGUAGE_LIST, 1},
-    {IDD_WELCOME, SetupPageProc, IDC_NEXT, 1},
-    {IDD_LICENSE, SetupPageProc, IDC_LICENSE_TEXT, 0},
-    {IDD_APPLICATIONS, SetupPageProc, IDC_NEXT, 0},
-    {IDD_FOLDER, SetupPageProc, IDC_BROWSE, 0},
-    {IDD_STARTMENU, SetupPageProc, IDC_MENU_NAME, 0},
-    {IDD_CHECK, SetupPageProc, IDC_NEXT, 0},
+    {IDD_LANGUAGE, LanguagePageProc, IDC_LANGUAGE_LIST, 1},
+    {IDD_WELCOME, WelcomePageProc, IDC_NEXT, 1},
+    {IDD_LICENSE, LicensePageProc, IDC_LICENSE_TEXT, 0},
+    {IDD_APPLICATIONS, ApplicationPageProc, IDC_NEXT, 0},
+    {IDD_FOLDER, FolderPageProc, IDC_BROWSE, 0},
+    {IDD_STARTMENU, MenuPageProc, IDC_MENU_NAME, 0},
+    {IDD_CHECK, CheckPageProc, IDC_NEXT, 0},
     {IDD_INSTALL, SetupPageProc, IDC_NEXT, 0},
-    {IDD_CONNECT, SetupPageProc, IDC_CONNECT_FIRST, 0},
-    {IDD_PRINTERS, SetupPageProc, IDC_PRINTER_CHECK, 0},
-    {IDD_FINISH, SetupPageProc, IDC_NEXT, 1},
-    {IDD_RESTART, SetupPageProc, IDC_NEXT, 1},
+    {IDD_CONNECT, ConnectPageProc, IDC_CONNECT_FIRST, 0},
+    {IDD_PRINTERS, PrinterListPageProc, IDC_PRINTER_CHECK, 0},
+    {IDD_FINISH, FinishPageProc, IDC_NEXT, 1},
+    {IDD_RESTART, RestartPageProc, IDC_NEXT, 1},
     {0, nullptr, 0, 0},
 };
 
@@ -213,6 +214,8 @@ void FreeMainDialog() {
 }  // namespace
 
 Wizard* SetupWizard() { return &g_frame.wizard; }
+HFONT PageFont() { return g_frame.standard; }
+HFONT HeadingFont() { return g_frame.title; }
 
 int FitNextButton(HWND frame, HFONT font, const char* caption) {
     SetDlgItemTextA(frame, IDC_NEXT, caption);

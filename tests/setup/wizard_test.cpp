@@ -82,15 +82,21 @@ HWND WaitForWindow(DWORD process, const char* title, const char* cls = "#32770",
     return nullptr;
 }
 
-// The text of the visible page of the frame.
+// The visible page of the frame, named by the control only it has.
 std::string VisiblePageText(HWND frame) {
+    static const struct {
+        int control;
+        const char* name;
+    } kPages[] = {{1073, "Language page"}, {1078, "Welcome page"}, {1076, "License page"},
+                  {1057, "Application page"}, {1018, "Folder page"}, {1014, "Start menu page"},
+                  {1086, "Check page"}, {1200, "Install page"}, {1104, "Connect page"},
+                  {1101, "Printer page"}, {1083, "Finish page"}, {1099, "Restart page"}};
     for (HWND child = GetWindow(frame, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         char cls[32] = "";
         GetClassNameA(child, cls, sizeof cls);
-        if (strcmp(cls, "#32770") == 0 && IsWindowVisible(child)) {
-            char text[128] = "";
-            GetDlgItemTextA(child, 1200, text, sizeof text);
-            return text;
+        if (strcmp(cls, "#32770") != 0 || !IsWindowVisible(child)) continue;
+        for (const auto& page : kPages) {
+            if (GetDlgItem(child, page.control)) return page.name;
         }
     }
     return "";
