@@ -242,7 +242,7 @@ void Watch(AutoPrinterRecord* r, uint32_t jobs) {
                 uint32_t now = SumJobs(r);
                 if (now) Connect(r);
                 else if (jobs) Disconnect(r, false);
-                jobs = now;
+                jobs = SumJobs(r);  // jobs that came during a disconnect wait keep counting
                 StoreJobs(r, jobs);
             }
             if (flags & kApRetry) {
@@ -266,6 +266,9 @@ void Watch(AutoPrinterRecord* r, uint32_t jobs) {
             }
             if (jobs && !now && action == kConnectActionAutoPrinter) {
                 if (Disconnect(r, true)) continue;  // asked again later: keep the old count
+                // Jobs that ended the disconnect wait are counted, so that their end
+                // disconnects the device in turn.
+                now = SumJobs(r);
             } else if (!jobs && now) {
                 Connect(r);
             }

@@ -186,6 +186,9 @@ TEST_F(Automation, ANewJobDuringTheWaitTimeKeepsTheDevice) {
     FakeSpooler::SetJobs(0, 200);  // printing again inside the wait
     PumpUntil([] { return false; }, 2000);
     EXPECT_EQ(Notices(PNXN_DEVICE, PNXET_DISCONNECT, 3), 0u);
+    // The new job counts: its end starts a wait of its own, and that one disconnects.
+    FakeSpooler::SetJobs(0, 0);
+    EXPECT_TRUE(Await(PNXN_DEVICE, PNXET_DISCONNECT, 3, 1, 6000));
 }
 
 TEST_F(Automation, PrintersThatDoNotOpenTurnAutoPrinterOffAndOnlySixtyThreeAreWatched) {

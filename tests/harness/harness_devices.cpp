@@ -5,8 +5,9 @@
 //                                          "locations","serial","vid","pid","interfaces",
 //                                          "classes","user","pc_name","status","previous_status",
 //                                          "status_ex","function","com_port","property","printer"
-//   setdeviceproperty DEVICE [property=N] [printer=N] [appbits=N] [app=PATH]
+//   setdeviceproperty DEVICE [property=N] [printer=N] [appbits=N] [app=PATH] [wait=MS]
 //                                          PnxSetUsbDeviceInfo with those settings changed
+//                                          (wait: the waitTimer before an automatic disconnect)
 //   defaultproperty [property=N] [printer=N]
 //                                          PnxSetDefaultPropertyInfo when a value is given, then
 //                                          PnxGetDefaultPropertyInfo -> "property","printer"
@@ -117,6 +118,7 @@ bool SetDeviceProperty(harness::Context& ctx, const harness::Args& args, harness
     property.property = static_cast<uint16_t>(args.GetInt("property", 99, property.property));
     property.printer = static_cast<uint16_t>(args.GetInt("printer", 99, property.printer));
     property.application = static_cast<uint16_t>(args.GetInt("appbits", 99, property.application));
+    property.waitTimer = static_cast<uint32_t>(args.GetInt("wait", 99, property.waitTimer));
     // A watched application (one path): the record points at our bytes only for the call.
     std::string app = args.Get("app", 99);
     std::string list = app.empty() ? std::string() : app + std::string(2, '\0');
@@ -189,6 +191,7 @@ bool DeviceEntryFields(harness::Context& ctx, const harness::Args& args, harness
 HARNESS_COMMAND("deviceentry", "deviceentry DEVICE [busy=N] [action=N]", DeviceEntryFields);
 HARNESS_COMMAND("devices", "devices SERVER", Devices);
 HARNESS_COMMAND("deviceinfo", "deviceinfo DEVICE", DeviceInfo);
-HARNESS_COMMAND("setdeviceproperty", "setdeviceproperty DEVICE [property=N] [printer=N] [appbits=N] [app=PATH]", SetDeviceProperty);
+HARNESS_COMMAND("setdeviceproperty", "setdeviceproperty DEVICE [property=N] [printer=N] [appbits=N] [app=PATH] [wait=MS]",
+                 SetDeviceProperty);
 HARNESS_COMMAND("defaultproperty", "defaultproperty [property=N] [printer=N]", DefaultProperty);
 HARNESS_COMMAND("devicemarks", "devicemarks SERVER [remove=0|1] [keep=0|1]", DeviceMarks);
