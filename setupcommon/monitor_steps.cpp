@@ -59,17 +59,23 @@ int IsMonitorIdle(int /*osCode*/, const MonitorRecord* monitor) {
     return 1;
 }
 
-int PrepareMonitorUpdate(HWND /*window*/, MonitorRecord* monitor, const char* application, const char* copyFileIni) {
+int PrepareMonitorUpdate(HWND window, MonitorRecord* monitor, const char* application, const char* copyFileIni) {
     if (!monitor || !application || !copyFileIni) return 1;
+    std::string section = std::string(application) + "_MONITOR";
+    return PrepareMonitorSection(window, monitor, application, section.c_str(), copyFileIni);
+}
+
+int PrepareMonitorSection(HWND /*window*/, MonitorRecord* monitor, const char* application, const char* section,
+                          const char* copyFileIni) {
+    if (!monitor || !application || !section || !copyFileIni) return 1;
     uint32_t flags = 0;
     int code = GetOsVersionCode(&flags);
-    std::string section = std::string(application) + "_MONITOR";
-    std::string name = IniValue(copyFileIni, section.c_str(), code < 4 ? "OS_WIN9x" : "OS_WINNT", 128);
+    std::string name = IniValue(copyFileIni, section, code < 4 ? "OS_WIN9x" : "OS_WINNT", 128);
     if (name.empty()) return 1;
     lstrcpynA(monitor->name, name.c_str(), sizeof monitor->name);
     lstrcpynA(monitor->keyPath, MonitorKeyPath(monitor->name).c_str(), sizeof monitor->keyPath);
     lstrcpynA(monitor->environment, Environment(code, flags), sizeof monitor->environment);
-    lstrcpynA(monitor->dllName, IniValue(copyFileIni, section.c_str(), "DLLNAME", 64).c_str(), sizeof monitor->dllName);
+    lstrcpynA(monitor->dllName, IniValue(copyFileIni, section, "DLLNAME", 64).c_str(), sizeof monitor->dllName);
     LogPrintf("[%s]", application);
     LogPrintf("  Monitor Name : %s", monitor->name);
     monitor->wasInstalled = IsMonitorInstalled(monitor->name);

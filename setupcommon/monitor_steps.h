@@ -12,6 +12,9 @@
 // Reads the application's "<application>_MONITOR" section of CopyFile.ini into monitor; 1 when
 // the monitor may be replaced (or there is none: monitor->name stays empty), 0 when busy.
 int PrepareMonitorUpdate(HWND window, MonitorRecord* monitor, const char* application, const char* copyFileIni);
+// The same for a monitor described by the given section (the uninstall list's [MONITOR]).
+int PrepareMonitorSection(HWND window, MonitorRecord* monitor, const char* application, const char* section,
+                          const char* copyFileIni);
 int IsMonitorInstalled(const char* name);
 int MonitorPortExists(const char* monitor, const char* port);
 int IsMonitorIdle(int osCode, const MonitorRecord* monitor);
