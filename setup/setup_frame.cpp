@@ -3,6 +3,7 @@
 #include "application_records.h"
 #include "bitmap_file.h"
 #include "dialog_layout.h"
+#include "install_page.h"
 #include "main_window.h"
 #include "message_box.h"
 #include "page_order.h"
@@ -24,7 +25,7 @@ const PageTableEntry kSetupPages[] = {
     {IDD_FOLDER, SetupPageProc, IDC_BROWSE, 0},
     {IDD_STARTMENU, SetupPageProc, IDC_MENU_NAME, 0},
     {IDD_CHECK, SetupPageProc, IDC_NEXT, 0},
-    {IDD_INSTALL, SetupPageProc, IDC_NEXT, 0},
+    {IDD_INSTALL, InstallPageProc, IDC_NEXT, 0},
     {IDD_CONNECT, SetupPageProc, IDC_CONNECT_FIRST, 0},
     {IDD_PRINTERS, SetupPageProc, IDC_PRINTER_CHECK, 0},
     {IDD_FINISH, SetupPageProc, IDC_NEXT, 1},
