@@ -35,7 +35,7 @@ HEADINGS = ["*** Application ***", "*** Application II ***", "*** PortMonitor Ch
             "*** Create Uninstall Information ***", "*** Component Information ***",
             "*** Copy Files ***", "*** Copy Files Ex ***", "*** Only Copy Files ***", "*** Firewall ***",
             "*** Service/File/COM Information ***", "*** Special Function ***", "*** ControlPanel ***",
-            "*** Set RegistryKey ***", "*** LogFile ***", "*** Screen Information ***", "*** return [0] ***"]
+            "*** Set RegistryKey ***", "*** LogFile ***", "*** return [0] ***"]
 
 
 class FreshPrefix:
@@ -249,7 +249,7 @@ def test_newer_version_and_precheck_stop_keep_the_installed_suite(box, staged):
     version("9.0.0", 0x09000000)
     try:
         run = stopped_silently(box, staged, "", "  You are trying to install an older version.")
-        assert "  Quelbo Plus (Old Version : 9.0.0, New Version : 1.0.0)" in run.log()
+        assert "  QuelboPlus (Old Version : 9.0.0, New Version : 1.0.0)" in run.log()
     finally:
         version("1.0.0", 0x01000000)
     stop = staged_copy(box, "precheck", lambda t: t.replace("[QuelboPlus_INFO]", "[QuelboPlus_INFO]\r\nPRECHECK=STOP"))
