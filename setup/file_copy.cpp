@@ -1,5 +1,7 @@
 #include "file_copy.h"
 
+#include "checked_applications.h"
+
 #include "application_records.h"
 #include "ini_text.h"
 #include "message_box.h"
@@ -127,14 +129,6 @@ int CountList(const char* ini, const std::string& section, const char* keyFormat
     int n = 0;
     while (!ReadIniValue(ini, section, IniListKey(keyFormat, n)).empty()) ++n;
     return n;
-}
-
-template <typename Fn>
-void ForCheckedApplications(SetupContext* c, Fn fn) {
-    for (uint32_t i = 0; c->applications && i < c->applicationCount; ++i) {
-        ApplicationRecord& r = c->applications[i];
-        if (r.checked && r.name[0]) fn(r);
-    }
 }
 
 void RecordWizardBitmaps(const ApplicationRecord& r) {

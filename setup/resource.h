@@ -10,6 +10,8 @@
 #define IDD_INSTALL 105
 #define IDD_FINISH 106
 #define IDD_STARTMENU 107
+#define IDD_COMPONENT 125
+#define IDD_MESSAGE 141
 #define IDD_LANGUAGE 111
 #define IDD_CHECK 112
 #define IDD_APPLICATIONS 119
@@ -31,6 +33,9 @@
 #define IDC_PRINTER_CHECK 1100
 #define IDC_CONNECT_FIRST 1105
 #define IDC_PAGE_TEXT 1200
+#define IDC_COMPONENT_LABEL 1094
+#define IDC_MESSAGE_ICON 1100
+#define IDC_MESSAGE_TEXT 1101
 
 // Page controls.
 #define IDD_BROWSE_FOLDER 115
@@ -85,4 +90,9 @@ constexpr unsigned kWizardShown = 1126;
 constexpr unsigned kWizardNext = 1127;
 constexpr unsigned kWizardBack = 1128;
 constexpr unsigned kWizardClose = 1129;
+constexpr unsigned kInstallStart = 1130;
+constexpr unsigned kInstallDone = 1131;
+constexpr unsigned kInstallFailed = 1132;
+constexpr unsigned kComponentStart = 1224;
+constexpr unsigned kComponentEnd = 1225;
 #endif

@@ -3,6 +3,7 @@
 #include "application_records.h"
 #include "bitmap_file.h"
 #include "dialog_layout.h"
+#include "install_page.h"
 #include "main_window.h"
 #include "message_box.h"
 #include "page_common.h"
@@ -25,7 +26,7 @@ const PageTableEntry kSetupPages[] = {
     {IDD_FOLDER, FolderPageProc, IDC_BROWSE, 0},
     {IDD_STARTMENU, MenuPageProc, IDC_MENU_NAME, 0},
     {IDD_CHECK, CheckPageProc, IDC_NEXT, 0},
-    {IDD_INSTALL, SetupPageProc, IDC_NEXT, 0},
+    {IDD_INSTALL, InstallPageProc, IDC_NEXT, 0},
     {IDD_CONNECT, ConnectPageProc, IDC_CONNECT_FIRST, 0},
     {IDD_PRINTERS, PrinterListPageProc, IDC_PRINTER_CHECK, 0},
     {IDD_FINISH, FinishPageProc, IDC_NEXT, 1},

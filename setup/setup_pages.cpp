@@ -9,8 +9,7 @@
 #include <cstdio>
 
 // A plain page for each row of the table: it shows its title from the message INI
-// ([TITLE] PAGE_nn), follows the page order and, on the Install page, only marks the Finish
-// page as due.
+// ([TITLE] PAGE_nn) and follows the page order.
 namespace {
 
 int PageIndexOf(HWND page) {
@@ -36,12 +35,8 @@ void OnInit(HWND page) {
 
 INT_PTR OnShown(HWND page) {
     int index = PageIndexOf(page);
-    if (index == kPageInstall) {
-        g_setup.finishPage = 1;
-        if (IsSilent(g_setup)) PostMessageA(g_setup.frame, WM_COMMAND, IDC_NEXT, 0);
-    } else if (index == kPageFinish && IsSilent(g_setup)) {
-        PostMessageA(g_setup.frame, WM_COMMAND, IDC_NEXT, 0);
-    }
+    // In silent mode each closing page goes on as if Next were pressed.
+    if (index >= kPageConnect && IsSilent(g_setup)) PostMessageA(g_setup.frame, WM_COMMAND, IDC_NEXT, 0);
     return PageAnswer(page, 1);
 }
 

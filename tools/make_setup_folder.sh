@@ -6,17 +6,22 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$1; dist=$2
 setup="$dist/setup"
-mkdir -p "$setup/Files/Themes" "$setup/Files/Drivers"
+mkdir -p "$setup/Files/Themes" "$setup/Drivers"
 cp -r "$root/setup/script/." "$setup/"
 mv "$setup/Remvane.ini" "$setup/Files/Remvane.ini"
 for f in $(cat "$build/deliverables.txt"); do
   case "$f" in
-    setup/*) ;;
+    setup/*) cp "$build/bin/$f" "$setup/" ;;
     Themes/*) cp "$build/bin/$f" "$setup/Files/Themes/" ;;
     *) cp "$build/bin/$f" "$setup/Files/" ;;
   esac
 done
-# The driver packages (built with the test stand-ins in the x64 tree).
+# The driver packages (built with the test stand-ins in the x64 tree), where the component
+# INI names them both in the setup folder and in the installed folder.
 if [ -d "$build/bin/driver_packages" ]; then
-  cp -r "$build/bin/driver_packages/." "$setup/Files/Drivers/"
+  cp -r "$build/bin/driver_packages/." "$setup/Drivers/"
 fi
+# The setup helper library beside the setup program (the stand-in of the test builds).
+for f in _Setup64.dll _Setup.dll; do
+  if [ -f "$build/bin/$f" ]; then cp "$build/bin/$f" "$setup/"; fi
+done

@@ -187,8 +187,9 @@ def startup_shortcuts(paths):
     return [p for p in glob.glob(pattern) if os.path.basename(os.path.dirname(p)).lower() == "startup"]
 
 
-def set_driver_version(paths, version):
-    """Writes a copy of the stand-in zkuptp.sys whose version resource says `version`."""
+def set_driver_version(paths, version, target=None):
+    """Writes a copy of the stand-in zkuptp.sys whose version resource says `version` (into the
+    prefix's drivers folder, or to `target`)."""
     major, minor, build, revision = (list(map(int, version.split("."))) + [0, 0, 0])[:4]
     source = os.path.join(paths.bin, "zkuptp.sys")
     data = bytearray(open(source, "rb").read())
@@ -196,7 +197,7 @@ def set_driver_version(paths, version):
     assert at > 0, "no fixed version info in zkuptp.sys"
     struct.pack_into("<IIII", data, at + 8, (major << 16) | minor, (build << 16) | revision,
                      (major << 16) | minor, (build << 16) | revision)
-    target = os.path.join(paths.system_drivers, "zkuptp.sys")
+    target = target or os.path.join(paths.system_drivers, "zkuptp.sys")
     temp = target + ".version"
     with open(temp, "wb") as f:
         f.write(data)

@@ -22,6 +22,8 @@ public:
     RunningSetup(const TestScript& script, const char* arguments) {
         std::string program = script / "QuelboPlusSetup.exe";
         CopyFileA(SetupProgram().c_str(), program.c_str(), FALSE);
+        // The setup helper library beside the program, as in a setup folder.
+        CopyFileA(BesideTheTests("_Setup64.dll").c_str(), (script / "_Setup64.dll").c_str(), FALSE);
         std::string line = "\"" + program + "\" " + arguments;
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
