@@ -45,7 +45,7 @@ BOOL InitAbout(HWND dialog) {
     if (g_pnx.PnxGetZkuptpDriverVersion && g_pnx.PnxGetZkuptpDriverVersion(nullptr, &version)) {
         wchar_t current[256] = {}, text[320] = {};
         GetDlgItemTextW(dialog, IDC_ABOUT_FIRST_TEXT, current, 256);
-        std::swprintf(text, 320, L"%s (ZKUPTP Driver : %d.%d.%d.%d)", current, version.major, version.minor,
+        std::swprintf(text, 320, L"%ls (ZKUPTP Driver : %d.%d.%d.%d)", current, version.major, version.minor,
                       version.build, version.revision);
         SetDlgItemTextW(dialog, IDC_ABOUT_FIRST_TEXT, text);
     }

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app.h"
 #include "app_ids.h"
@@ -161,10 +162,10 @@ std::wstring StatusText(const ProgressState& state) {
     const StatusTextPlan plan = PlanStatusText(state);
     std::wstring text;
     if (plan.withName) {
-        std::wstring format = IniText(g_app.iniPath, plan.section, plan.key, 8192);
-        wchar_t line[8192];
-        std::swprintf(line, 8192, format.c_str(), state.displayName.c_str());
-        text = line;
+        std::vector<wchar_t> line(8192, L'\0');
+        LoadIniText(g_app.iniPath, plan.section, plan.key, state.displayName.c_str(), line.data(),
+                    line.size() * sizeof(wchar_t));
+        text = line.data();
     } else {
         text = IniText(g_app.iniPath, plan.section, plan.key, 8192);
     }

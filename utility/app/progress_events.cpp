@@ -38,10 +38,8 @@ void BeginRequest(ProgressState& state, UINT message, uint64_t device, ProgressH
     hooks.Repaint();
 }
 
-const wchar_t* Heading(UINT message, const wchar_t* kind) {
-    static wchar_t text[64];
-    std::swprintf(text, 64, L"*** %s Event(%s) ***", message == PNXN_CONNECT ? L"Connect" : L"Disconnect", kind);
-    return text;
+std::wstring Heading(UINT message, const wchar_t* kind) {
+    return std::wstring(L"*** ") + (message == PNXN_CONNECT ? L"Connect" : L"Disconnect") + L" Event(" + kind + L") ***";
 }
 
 ButtonPlan Only(uint8_t button, bool enabled, int focus = 0) { return ButtonPlan{button, enabled ? button : uint8_t(0), focus}; }

@@ -15,7 +15,7 @@ BOOL ShellLaunch(HWND owner, const wchar_t* verb, const wchar_t* target) {
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return FALSE;
     wchar_t line[1200];
-    std::swprintf(line, 1200, L"%s|%s|%s\n", verb ? verb : L"", owner ? L"owned" : L"none", target ? target : L"");
+    std::swprintf(line, 1200, L"%ls|%ls|%ls\n", verb ? verb : L"", owner ? L"owned" : L"none", target ? target : L"");
     char utf8[2400];
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, line, -1, utf8, sizeof utf8, nullptr, nullptr);
     DWORD written = 0;

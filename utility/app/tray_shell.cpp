@@ -49,10 +49,10 @@ BOOL TrayNotify(DWORD message, NOTIFYICONDATAW* data, int iconId) {
     if (RecordPath()) {
         wchar_t line[1024];
         if (data->uFlags & NIF_INFO) {
-            std::swprintf(line, 1024, L"%s balloon title=%s text=%s time=%u", MessageName(message), data->szInfoTitle,
+            std::swprintf(line, 1024, L"%ls balloon title=%ls text=%ls time=%u", MessageName(message), data->szInfoTitle,
                           data->szInfo, data->uTimeout);
         } else {
-            std::swprintf(line, 1024, L"%s icon=%d tip=%s", MessageName(message), iconId,
+            std::swprintf(line, 1024, L"%ls icon=%d tip=%ls", MessageName(message), iconId,
                           (data->uFlags & NIF_TIP) ? data->szTip : L"-");
         }
         AppendLine(line);
