@@ -55,6 +55,10 @@ int ErrorBox(HWND owner, const wchar_t* textKey, UINT style, const wchar_t* argu
 HWND CreateMainDialog();
 void SetMiniMode(HWND dialog, bool show, bool topmost);
 bool IsMainDialogShown();
+// The view of the main dialog that is shown (tree or list); 0 before the dialog exists.
+HWND ShownMainView();
+// REFRESH is locked out for a second after each use.
+bool IsRefreshLockedOut();
 void StartClientService(HWND dialog);
 
 // The options dialog (options_dialog.cpp): 1 when settings were saved.

@@ -9,9 +9,11 @@
 #include "app.h"
 #include "app_ids.h"
 #include "bitmap_button.h"
+#include "commands.h"
 #include "dialog_layout.h"
 #include "dib.h"
 #include "ini_text.h"
+#include "owner_menu.h"
 #include "pnx_api.h"
 #include "resource.h"
 #include "theme_resources.h"
@@ -342,6 +344,7 @@ void OnCommand(HWND dialog, int id) {
             UpdateCommandStates(dialog);
             break;
         default:
+            OnDeviceCommand(dialog, static_cast<UINT>(id));
             break;
     }
 }
@@ -387,8 +390,14 @@ INT_PTR CALLBACK MainDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         case WM_DRAWITEM: {
             const auto* draw = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
             if (draw->CtlType == ODT_BUTTON) DrawBitmapButton(dialog, nullptr, draw);
+            if (draw->CtlType == ODT_MENU) OnDrawMenuItem(dialog, draw);
             return Result(dialog, 1);
         }
+        case WM_MEASUREITEM:
+            OnMeasureMenuItem(dialog, reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+            return Result(dialog, 1);
+        case WM_MENUCHAR:
+            return Result(dialog, OnMenuChar(dialog, LOWORD(wParam), reinterpret_cast<HMENU>(lParam)));
         case WM_ENTERSIZEMOVE:
             g_main.inSizeMove = true;
             return FALSE;
@@ -431,11 +440,6 @@ INT_PTR CALLBACK MainDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
             LockLists();
             UnlockLists();
             return Result(dialog, 0);
-        case PNXN_COMPLETE:
-            g_app.progressDialog = nullptr;
-            EnableWindow(dialog, TRUE);
-            if (g_app.service) g_pnx.PnxResumeService(g_app.service, nullptr);
-            return Result(dialog, 1);
         case UM_SHOW_MAIN:
             if (!IsWindowVisible(dialog)) {
                 EnableWindow(dialog, TRUE);
@@ -474,6 +478,10 @@ HWND CreateMainDialog() {
     if (g_app.mainDialog && IsWindow(g_app.mainDialog)) return g_app.mainDialog;
     return CreateDialogParamW(g_app.instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDlgProc, 0);
 }
+
+bool IsRefreshLockedOut() { return g_main.refreshLockedOut; }
+
+HWND ShownMainView() { return g_app.mainDialog ? ShownView() : nullptr; }
 
 bool IsMainDialogShown() {
     HWND dialog = g_app.mainDialog;

@@ -6,19 +6,21 @@
 #include <cwchar>
 
 #include "app.h"
+#include "about_dialog.h"
 #include "app_ids.h"
+#include "commands.h"
 #include "dialog_layout.h"
 #include "ini_font.h"
 #include "ini_text.h"
 #include "owner_menu.h"
+#include "operation_builders.h"
 #include "pnx_api.h"
+#include "tray.h"
 #include "user_settings.h"
 #include "utility_log.h"
 
 namespace {
 
-constexpr UINT kTrayIconId = 1;
-constexpr UINT kBalloonTimer = 1;
 
 int CALLBACK NoteFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM data) {
     *reinterpret_cast<bool*>(data) = true;
@@ -44,32 +46,10 @@ const wchar_t* MainFontKey() {
     return L"MAIN";
 }
 
-void AddTrayIcon() {
-    NOTIFYICONDATAW data{};
-    data.cbSize = sizeof data;
-    data.hWnd = g_app.mainWindow;
-    data.uID = kTrayIconId;
-    data.uFlags = NIF_ICON | NIF_MESSAGE | NIF_TIP;
-    data.uCallbackMessage = UM_TRAY_CALLBACK;
-    data.hIcon = static_cast<HICON>(LoadImageW(g_app.theme, MAKEINTRESOURCEW(101), IMAGE_ICON, 16, 16, 0));
-    wcsncpy(data.szTip, g_app.title, 63);
-    g_app.trayAdded = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
-    if (data.hIcon) DestroyIcon(data.hIcon);
-}
-
-void DeleteTrayIcon() {
-    if (!g_app.trayAdded) return;
-    NOTIFYICONDATAW data{};
-    data.cbSize = sizeof data;
-    data.hWnd = g_app.mainWindow;
-    data.uID = kTrayIconId;
-    Shell_NotifyIconW(NIM_DELETE, &data);
-    g_app.trayAdded = false;
-}
-
 void InitMainWindow(HWND window) {
     const wchar_t* mainKey = MainFontKey();
-    AddTrayIcon();
+    SetTrayState(window, kTrayAdd, g_app.title);
+    CreateTrayQueues(window);
     g_app.defaultFont = CreateIniFont(L"DEFAULT", g_app.iniPath);
     g_app.mainFont = CreateIniFont(mainKey, g_app.iniPath);
     CenterWindow(window, nullptr);
@@ -78,7 +58,7 @@ void InitMainWindow(HWND window) {
 
 void ReleaseMainWindow() {
     if (g_app.mainDialog && IsWindow(g_app.mainDialog)) ShowWindow(g_app.mainDialog, SW_HIDE);
-    DeleteTrayIcon();
+    SetTrayState(g_app.mainWindow, kTrayDelete, nullptr);
     if (g_app.defaultFont) DeleteObject(g_app.defaultFont);
     if (g_app.mainFont) DeleteObject(g_app.mainFont);
     g_app.defaultFont = g_app.mainFont = nullptr;
@@ -106,9 +86,7 @@ FARPROC User32Function(const char* name) {
     return user32 ? GetProcAddress(user32, name) : nullptr;
 }
 
-// Devices of this PC are disconnected by the tray code with the device views; until those
-// exist no list row holds a device in use.
-bool IsAnyDeviceInUse() { return false; }
+bool IsAnyDeviceInUse() { return AnyDeviceInUse(); }
 
 // FALSE when the user chose to stay.
 BOOL ConfirmExit(HWND owner, LPARAM noQuestion) {
@@ -121,6 +99,7 @@ BOOL ConfirmExit(HWND owner, LPARAM noQuestion) {
     }
     g_settings.permitMessage = 0;
     g_app.ignoreDeviceLists = true;
+    DisconnectAllDevices(false);
     if (g_app.mainDialog && g_app.blockReasonSet && g_app.osCode >= 8) {
         if (auto destroy = reinterpret_cast<BlockDestroyFn>(
                 reinterpret_cast<void*>(User32Function("ShutdownBlockReasonDestroy")))) {
@@ -134,7 +113,7 @@ void ExitProgram(HWND window, LPARAM noQuestion) {
     if (g_app.service) g_pnx.PnxSuspendService(g_app.service, 0);
     HWND owner = IsMainDialogShown() ? g_app.mainDialog : window;
     if (!ConfirmExit(owner, noQuestion)) return;
-    KillTimer(window, kBalloonTimer);
+    ResetBalloons(window);
     if (g_app.mainDialog && IsWindow(g_app.mainDialog)) ShowWindow(g_app.mainDialog, SW_HIDE);
     if (g_app.service) {
         g_pnx.PnxEndService(g_app.service);
@@ -180,6 +159,7 @@ LRESULT OnPowerBroadcast(HWND window, WPARAM event, LPARAM lParam) {
             g_settings.permitMessage = 0;
             g_app.permitSuspended = true;
         }
+        DisconnectAllDevices(true);
     } else if (event == PBT_APMRESUMESUSPEND) {
         g_app.ignoreDeviceLists = false;
         if (g_app.service) g_pnx.PnxResumeService(g_app.service, nullptr);
@@ -187,6 +167,7 @@ LRESULT OnPowerBroadcast(HWND window, WPARAM event, LPARAM lParam) {
             g_settings.permitMessage = 1;
             g_app.permitSuspended = false;
         }
+        ReconnectDevices();
     }
     return DefWindowProcW(window, WM_POWERBROADCAST, event, lParam);
 }
@@ -223,11 +204,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         case WM_MENUCHAR:
             return OnMenuChar(window, LOWORD(wParam), reinterpret_cast<HMENU>(lParam));
         case WM_TIMER:
-            if (wParam == kBalloonTimer) {
-                KillTimer(window, kBalloonTimer);
-                WriteLog(L">> Hide Balloon - Timer");
-            }
+            if (wParam == kBalloonTimerId) OnBalloonTimer(window);
             return 0;
+        case WM_NOTIFY:
+            return OnTrayQueueNotify(window, reinterpret_cast<const NMHDR*>(lParam));
         case WM_POWERBROADCAST:
             return OnPowerBroadcast(window, wParam, lParam);
         case WM_COMMAND:
@@ -242,7 +222,14 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
                 case kCommandExit:
                     PostMessageW(window, UM_EXIT, 0, 0);
                     return 0;
+                case kCmdHelpCompany:  // the tray's HELP item: the help file
+                    ExecuteHelpCommand(g_app.mainDialog, kCmdHelpMain);
+                    return 0;
+                case kCmdAbout:
+                    ShowAboutDialog(g_app.mainDialog);
+                    return 0;
                 default:
+                    OnTrayMenuCommand(window, LOWORD(wParam));
                     return 0;
             }
         case UM_START_WORK:
@@ -255,11 +242,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             ActivateFromOutside(1);
             return 0;
         case UM_TRAY_CALLBACK:
-            if (lParam == WM_LBUTTONDOWN && g_app.mainDialog &&
-                GetLastActivePopup(g_app.mainDialog) == g_app.mainDialog) {
-                PostMessageW(g_app.mainDialog, UM_SHOW_COMMAND, kShowCommandShow, 0);
-                SetForegroundWindow(g_app.mainDialog);
-            }
+            OnTrayCallback(window, lParam);
+            return 0;
+        case UM_TRAY_MENU:
+            ShowTrayMenu(window);
             return 0;
         case UM_EXIT:
             ExitProgram(window, lParam);
