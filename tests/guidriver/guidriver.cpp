@@ -12,6 +12,10 @@
 //   listbox HWND ID                the items of a list box
 //   listview HWND ID               the items of a list view: text, selected, checked
 //   select HWND ID INDEX           selects a list-view item
+//   rows HWND ID                   the utility's device list: header items (text, id, width,
+//                                  order), and per row its record, its data and its cell texts
+//   treeitems HWND ID              the utility's tree: every item with its record's data, depth
+//                                  first, children inside their parent
 //   post|send HWND MSG WPARAM LPARAM
 //   screenshot FILE.bmp            the whole screen as a 24-bit bitmap
 // "--exe NAME" before the command limits wait, find and msgbox to windows of processes whose
@@ -25,6 +29,9 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "list_view.h"
+#include "tree_view.h"
 
 namespace {
 
@@ -191,6 +198,157 @@ std::string ListViewJson(HWND list) {
     return out + "]";
 }
 
+
+// A block of memory in the other process, freed with the object.
+struct Remote {
+    HANDLE process = nullptr;
+    BYTE* at = nullptr;
+    Remote(HWND window, SIZE_T bytes) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        if (process) at = static_cast<BYTE*>(VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT, PAGE_READWRITE));
+    }
+    ~Remote() {
+        if (at) VirtualFreeEx(process, at, 0, MEM_RELEASE);
+        if (process) CloseHandle(process);
+    }
+    template <class T> bool Read(uint64_t address, T* out) const {
+        return address && ReadProcessMemory(process, reinterpret_cast<const void*>(static_cast<uintptr_t>(address)), out,
+                                            sizeof(T), nullptr);
+    }
+};
+
+std::string Num(long long value) { return std::to_string(value); }
+
+std::string MacJson(const uint8_t* mac) {
+    char text[24];
+    std::snprintf(text, sizeof text, "\"%02X:%02X:%02X:%02X:%02X:%02X\"", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
+    return text;
+}
+
+std::wstring Bounded(const wchar_t* text, size_t chars) { return std::wstring(text, wcsnlen(text, chars)); }
+
+std::string HeaderJson(HWND list, Remote& remote) {
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    const int count = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+    std::string out = "[";
+    for (int i = 0; i < count; ++i) {
+        HDITEMW item{};
+        item.mask = HDI_TEXT | HDI_LPARAM | HDI_WIDTH | HDI_ORDER | HDI_FORMAT;
+        item.pszText = reinterpret_cast<wchar_t*>(remote.at + sizeof(HDITEMW));
+        item.cchTextMax = 255;
+        WriteProcessMemory(remote.process, remote.at, &item, sizeof item, nullptr);
+        SendMessageW(header, HDM_GETITEMW, i, reinterpret_cast<LPARAM>(remote.at));
+        HDITEMW back{};
+        wchar_t text[256] = {};
+        ReadProcessMemory(remote.process, remote.at, &back, sizeof back, nullptr);
+        ReadProcessMemory(remote.process, remote.at + sizeof(HDITEMW), text, 255 * sizeof(wchar_t), nullptr);
+        const char* sort = (back.fmt & HDF_SORTUP) ? "up" : (back.fmt & HDF_SORTDOWN) ? "down" : "";
+        out += std::string(i ? "," : "") + "{\"text\":" + Json(text) + ",\"id\":" + Num(back.lParam) +
+               ",\"width\":" + Num(back.cxy) + ",\"order\":" + Num(back.iOrder) + ",\"sort\":\"" + sort + "\"}";
+    }
+    return out + "]";
+}
+
+std::wstring CellText(HWND list, Remote& remote, int row, int column) {
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = reinterpret_cast<wchar_t*>(remote.at + sizeof(LVITEMW));
+    item.cchTextMax = 511;
+    WriteProcessMemory(remote.process, remote.at, &item, sizeof item, nullptr);
+    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote.at));
+    wchar_t text[512] = {};
+    ReadProcessMemory(remote.process, remote.at + sizeof(LVITEMW), text, 511 * sizeof(wchar_t), nullptr);
+    return text;
+}
+
+std::string RowsJson(HWND list) {
+    Remote remote(list, sizeof(LVITEMW) + sizeof(HDITEMW) + 1024 * sizeof(wchar_t));
+    if (!remote.at) return "null";
+    std::string out = "{\"header\":" + HeaderJson(list, remote) + ",\"rows\":[";
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    const int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        LVITEMW item{};
+        item.mask = LVIF_PARAM | LVIF_STATE;
+        item.iItem = i;
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        WriteProcessMemory(remote.process, remote.at, &item, sizeof item, nullptr);
+        SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote.at));
+        LVITEMW back{};
+        ReadProcessMemory(remote.process, remote.at, &back, sizeof back, nullptr);
+        ListRowRecord record{};
+        DeviceRowData data{};
+        const bool has = remote.Read(static_cast<uint64_t>(back.lParam), &record) &&
+                         remote.Read(reinterpret_cast<uint64_t>(record.data), &data);
+        std::string row = std::string(i ? "," : "") + "{\"selected\":" + ((back.state & LVIS_SELECTED) ? "true" : "false");
+        if (has) {
+            row += ",\"handle\":" + Num(static_cast<long long>(record.handle)) + ",\"state\":" + Num(record.lastState) +
+                   ",\"name\":" + Json(Bounded(data.displayName, 512)) + ",\"classRow\":" + Num(data.classRow) +
+                   ",\"stateRow\":" + Num(data.stateRow) + ",\"host\":" + Json(Bounded(data.hostName, 32)) +
+                   ",\"address\":" + Json(Bounded(data.addressText, 32)) + ",\"model\":" +
+                   Json(Bounded(data.modelName, 32)) + ",\"mac\":" + MacJson(data.macAddress) +
+                   ",\"auto\":" + Num(data.autoConnect) + ",\"user\":" + Json(Bounded(data.userPcName, 256));
+        }
+        row += ",\"cells\":[";
+        for (int c = 0; c < columns; ++c) row += std::string(c ? "," : "") + Json(CellText(list, remote, i, c));
+        out += row + "]}";
+    }
+    return out + "]}";
+}
+
+std::string TreeLevelJson(HWND tree, Remote& remote, HTREEITEM first) {
+    std::string out = "[";
+    bool any = false;
+    for (HTREEITEM item = first; item;
+         item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
+        TVITEMW get{};
+        get.mask = TVIF_TEXT | TVIF_PARAM | TVIF_STATE | TVIF_CHILDREN;
+        get.hItem = item;
+        get.stateMask = TVIS_SELECTED | TVIS_EXPANDED;
+        get.pszText = reinterpret_cast<wchar_t*>(remote.at + sizeof(TVITEMW));
+        get.cchTextMax = 1023;
+        WriteProcessMemory(remote.process, remote.at, &get, sizeof get, nullptr);
+        SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote.at));
+        TVITEMW back{};
+        wchar_t text[1024] = {};
+        ReadProcessMemory(remote.process, remote.at, &back, sizeof back, nullptr);
+        ReadProcessMemory(remote.process, remote.at + sizeof(TVITEMW), text, 1023 * sizeof(wchar_t), nullptr);
+        TreeItemRecord record{};
+        remote.Read(static_cast<uint64_t>(back.lParam), &record);
+        std::string node = std::string(any ? "," : "") + "{\"text\":" + Json(text) + ",\"selected\":" +
+                           ((back.state & TVIS_SELECTED) ? "true" : "false") + ",\"hasChildren\":" + Num(back.cChildren);
+        TreeServerData server{};
+        TreeDeviceData device{};
+        if (remote.Read(reinterpret_cast<uint64_t>(record.serverData), &server)) {
+            node += ",\"server\":" + Num(static_cast<long long>(record.server)) + ",\"host\":" +
+                    Json(Bounded(server.hostName, 64)) + ",\"address\":" + Json(Bounded(server.addressText, 16)) +
+                    ",\"model\":" + Json(Bounded(server.modelName, 43)) + ",\"status\":" + Num(server.status) +
+                    ",\"image\":" + Num(server.imageIndex) + ",\"mac\":" + MacJson(server.macAddress);
+        }
+        if (remote.Read(reinterpret_cast<uint64_t>(record.deviceData), &device)) {
+            node += ",\"device\":" + Num(static_cast<long long>(record.device)) + ",\"name\":" +
+                    Json(Bounded(device.displayName, 65)) + ",\"deviceName\":" + Json(Bounded(device.deviceName, 65)) +
+                    ",\"classRow\":" + Num(device.classRow) + ",\"stateRow\":" + Num(device.stateRow) + ",\"user\":" +
+                    Json(Bounded(device.userPcName, 64));
+        }
+        auto child = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
+        node += ",\"children\":" + TreeLevelJson(tree, remote, child) + "}";
+        out += node;
+        any = true;
+    }
+    return out + "]";
+}
+
+std::string TreeJson(HWND tree) {
+    Remote remote(tree, sizeof(TVITEMW) + 1024 * sizeof(wchar_t));
+    if (!remote.at) return "null";
+    auto root = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    return TreeLevelJson(tree, remote, root);
+}
+
 int Screenshot(const char* path) {
     const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
     HDC screen = GetDC(nullptr);
@@ -352,6 +510,18 @@ int main(int argc, char** argv) {
         HWND list = GetDlgItem(Handle(argv[2]), std::atoi(argv[3]));
         if (!list) return Fail("no such control");
         std::printf("{\"ok\":true,\"items\":%s}\n", ListViewJson(list).c_str());
+        return 0;
+    }
+    if (command == "rows" && argc >= 4) {
+        HWND list = GetDlgItem(Handle(argv[2]), std::atoi(argv[3]));
+        if (!list) return Fail("no such control");
+        std::printf("{\"ok\":true,\"list\":%s}\n", RowsJson(list).c_str());
+        return 0;
+    }
+    if (command == "treeitems" && argc >= 4) {
+        HWND tree = GetDlgItem(Handle(argv[2]), std::atoi(argv[3]));
+        if (!tree) return Fail("no such control");
+        std::printf("{\"ok\":true,\"items\":%s}\n", TreeJson(tree).c_str());
         return 0;
     }
     if (command == "select" && argc >= 5) {

@@ -117,4 +117,12 @@ constexpr WPARAM kShowCommandShow = 0x81FE;
 constexpr WPARAM kShowCommandHide = 0x81FF;
 constexpr UINT kCommandOptions = 0x8259;
 constexpr UINT kCommandExit = 0x825C;
+// Storage actions: on the list selection or the tree's selected entry, then on every entry
+// of the tree's selected server.
+constexpr UINT kCommandStorageMount = 0x8205;
+constexpr UINT kCommandStorageExplore = 0x8206;
+constexpr UINT kCommandStorageRemove = 0x8207;
+constexpr UINT kCommandStorageMountAll = 0x8208;
+constexpr UINT kCommandStorageExploreAll = 0x8209;
+constexpr UINT kCommandStorageRemoveAll = 0x820A;
 #endif

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app.h"
+#include "notify_handlers.h"
 #include "ini_text.h"
 #include "pnx_api.h"
 #include "system_util.h"
@@ -118,6 +119,7 @@ void StartClientService(HWND dialog) {
     ServiceProperties properties{};
     properties.size = 10;
     g_pnx.PnxGetServiceProperties(g_app.service, &properties);
+    SetViewsStartTick(GetTickCount());
     // A stored timer outside the dialog's range (0 would make the library's timer spin).
     g_settings.statusTimer = ClampStatusTimer(g_settings.statusTimer);
     properties.timer = g_settings.statusTimer;

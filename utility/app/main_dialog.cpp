@@ -8,15 +8,21 @@
 
 #include "app.h"
 #include "app_ids.h"
+#include "tray.h"
 #include "bitmap_button.h"
+#include "button_states.h"
 #include "commands.h"
 #include "dialog_layout.h"
 #include "dib.h"
 #include "ini_text.h"
+#include "list_view.h"
+#include "notify_handlers.h"
 #include "owner_menu.h"
 #include "pnx_api.h"
 #include "resource.h"
+#include "storage_items.h"
 #include "theme_resources.h"
+#include "tree_view.h"
 #include "user_settings.h"
 #include "utility_log.h"
 
@@ -128,12 +134,14 @@ void RestoreFocus(HWND dialog, int control, BOOL enable) {
     EnableWindow(item, enable);
 }
 
-// The action buttons follow the selection; until the views hold servers and devices there
-// is none, so they stand disabled with their plain tips.
 void UpdateCommandStates(HWND dialog) {
-    SetToolTipText(dialog, IDC_CONNECT, L"CONNECT");
-    SetToolTipText(dialog, IDC_DISCONNECT, L"DISCONNECT");
-    for (int id : {IDC_CONNECT, IDC_DISCONNECT, IDC_PROPERTY, IDC_REQUEST}) RestoreFocus(dialog, id, FALSE);
+    const ButtonStates states = ComputeButtonStates(g_main.list, g_main.tree, g_settings.mainView == 1);
+    SetToolTipText(dialog, IDC_CONNECT, states.connectTip);
+    SetToolTipText(dialog, IDC_DISCONNECT, states.disconnectTip);
+    RestoreFocus(dialog, IDC_CONNECT, states.connect);
+    RestoreFocus(dialog, IDC_DISCONNECT, states.disconnect);
+    RestoreFocus(dialog, IDC_PROPERTY, states.property);
+    RestoreFocus(dialog, IDC_REQUEST, states.request);
 }
 
 void ShowView(HWND dialog) {
@@ -204,6 +212,9 @@ void InitMainDialog(HWND dialog) {
     }
     g_main.list = GetDlgItem(dialog, IDC_DEVICE_LIST);
     g_main.tree = GetDlgItem(dialog, IDC_TREE);
+    InitListView(g_main.list);
+    InitTreeView(g_app.theme, g_main.tree);
+    SetNotifyViews(ViewHandles{dialog, g_main.list, g_main.tree});
     g_main.hook = SetWindowsHookExW(WH_MSGFILTER, MessageHookProc, nullptr, GetCurrentThreadId());
     g_main.piecesLoaded = true;
     for (int i = 0; i < 9; ++i) {
@@ -243,6 +254,11 @@ void InitMainDialog(HWND dialog) {
 }
 
 void ReleaseMainDialog(HWND dialog) {
+    DestroyListResources(g_main.list);
+    ListView_DeleteAllItems(g_main.list);
+    TreeView_DeleteAllItems(g_main.tree);
+    DestroyTreeResources();
+    SetNotifyViews(ViewHandles{});
     for (Dib& piece : g_main.pieces) FreeDib(&piece);
     FreeBitmapButtons(dialog, g_buttons, kButtonCount);
     if (g_main.hook) UnhookWindowsHookEx(g_main.hook);
@@ -327,13 +343,53 @@ void OnRefresh(HWND dialog) {
     EnableWindow(button, FALSE);
     SetTimer(dialog, kRefreshTimer, 1000, nullptr);
     g_main.refreshLockedOut = true;
+    ClearBalloonQueue(g_app.mainWindow);
+    SetViewsStartTick(GetTickCount());
     if (g_app.service) g_pnx.PnxRenewService(g_app.service, 0);
+}
+
+// Storage commands act on the list's selection or on the tree's selected item.
+void OnStorageCommand(HWND dialog, UINT id) {
+    const bool tree = g_settings.mainView == 1;
+    const TreeItemRecord* item = TreeGetSelectedItemData(g_main.tree);
+    auto device = reinterpret_cast<HPnxDv>(item ? item->device : 0);
+    if (tree && !item) return;
+    switch (id) {
+        case kCommandStorageMount:
+            tree ? MountStorage(dialog, device) : MountSelectedStorage(dialog, g_main.list);
+            break;
+        case kCommandStorageExplore:
+            tree ? ExploreStorageShare(dialog, device) : ExploreSelectedStorage(dialog, g_main.list);
+            break;
+        case kCommandStorageRemove:
+            tree ? RemoveStorage(dialog, device) : RemoveSelectedStorage(dialog, g_main.list);
+            break;
+        case kCommandStorageMountAll:
+            MountAllStorage(dialog, g_main.tree);
+            break;
+        case kCommandStorageExploreAll:
+            ExploreAllStorage(dialog, g_main.tree);
+            break;
+        case kCommandStorageRemoveAll:
+            RemoveAllStorage(dialog, g_main.tree);
+            break;
+        default:
+            break;
+    }
 }
 
 void OnCommand(HWND dialog, int id) {
     switch (id) {
         case IDC_OPTION:
-            ShowOptionsDialog(dialog, 0);
+            ShowOptionsAroundList(dialog, 0);
+            break;
+        case kCommandStorageMount:
+        case kCommandStorageExplore:
+        case kCommandStorageRemove:
+        case kCommandStorageMountAll:
+        case kCommandStorageExploreAll:
+        case kCommandStorageRemoveAll:
+            OnStorageCommand(dialog, static_cast<UINT>(id));
             break;
         case IDM_REFRESH:
             OnRefresh(dialog);
@@ -344,8 +400,20 @@ void OnCommand(HWND dialog, int id) {
             UpdateCommandStates(dialog);
             break;
         default:
-            OnDeviceCommand(dialog, static_cast<UINT>(id));
+            if (!OnListColumnCommand(dialog, static_cast<UINT>(id)))
+                OnDeviceCommand(dialog, static_cast<UINT>(id));
             break;
+    }
+}
+
+void DispatchNotification(UINT message, WPARAM wParam, LPARAM lParam) {
+    const auto* event = reinterpret_cast<const NotifyEvent*>(wParam);
+    switch (message) {
+        case PNXN_SERVER: OnServerNotify(event, reinterpret_cast<HPnxSv>(lParam)); break;
+        case PNXN_DEVICE: OnDeviceNotify(event, lParam); break;
+        case PNXN_NAS: OnNasNotify(event, reinterpret_cast<HPnxDv>(lParam)); break;
+        case PNXN_APPLICATION: OnApplicationTrigger(event, reinterpret_cast<HPnxDv>(lParam)); break;
+        default: break;
     }
 }
 
@@ -385,19 +453,30 @@ INT_PTR CALLBACK MainDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
             return TRUE;
         }
         case WM_ENDSESSION:
+            ListSaveColumnWidths(g_main.list);
             SaveWindowState(&g_settings);
             return FALSE;
         case WM_DRAWITEM: {
             const auto* draw = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
             if (draw->CtlType == ODT_BUTTON) DrawBitmapButton(dialog, nullptr, draw);
+            if (draw->CtlType == ODT_LISTVIEW) DrawListItem(draw);
             if (draw->CtlType == ODT_MENU) OnDrawMenuItem(dialog, draw);
             return Result(dialog, 1);
         }
-        case WM_MEASUREITEM:
-            OnMeasureMenuItem(dialog, reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
-            return Result(dialog, 1);
+        case WM_MEASUREITEM: {
+            auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+            if (measure->CtlType == ODT_MENU) return OnMeasureMenuItem(dialog, measure);
+            return FALSE;
+        }
         case WM_MENUCHAR:
-            return Result(dialog, OnMenuChar(dialog, LOWORD(wParam), reinterpret_cast<HMENU>(lParam)));
+            return Result(dialog, OnMenuChar(dialog, static_cast<wchar_t>(LOWORD(wParam)), reinterpret_cast<HMENU>(lParam)));
+        case WM_NOTIFY: {
+            auto* header = reinterpret_cast<NMHDR*>(lParam);
+            bool handled = false;
+            const LRESULT result = header->idFrom == IDC_TREE ? OnTreeNotify(dialog, header, &handled)
+                                                              : OnListNotify(dialog, header, &handled);
+            return handled ? Result(dialog, result) : FALSE;
+        }
         case WM_ENTERSIZEMOVE:
             g_main.inSizeMove = true;
             return FALSE;
@@ -436,8 +515,8 @@ INT_PTR CALLBACK MainDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         case PNXN_DEVICE:
         case PNXN_NAS:
         case PNXN_APPLICATION:
-            // The views take these with the next step; the lock already guards them.
             LockLists();
+            DispatchNotification(message, wParam, lParam);
             UnlockLists();
             return Result(dialog, 0);
         case UM_SHOW_MAIN:

@@ -9,6 +9,7 @@
 #include "about_dialog.h"
 #include "app_ids.h"
 #include "commands.h"
+#include "list_view.h"
 #include "dialog_layout.h"
 #include "ini_font.h"
 #include "ini_text.h"
@@ -217,7 +218,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
                     if (g_app.mainDialog) PostMessageW(g_app.mainDialog, UM_SHOW_COMMAND, LOWORD(wParam), 0);
                     return 0;
                 case kCommandOptions:
-                    ShowOptionsDialog(g_app.mainDialog, 0);
+                    ShowOptionsAroundList(g_app.mainDialog, 0);
                     return 0;
                 case kCommandExit:
                     PostMessageW(window, UM_EXIT, 0, 0);

@@ -1,0 +1,39 @@
+// What the tree's files share: fonts, images, texts and the subclassed procedure.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+#include "dib.h"
+#include "view_paint.h"
+#include "tree_view.h"
+#include "view_rules.h"
+
+struct TreeViewState {
+    HWND tree = nullptr;
+    HFONT bold = nullptr, serverHot = nullptr, deviceHot = nullptr, listFont = nullptr;
+    HIMAGELIST itemHeight = nullptr, serverImages = nullptr, buttons = nullptr;
+    HIMAGELIST classImages = nullptr, stateImages = nullptr;
+    Dib selFocus, sel;
+    std::wstring classText[kClassRows];
+    std::wstring stateText[kStateRows];
+    std::wstring serverNotFound, overCurrent, networkError;
+    bool focusCues = false;
+    WNDPROC treeProc = nullptr;
+    TreeMenuHandler menu = nullptr;
+    TreeDoubleClickHandler doubleClick = nullptr;
+};
+
+extern TreeViewState g_treeView;
+
+LRESULT CALLBACK TreeSubclassProc(HWND tree, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT OnTreeCustomDraw(NMTVCUSTOMDRAW* draw);
+// Text width in a font.
+int TextWidth(HDC dc, HFONT font, const std::wstring& text);
+
+constexpr uint16_t kServerOverCurrent = 0x0001;
+constexpr uint16_t kServerNoDevice = 0x0002;
+constexpr uint16_t kServerNetworkError = 0x0004;
+constexpr uint16_t kServerGetStatus = 0x0008;
