@@ -1,5 +1,8 @@
 #include "commands.h"
 
+#include "property_dialog.h"
+#include "storage_items.h"
+
 #include <string>
 
 #include "about_dialog.h"
@@ -151,9 +154,14 @@ BOOL ExecuteHelpCommand(HWND window, UINT id) {
 
 // The property dialog, the use request and the storage actions are built beside the commands;
 // these are the places that call them.
-void OpenDeviceProperties(HWND, uint64_t) {}
+namespace {
+HPnxDv AsDevice(uint64_t handle) { return reinterpret_cast<HPnxDv>(static_cast<uintptr_t>(handle)); }
+HWND MainControl(int id) { return g_app.mainDialog ? GetDlgItem(g_app.mainDialog, id) : nullptr; }
+}  // namespace
+
+void OpenDeviceProperties(HWND owner, uint64_t device) { ShowPropertyDialog(owner, AsDevice(device)); }
 void SendUseRequest(HWND, uint64_t) {}
-void OpenStorageShare(HWND, uint64_t) {}
-void MountStorage(HWND, uint64_t) {}
-void MountListStorage(HWND) {}
-void MountServerStorage(HWND, uint64_t) {}
+void OpenStorageShare(HWND owner, uint64_t entry) { ExploreStorageShare(owner, AsDevice(entry)); }
+void MountStorage(HWND owner, uint64_t entry) { MountStorage(owner, AsDevice(entry)); }
+void MountListStorage(HWND owner) { MountSelectedStorage(owner, MainControl(IDC_DEVICE_LIST)); }
+void MountServerStorage(HWND owner, uint64_t) { MountAllStorage(owner, MainControl(IDC_TREE)); }

@@ -9,6 +9,8 @@
 #include "app_ids.h"
 #include "device_category.h"
 #include "ini_text.h"
+#include "list_view.h"
+#include "tree_view.h"
 #include "pnx_api.h"
 #include "progress_dialog.h"
 #include "theme_resources.h"
@@ -65,10 +67,33 @@ bool IsShuttle(const ServerInfo& info) {
 
 }  // namespace
 
-// Filled from the device list's row records once the views hand them out.
-std::vector<ListRowRef> MainListRows() { return {}; }
+std::vector<ListRowRef> MainListRows() {
+    std::vector<ListRowRef> rows;
+    HWND list = g_app.mainDialog ? GetDlgItem(g_app.mainDialog, IDC_DEVICE_LIST) : nullptr;
+    if (!list) return rows;
+    const int count = ListView_GetItemCount(list);
+    for (int i = 0; i < count; ++i) {
+        const ListRowRecord* record = ListGetRowRecord(list, i);
+        if (!record || !record->handle) continue;
+        ListRowRef ref;
+        ref.handle = record->handle;
+        ref.selected = (ListView_GetItemState(list, i, LVIS_SELECTED) & LVIS_SELECTED) != 0;
+        rows.push_back(ref);
+    }
+    return rows;
+}
 
-TreeSelection MainTreeSelection() { return {}; }
+TreeSelection MainTreeSelection() {
+    TreeSelection selection;
+    HWND tree = g_app.mainDialog ? GetDlgItem(g_app.mainDialog, IDC_TREE) : nullptr;
+    const TreeItemRecord* record = tree ? TreeGetSelectedItemData(tree) : nullptr;
+    if (!record) return selection;
+    selection.server = record->server;
+    selection.device = record->device;
+    if (record->device && g_app.service)
+        selection.storage = g_pnx.PnxGetDeviceType(g_app.service, Dv(record->device)) == kDeviceTypeStorage;
+    return selection;
+}
 
 uint16_t DeviceStatus(uint64_t device) { return ReadUsb(device).status; }
 

@@ -12,6 +12,8 @@
 #include "bitmap_button.h"
 #include "button_states.h"
 #include "commands.h"
+#include "context_menus.h"
+#include "tree_view.h"
 #include "dialog_layout.h"
 #include "dib.h"
 #include "ini_text.h"
@@ -214,6 +216,11 @@ void InitMainDialog(HWND dialog) {
     g_main.tree = GetDlgItem(dialog, IDC_TREE);
     InitListView(g_main.list);
     InitTreeView(g_app.theme, g_main.tree);
+    SetListRowMenuHandler([](HWND, POINT point) { ShowListContextMenu(g_app.mainDialog, point); });
+    SetTreeMenuHandler([](HWND, HTREEITEM, POINT point) { ShowTreeContextMenu(g_app.mainDialog, point); });
+    SetListDoubleClickHandler([](HWND, ListRowRecord* record) {
+        if (record) OnDeviceDoubleClick(g_app.mainDialog, record->handle);
+    });
     SetNotifyViews(ViewHandles{dialog, g_main.list, g_main.tree});
     g_main.hook = SetWindowsHookExW(WH_MSGFILTER, MessageHookProc, nullptr, GetCurrentThreadId());
     g_main.piecesLoaded = true;
