@@ -1,24 +1,26 @@
 #include "detected_servers.h"
+#include "child_windows.h"
 
 #include <commctrl.h>
 #include <cstring>
 
 #include "listview_util.h"
 #include "messages.h"
+#include "row_index.h"
 #include "text_util.h"
 #include "win_handles.h"
 
 namespace {
 HWND DetectedList(HWND serviceWindow) {
     if (!serviceWindow || !IsWindow(serviceWindow)) return nullptr;
-    return GetDlgItem(serviceWindow, kIdDetectedServers);
+    return ChildWindow(serviceWindow, kIdDetectedServers);
 }
 }  // namespace
 
 int FindDetectedServer(HWND serviceWindow, const char* hardwareText) {
-    int row = -1;
-    if (!ListViewFindText(DetectedList(serviceWindow), 0, hardwareText, &row)) return -1;
-    return row;
+    HWND list = DetectedList(serviceWindow);
+    LPARAM data = FindRowByKey(list, 0, hardwareText);
+    return data ? RowOfItemData(list, data) : -1;
 }
 
 bool DetectedServerKnown(HWND serviceWindow, const char* hardwareText) {
@@ -42,11 +44,16 @@ void AddDetectedServer(HWND serviceWindow, const DetectedServer& server) {
     item.pszText = text.data();
     item.lParam = reinterpret_cast<LPARAM>(copy);
     // Taken by the row when it goes in; freed here otherwise.
-    if (SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)) >= 0) block.release();
+    if (SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)) < 0) return;
+    block.release();
+    RowIndexAdd(list, text.c_str(), item.lParam);
 }
 
 void ClearDetectedServers(HWND serviceWindow) {
-    if (HWND list = DetectedList(serviceWindow)) ListView_DeleteAllItems(list);
+    if (HWND list = DetectedList(serviceWindow)) {
+        ListView_DeleteAllItems(list);
+        RowIndexClear(list);
+    }
 }
 
 int DetectedServerCount(HWND serviceWindow) {

@@ -1,4 +1,5 @@
 #include "log.h"
+#include "child_windows.h"
 
 #include "messages.h"
 #include "server_entry.h"
@@ -97,7 +98,7 @@ void AppendLine(const std::string& path, const char* text) {
 
 void AddToListBox(HWND window, const char* text) {
     if (!window || !IsWindow(window)) return;
-    HWND listBox = GetDlgItem(window, kIdLogList);
+    HWND listBox = ChildWindow(window, kIdLogList);
     if (!listBox) return;
     SendMessageA(listBox, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     LRESULT count = SendMessageA(listBox, LB_GETCOUNT, 0, 0);

@@ -29,7 +29,10 @@ constexpr UINT PNXM_PC_NAME_FOUND = 0x8131;      // a PC-name look-up has a resu
 constexpr UINT PNXM_AUTO_PRINTER_END = 0x844C;   // ignored
 
 // --- Server window timers ----------------------------------------------------------------------
-constexpr UINT_PTR kTimerTimeOut = 1;            // a request got no answer yet
+// The session timer waits either for an answer (TimeOut) or for the next poll (Status): one
+// timer, restarted in place with the other interval when the wait changes; its ticks go by
+// the record's timer kind. kTimerStatus is a Status tick sent to the window directly.
+constexpr UINT_PTR kTimerTimeOut = 1;            // the session timer
 constexpr UINT_PTR kTimerStatus = 2;             // poll the device list again
 constexpr UINT_PTR kTimerKeepAlive = 5;          // keep-alive datagram
 constexpr UINT_PTR kTimerBlackout = 7;           // blackout query

@@ -32,7 +32,8 @@ struct MonitorChannel {
     char portName[kPortNameSize] = {};
     uint8_t firstByte = 0;      // first byte of the last complete reply
     size_t textLength = 0;      // length of its text (the title)
-    UINT armedMessage = PNXM_MONITOR_SYSTEM;
+    UINT armedMessage = PNXM_MONITOR_SYSTEM;  // the message the socket's read notice posts
+    std::string title;          // the window's title as last set
     bool awaiting = false;      // a request is out and its reply not yet complete
 };
 
@@ -92,7 +93,11 @@ void OnReplyComplete(HWND window, MonitorChannel& channel) {
     channel.textLength = title.size();
     PostMessageA(channel.owner, message, reinterpret_cast<WPARAM>(window),
                  reinterpret_cast<LPARAM>(channel.reassembly.data()));
-    SetWindowTextA(window, title.c_str());
+    // The same list again leaves the title as it is (setting it is a window-server call).
+    if (title != channel.title) {
+        SetWindowTextA(window, title.c_str());
+        channel.title = std::move(title);
+    }
 }
 
 void OnReplyNotice(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -163,8 +168,11 @@ int SendChannelRequest(HWND window, int commandIndex, UINT replyMessage) {
     MonitorChannel* channel = LookupChannel(window);
     if (!channel || !channel->socket.Valid()) return 0;
     if (!channel->stream.BuildRequest(RwpCommandText(commandIndex), nullptr, 0)) return 0;
-    channel->armedMessage = replyMessage;
-    channel->socket.AsyncNotice(window, replyMessage, FD_READ);
+    // The read notice stays armed between requests; it changes only for another reply kind.
+    if (channel->armedMessage != replyMessage) {
+        channel->armedMessage = replyMessage;
+        channel->socket.AsyncNotice(window, replyMessage, FD_READ);
+    }
     channel->stream.SetSendLength(rwp::kHeaderSize);
     channel->awaiting = true;
 
@@ -206,6 +214,7 @@ HWND CreateMonitorChannel(HWND owner, const AddressRecord& server, const char* n
         return nullptr;
     }
     channel->owner = owner;
+    channel->title = name ? name : "";
     channel->stream.SetReplyBuffer(channel->reassembly.data(), channel->reassembly.size());
     AddressRecord local = AddressRecord::Any(server.kind);
     // A failed socket still gets its window; the senders then give 0.

@@ -1,4 +1,5 @@
 #include "printer_list.h"
+#include "child_windows.h"
 
 #include <commctrl.h>
 #include <winspool.h>
@@ -15,7 +16,7 @@ bool IsDevicePort(const char* port) {
 }
 
 bool AddPrinterRow(HWND service, const char* printer, const char* port, LPARAM data) {
-    HWND list = GetDlgItem(service, kIdPrinterList);
+    HWND list = ChildWindow(service, kIdPrinterList);
     if (!list || !printer || !port) return false;
     LVITEMA item = {};
     item.mask = LVIF_TEXT | LVIF_PARAM;
@@ -28,7 +29,7 @@ bool AddPrinterRow(HWND service, const char* printer, const char* port, LPARAM d
 }
 
 bool MatchPrinterRow(HWND service, const char* printer, const char* port) {
-    HWND list = GetDlgItem(service, kIdPrinterList);
+    HWND list = ChildWindow(service, kIdPrinterList);
     int row = -1;
     if (!list || !port || !ListViewFindText(list, 0, printer, &row)) return false;
     char rowPort[32] = {};

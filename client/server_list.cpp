@@ -1,4 +1,5 @@
 #include "server_list.h"
+#include "child_windows.h"
 
 #include <commctrl.h>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include "log.h"
 #include "messages.h"
 #include "notify.h"
+#include "row_index.h"
 #include "search_filter.h"
 #include "server_devices.h"
 #include "server_session.h"
@@ -21,7 +23,7 @@
 
 HWND ServerListControl(HWND service) {
     if (!service || !IsWindow(service)) return nullptr;
-    return GetDlgItem(service, kIdServerList);
+    return ChildWindow(service, kIdServerList);
 }
 
 ServerEntry* NewServerEntry(HWND service) {
@@ -57,10 +59,7 @@ std::vector<ServerEntry*> ServerEntries(HWND service) {
 }
 
 static int RowOfEntry(HWND list, const ServerEntry* entry) {
-    LVFINDINFOA find = {};
-    find.flags = LVFI_PARAM;
-    find.lParam = reinterpret_cast<LPARAM>(entry);
-    return static_cast<int>(SendMessageA(list, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+    return RowOfItemData(list, reinterpret_cast<LPARAM>(entry));
 }
 
 bool ServerEntryListed(HWND service, const ServerEntry* entry) {
@@ -149,6 +148,7 @@ bool InsertServerRow(HWND list, ServerEntry* entry, const ReplyServer& server) {
     item.lParam = reinterpret_cast<LPARAM>(entry);
     int row = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
     if (row < 0) return false;
+    RowIndexAdd(list, hardware.c_str(), reinterpret_cast<LPARAM>(entry));
     ListViewSetText(list, row, kColumnIpv4, Ipv4Text(server.info.ipAddress).c_str());
     ListViewSetText(list, row, kColumnHost, server.info.hostName);
     ListViewSetText(list, row, kColumnVersion, server.rwpVersionText);
@@ -349,11 +349,8 @@ uint16_t ServerChangeFlags(const ServerInfo& before, const ServerInfo& after) {
 }
 
 ServerEntry* FindServerByHardwareText(HWND service, const char* text) {
-    HWND list = ServerListControl(service);
-    int row = -1;
-    if (!list || !ListViewFindText(list, kColumnHardware, text, &row)) return nullptr;
-    LibraryLock lock;
-    return static_cast<ServerEntry*>(ListViewItemData(list, row));
+    // The hardware text is the row's first column, set when the row goes in and never changed.
+    return reinterpret_cast<ServerEntry*>(FindRowByKey(ServerListControl(service), kColumnHardware, text));
 }
 
 void NotifyAnalysisFinished(HWND serverWindow) {

@@ -1,4 +1,5 @@
 #include "server_session.h"
+#include "child_windows.h"
 
 #include <winsock2.h>
 #include <windows.h>
@@ -48,20 +49,22 @@ HWND CreateListChild(HWND window, int id, const char* title, int y, int height, 
 }
 
 // The device list, the storage list and the server's log. A child that cannot be made leaves
-// the window without it; the code that looks the child up then finds nothing.
+// the window without it; the code that looks the child up then finds nothing. The window is
+// hidden until someone shows it, so the children start without redraw (see OnShowWindow).
 void CreateServerChildren(HWND window) {
     RECT client = {};
     GetClientRect(window, &client);
     int half = (client.bottom - client.top) / 2;
-    CreateListChild(window, kIdDeviceList, "Device Names", 0, half, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-    CreateListChild(window, kIdNasList, "Nas List", half, half, LVS_EX_FULLROWSELECT);
-    CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_BORDER | LBS_NOINTEGRALHEIGHT,
-                    kDeviceListWidth, 0, kLogListWidth, client.bottom - client.top, window,
-                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdLogList)), g_lib.instance, nullptr);
-    if (g_lib.listFont) {
-        for (int id : {kIdDeviceList, kIdNasList, kIdLogList}) {
-            if (HWND child = GetDlgItem(window, id)) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(g_lib.listFont), FALSE);
-        }
+    HWND children[] = {
+        CreateListChild(window, kIdDeviceList, "Device Names", 0, half, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT),
+        CreateListChild(window, kIdNasList, "Nas List", half, half, LVS_EX_FULLROWSELECT),
+        CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_BORDER | LBS_NOINTEGRALHEIGHT,
+                        kDeviceListWidth, 0, kLogListWidth, client.bottom - client.top, window,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdLogList)), g_lib.instance, nullptr)};
+    for (HWND child : children) {
+        if (!child) continue;
+        if (g_lib.listFont) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(g_lib.listFont), FALSE);
+        SendMessageA(child, WM_SETREDRAW, FALSE, 0);
     }
 }
 
@@ -182,7 +185,7 @@ LRESULT OnAutoPrinter(HWND window, WPARAM wParam, LPARAM lParam) {
 LRESULT OnTimer(HWND window, UINT_PTR id) {
     switch (id) {
     case kTimerTimeOut:
-        OnTimeOutTick(window);
+        OnSessionTimerTick(window);
         break;
     case kTimerStatus:
         OnStatusTick(window);
@@ -238,6 +241,13 @@ LRESULT DispatchServerMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
         return OnCreate(window, reinterpret_cast<const CREATESTRUCTA*>(lParam));
     case WM_DESTROY:
         return OnDestroy(window);
+    case WM_NCDESTROY:
+        ForgetChildWindows(window);
+        return DefWindowProcA(window, message, wParam, lParam);
+    case WM_SHOWWINDOW:
+        // Lists of a hidden window do not repaint; shown, they draw again.
+        SetChildrenRedraw(window, wParam != 0);
+        return DefWindowProcA(window, message, wParam, lParam);
     case WM_TIMER:
         return OnTimer(window, wParam);
     case WM_NOTIFY:

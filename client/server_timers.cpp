@@ -15,7 +15,6 @@ namespace {
 constexpr int kStatusUpdateNetworkError = 0;
 constexpr uint16_t kNetworkKindServerError = 2;
 
-UINT_PTR TimerId(SessionTimer kind) { return kind == SessionTimer::TimeOut ? kTimerTimeOut : kTimerStatus; }
 
 void LogTimerEnd(HWND window, SessionTimer kind) {
     LogLine(window, kind == SessionTimer::TimeOut ? "  [TimeOut : End]" : "  [StatusTimer : End]");
@@ -104,12 +103,12 @@ void SwitchSessionTimer(HWND window, SessionTimer kind, bool on) {
         record->timerKind = static_cast<uint16_t>(plan.activeAfter);
         if (plan.resetCount) record->timerCount = 0;
     }
-    if (plan.stop != SessionTimer::None) {
-        KillTimer(window, TimerId(plan.stop));
-        LogTimerEnd(window, plan.stop);
-    }
+    // Both waits run on the one session timer. A stop leaves it running: the wait that follows
+    // at once (the poll's TimeOut after its Status tick, the Status wait after the reply)
+    // restarts it in place, and a tick with no wait active kills it (OnSessionTimerTick).
+    if (plan.stop != SessionTimer::None) LogTimerEnd(window, plan.stop);
     if (plan.start != SessionTimer::None) {
-        SetTimer(window, TimerId(plan.start), plan.interval, nullptr);
+        SetTimer(window, kTimerTimeOut, plan.interval, nullptr);
         LogTimerStart(window, plan.start);
     }
 }
@@ -163,6 +162,7 @@ void OnTimeOutTick(HWND window) {
         break;
     }
     case TimeOutAction::NetworkError: {
+        // No tick may come while the client is told (its handler may take long).
         KillTimer(window, kTimerTimeOut);
         if (!HandleNoAnswer(window, entry)) return;  // nothing may run on a destroyed window
         StepAnalysis(window, 0, true);
@@ -178,9 +178,25 @@ void OnTimeOutTick(HWND window) {
     }
 }
 
+void OnSessionTimerTick(HWND window) {
+    ServerEntry* entry = LiveSessionEntry(window);
+    SessionTimer active = SessionTimer::None;
+    if (entry) {
+        LibraryLock lock;
+        active = static_cast<SessionTimer>(entry->record->timerKind);
+    }
+    if (active == SessionTimer::TimeOut) {
+        OnTimeOutTick(window);
+    } else if (active == SessionTimer::Status) {
+        OnStatusTick(window);
+    } else {
+        KillTimer(window, kTimerTimeOut);  // stopped: nothing restarted it
+    }
+}
+
 void OnStatusTick(HWND window) {
     if (!LiveSessionEntry(window)) {
-        KillTimer(window, kTimerStatus);
+        KillTimer(window, kTimerTimeOut);
         return;
     }
     SwitchSessionTimer(window, SessionTimer::Status, false);

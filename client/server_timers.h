@@ -43,6 +43,10 @@ bool NetworkNoticeDue(uint32_t specialOptions, uint16_t serverStatus, bool notic
 // the analysis has not reached its channels (state 11 or lower), else 4.
 int NoAnswerErrorKind(uint16_t analysisState);
 
-// WM_TIMER kTimerTimeOut and kTimerStatus of a server window.
+// WM_TIMER kTimerTimeOut of a server window: a TimeOut or Status tick by the record's timer
+// kind; a tick of a stopped session timer only kills it.
+void OnSessionTimerTick(HWND serverWindow);
+
+// The TimeOut and Status ticks themselves (kTimerStatus goes to OnStatusTick directly).
 void OnTimeOutTick(HWND serverWindow);
 void OnStatusTick(HWND serverWindow);

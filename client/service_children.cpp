@@ -3,6 +3,7 @@
 
 #include "connect_queue.h"
 #include "messages.h"
+#include "row_index.h"
 #include "service_window.h"
 
 namespace {
@@ -44,7 +45,10 @@ HWND CreateChild(HWND window, const ServiceChildSpec& spec, int clientWidth, HFO
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
                                  reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE)), nullptr);
     if (!child) return nullptr;
+    RowIndexClear(child);  // a new list: nothing of a list that had its handle before
     if (font) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    // The service window is hidden until someone shows it: its lists need not repaint.
+    if (!IsWindowVisible(window)) SendMessageA(child, WM_SETREDRAW, FALSE, 0);
     if (spec.columns) {
         ListView_SetExtendedListViewStyle(child, LVS_EX_FULLROWSELECT);
         if (!AddColumns(child, spec)) {

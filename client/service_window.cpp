@@ -1,4 +1,5 @@
 #include "service_window.h"
+#include "child_windows.h"
 
 #include <winsock2.h>
 #include <windows.h>
@@ -20,6 +21,7 @@
 #include "messages.h"
 #include "no_throw.h"
 #include "os_info.h"
+#include "row_index.h"
 #include "search_cycle.h"
 #include "search_filter.h"
 #include "search_socket.h"
@@ -63,7 +65,7 @@ LRESULT OnDestroy(HWND window) {
     CloseBusDriver();
     CloseKeepAliveSocket();
     FreeSearchFilters();
-    DetachConnectQueueState(GetDlgItem(window, kIdConnectQueue));
+    DetachConnectQueueState(ChildWindow(window, kIdConnectQueue));
     if (g_lib.sessionNotifications) WTSUnRegisterSessionNotification(window);
     g_lib.sessionNotifications = false;
     // Ends the message loop of the thread that registered (the client's GUI thread).
@@ -74,6 +76,7 @@ LRESULT OnDestroy(HWND window) {
 // After the children are gone: nothing draws with the font any more, and a later
 // registration must not find this window.
 LRESULT OnNcDestroy(HWND window) {
+    ForgetChildWindows(window);
     if (g_lib.listFont) DeleteObject(g_lib.listFont);
     g_lib.listFont = nullptr;
     LibraryLock lock;
@@ -84,6 +87,7 @@ LRESULT OnNcDestroy(HWND window) {
 void OnServerListNotify(HWND window, const NMHDR* header) {
     if (header->code == LVN_DELETEITEM) {
         auto* item = reinterpret_cast<const NMLISTVIEW*>(header);
+        RowIndexRemove(header->hwndFrom, item->lParam);
         LibraryLock lock;
         FreeServerEntry(reinterpret_cast<ServerEntry*>(item->lParam));
     } else if (header->code == NM_DBLCLK) {
@@ -107,6 +111,7 @@ LRESULT OnNotify(HWND window, const NMHDR* header) {
         // Rows of the detected list own process-heap records; queue rows only show requests.
         if (header->code == LVN_DELETEITEM && header->idFrom == static_cast<UINT_PTR>(kIdDetectedServers)) {
             auto* item = reinterpret_cast<const NMLISTVIEW*>(header);
+            RowIndexRemove(header->hwndFrom, item->lParam);
             if (item->lParam) HeapFree(GetProcessHeap(), 0, reinterpret_cast<void*>(item->lParam));
         }
         break;
@@ -174,6 +179,10 @@ static LRESULT DispatchServiceMessage(HWND window, UINT message, WPARAM wParam, 
         return OnDestroy(window);
     case WM_NCDESTROY:
         return OnNcDestroy(window);
+    case WM_SHOWWINDOW:
+        // Lists of a hidden window do not repaint; shown, they draw again.
+        SetChildrenRedraw(window, wParam != 0);
+        return DefWindowProcA(window, message, wParam, lParam);
     case WM_NOTIFY:
         return OnNotify(window, reinterpret_cast<const NMHDR*>(lParam));
     case WM_TIMER:

@@ -1,4 +1,5 @@
 #include "storage_list.h"
+#include "child_windows.h"
 
 #include <commctrl.h>
 
@@ -40,7 +41,7 @@ const char* MissingText(NasMissing mode) {
 }
 
 HWND NasList(HWND serverWindow) {
-    return serverWindow && IsWindow(serverWindow) ? GetDlgItem(serverWindow, kIdNasList) : nullptr;
+    return serverWindow && IsWindow(serverWindow) ? ChildWindow(serverWindow, kIdNasList) : nullptr;
 }
 
 struct NasNotice {

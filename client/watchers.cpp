@@ -1,4 +1,5 @@
 #include "watchers.h"
+#include "child_windows.h"
 
 #include <cstring>
 #include <string>
@@ -125,7 +126,7 @@ void SetProcessesForTests(std::vector<RunningProcess> processes) {
 }
 
 void ShowProcessRows(HWND service) {
-    HWND list = GetDlgItem(service, kIdProcessList);
+    HWND list = ChildWindow(service, kIdProcessList);
     if (!list) return;
     std::vector<RunningProcess> processes;
     {

@@ -88,19 +88,7 @@ class Harness:
 
     def wine_pid(self):
         """The Linux process that runs harness.exe (a child of the wine-run wrapper)."""
-        for pid in os.listdir("/proc"):
-            if not pid.isdigit():
-                continue
-            try:
-                with open("/proc/%s/stat" % pid) as f:
-                    ppid = int(f.read().rsplit(")", 1)[1].split()[1])
-                with open("/proc/%s/cmdline" % pid, "rb") as f:
-                    cmdline = f.read()
-            except OSError:
-                continue
-            if ppid == self.proc.pid and b"harness.exe" in cmdline:
-                return int(pid)
-        return None
+        return child_running(self.proc.pid, b"harness.exe")
 
     def quit(self):
         try:
@@ -173,14 +161,92 @@ def start_and_wait(args, sim, count, timer=10000, keep=False):
     return None, result
 
 
+class Floor:
+    """bench_floor.exe under Wine (see tests/harness/floor/bench_floor.cpp)."""
+
+    def __init__(self, args, *mode):
+        self.proc = subprocess.Popen([args.wine_run, args.floor] + [str(m) for m in mode],
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                     stderr=subprocess.DEVNULL, cwd=os.path.dirname(args.floor))
+        if self.line().get("type") != "ready":
+            raise SystemExit("bench_floor.exe did not start")
+
+    def line(self):
+        raw = self.proc.stdout.readline()
+        if not raw:
+            return {}
+        try:
+            return json.loads(raw)
+        except ValueError:
+            return {}
+
+    def go(self):
+        self.proc.stdin.write(b"go\n")
+        self.proc.stdin.flush()
+        return time.monotonic()
+
+    def wine_pid(self):
+        return child_running(self.proc.pid, b"bench_floor.exe")
+
+    def close(self):
+        try:
+            self.proc.wait(timeout=120)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+
+
+def floor_round(args, mode, count):
+    """Wall time (ms) from "go" to the floor program's "listed" line; None when short."""
+    floor = Floor(args, mode, count)
+    started = floor.go()
+    line = floor.line()
+    finished = time.monotonic()
+    floor.close()
+    return 1000 * (finished - started) if line.get("type") == "listed" else None
+
+
+def child_running(parent, name):
+    """The Linux process that runs `name` (a child of the wine-run wrapper `parent`)."""
+    for pid in os.listdir("/proc"):
+        if not pid.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % pid) as f:
+                ppid = int(f.read().rsplit(")", 1)[1].split()[1])
+            with open("/proc/%s/cmdline" % pid, "rb") as f:
+                cmdline = f.read()
+        except OSError:
+            continue
+        if ppid == parent and name in cmdline:
+            return int(pid)
+    return None
+
+
+def median_text(values):
+    values = [v for v in values if v is not None]
+    return statistics.median(values) if values else None
+
+
+def ratio_text(value, floor):
+    return "%.2f" % (value / floor) if value and floor else "-"
+
+
 def bench_start(args):
     print("== Time from PnxStartService to the last PNXET_NEW (Timer 10000 ms, %d rounds)"
           % args.rounds)
     print("   %-7s  %-11s  %-20s  %-6s  %-14s  %s" % (
         "servers", "found", "last NEW ms", "median", "first NEW ms", "simulator answered all ms"))
+    floors = {}
     for count in (10, 100, 250):
         with simulator(count) as sim:
-            rounds = [start_and_wait(args, sim, count)[1] for _ in range(args.rounds)]
+            # Library and floor rounds take turns, so that both see the same load.
+            rounds, receive, listed = [], [], []
+            for _ in range(args.rounds):
+                rounds.append(start_and_wait(args, sim, count)[1])
+                receive.append(floor_round(args, "receive", count))
+                listed.append(floor_round(args, "list", count))
+        floors[count] = (median_text(receive), median_text(listed), rounds)
         lasts = [r["last_new_ms"] for r in rounds if r["found"] == count]
         median = "%.0f" % statistics.median(lasts) if lasts else "-"
         print("   %-7d  %-11s  %-20s  %-6s  %-14s  %s" % (
@@ -193,6 +259,34 @@ def bench_start(args):
                 print("      a round found %d of %d after %d searches; the PC dropped %d "
                       "replies (receive buffer full)" % (r["found"], count, r["searches"],
                                                          r["dropped"]))
+    print("\n== Floor (bench_floor.exe, same run, median of %d rounds) and the library as a ratio"
+          % args.rounds)
+    print("   %-7s  %-16s  %-18s  %-16s  %s" % (
+        "servers", "receive only ms", "receive+windows ms", "library ms", "library / floor"))
+    for count, (receive, listed, rounds) in floors.items():
+        lasts = [r["last_new_ms"] for r in rounds if r["found"] == count]
+        library = statistics.median(lasts) if lasts else None
+        print("   %-7d  %-16s  %-18s  %-16s  %s" % (
+            count, "%.0f" % receive if receive else "-", "%.0f" % listed if listed else "-",
+            "%.0f" % library if library else "-", ratio_text(library, listed)))
+
+
+def floor_idle(args, count):
+    """CPU of bench_floor.exe (and the wineserver) over the idle time, polling `count` servers."""
+    floor = Floor(args, "idle", count, args.idle_seconds, 10000)
+    floor.go()
+    if floor.line().get("type") != "listed" or floor.line().get("type") != "polling":
+        floor.close()
+        return None
+    pid, server = floor.wine_pid(), wineserver_pid()
+    lib0, srv0, wall0 = cpu_seconds(pid), cpu_seconds(server) if server else 0.0, time.monotonic()
+    end = floor.line()
+    wall = time.monotonic() - wall0
+    lib = cpu_seconds(pid) - lib0
+    srv = (cpu_seconds(server) - srv0) if server else 0.0
+    floor.close()
+    return {"lib": 100 * lib / wall, "srv": 100 * srv / wall, "polls": end.get("polls"),
+            "replies": end.get("replies"), "searches": end.get("searches")}
 
 
 def bench_idle(args):
@@ -200,6 +294,7 @@ def bench_idle(args):
     print("\n== CPU time while idle: %d servers listed, Timer 10000 ms, %d s" % (
         count, args.idle_seconds))
     with simulator(count) as sim:
+        floor = floor_idle(args, count)
         harness, result = start_and_wait(args, sim, count, keep=True)
         try:
             if result["found"] != count:
@@ -231,6 +326,15 @@ def bench_idle(args):
     print("   searches sent: %d, replies sent: %d (dropped at the PC: %d), device-list "
           "requests: %d, new servers meanwhile: %d, listed at the end: %s"
           % (len(searches), len(replies), dropped - drops0, polls, news, listed))
+    if floor:
+        print("   floor (bench_floor.exe): %.2f %%, wineserver %.2f %% (polls %s, replies %s, "
+              "searches %s)" % (floor["lib"], floor["srv"], floor["polls"], floor["replies"],
+                                floor["searches"]))
+        print("   library / floor: process %s, wineserver %s, together %s" % (
+            ratio_text(100 * lib / wall, floor["lib"]), ratio_text(100 * srv / wall, floor["srv"]),
+            ratio_text(100 * (lib + srv) / wall, floor["lib"] + floor["srv"])))
+    else:
+        print("   floor: bench_floor.exe did not finish its idle run")
 
 
 def main(argv):
@@ -238,6 +342,7 @@ def main(argv):
     parser.add_argument("--wine-run", required=True)
     parser.add_argument("--harness", required=True)
     parser.add_argument("--library", required=True)
+    parser.add_argument("--floor", required=True, help="bench_floor.exe")
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--idle-seconds", type=int, default=60)
     parser.add_argument("--timeout", type=float, default=60.0,
