@@ -32,8 +32,7 @@ int NextPageAfter(const SetupContext& c, int index) {
     case kPageCheck: return FirstOnFrom(c, index + 1);
     case kPageInstall:
         if (c.connect) return kPageConnect;
-        // The printer list can only move a printer to a port the installation created.
-        if (c.printerPage && c.createdPortName[0]) return kPagePrinters;
+        if (c.printerPage) return kPagePrinters;
         return AfterInstallOrPrinter(c);
     case kPageConnect:
     case kPagePrinters: return AfterInstallOrPrinter(c);
