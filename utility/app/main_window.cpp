@@ -176,10 +176,10 @@ LRESULT OnPowerBroadcast(HWND window, WPARAM event, LPARAM lParam) {
 // A use request's answer arrived; the next queued device is handled only when the queue holds
 // one, so an empty queue ends the hand-off instead of re-posting forever.
 void OnRequestResult(HWND window) {
-    if (g_app.requestQueue.empty()) return;
-    g_app.requestQueue.pop_front();
+    if (GetRequestCount(window) == 0) return;
+    RemoveRequest(window, GetRequestAt(window, 0));
     // Connecting the taken device comes with the device views; go on with the rest.
-    if (!g_app.requestQueue.empty()) PostMessageW(window, UM_REQUEST_RESULT, 0x10001, 0);
+    if (GetRequestCount(window) > 0) PostMessageW(window, UM_REQUEST_RESULT, 0x10001, 0);
 }
 
 }  // namespace
