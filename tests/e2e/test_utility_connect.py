@@ -28,7 +28,8 @@ SCANNER, DISK, DENIED = "Lab Scanner", "Backup Disk", "Denied Disk"
 LIST, TREE, CONNECT, DISCONNECT = 1082, 1099, 1019, 1020
 PROGRESS_CLOSE, CONFIRM_CHECK = 1104, 1047
 UM_TRAY_CALLBACK, WM_RBUTTONUP, WM_POWERBROADCAST = 0x81F6, 0x0205, 0x0218
-PBT_APMQUERYSUSPEND, PBT_APMRESUMESUSPEND = 0x0000, 0x0007
+PBT_APMQUERYSUSPEND, PBT_APMSUSPEND, PBT_APMRESUMESUSPEND, PBT_APMRESUMEAUTOMATIC = 0x0, 0x4, 0x7, 0x12
+BROADCAST_QUERY_DENY = 0x424D5144
 FREE, CONNECTED = 1, 2
 ENTRY = re.compile(r"menu entry text=(.*) first=0x([0-9a-f]+) enabled=(\d+)$")
 
@@ -166,6 +167,9 @@ def test_connect_road(paths, road):
     confirm = r.confirm()
     text = r.gui.must("text", confirm["hwnd"], 1053)["text"].replace("\r", "")
     assert text == "Lab Scanner is in use.\nDisconnect it anyway?"
+    # While a batch runs, the system is asked not to suspend.
+    answer = r.gui.must("send", r.main, WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, 0)["result"]
+    assert answer == BROADCAST_QUERY_DENY
     r.gui.must("press", confirm["hwnd"], 2)
     r.done(progress)
     assert r.attached() == ["1-1"] and r.sim.commands(SERVER, kind="disconnect") == []
@@ -202,10 +206,12 @@ def test_connect_road(paths, road):
     r.wait_states(scanner=CONNECTED, disk=CONNECTED)
 
     # A system suspend disconnects both without a question and remembers them; the resume
-    # connects them again.
-    r.gui.must("post", r.main, WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, 0)
+    # connects them again. Windows since Vista announces the suspend without asking first and
+    # resumes with two messages when a user is there.
+    r.gui.must("post", r.main, WM_POWERBROADCAST, PBT_APMSUSPEND, 0)
     rig.wait_for(lambda: r.attached() == [], timeout=120)
     rig.wait_for(lambda: not r.gui("dialog", PROGRESS_CLOSE, 0)["ok"], timeout=60)
+    r.gui.must("post", r.main, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0)
     r.gui.must("post", r.main, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0)
     rig.wait_for(lambda: r.attached() == ["1-1", "1-2"], timeout=120)
     r.wait_states(scanner=CONNECTED, disk=CONNECTED)
