@@ -121,12 +121,14 @@ class Road:
     def tray_choose(self, name, item, shot=None):
         """Chooses item 0 (connect), 1 (disconnect) ... of the device's tray sub-menu."""
         menu, entries = self.tray_menu()
-        at = [e[0].rsplit(" (", 1)[0] for e in entries].index(name)
+        self.menu_names = [e[0].rsplit(" (", 1)[0] for e in entries]
+        at = self.menu_names.index(name)
         self.gui.must("keys", menu["hwnd"], *(["down"] * (at + 1) + ["right"]))
         if shot:
-            menus = self.gui.must("menus", 20000)["menus"]
-            while len(menus) < 2:
+            def submenu_open():
                 menus = self.gui.must("menus", 20000)["menus"]
+                return menus if len(menus) > 1 else None
+            menus = rig.wait_for(submenu_open, timeout=30)
             left = min(m["rect"][0] for m in menus) - 8
             top = min(m["rect"][1] for m in menus) - 8
             right = max(m["rect"][2] for m in menus) + 8
@@ -144,7 +146,7 @@ def test_connect_road(paths, road):
     r.wait_states(scanner=FREE, disk=FREE, denied=FREE)
 
     # A free device, Connect: the progress dialog stands until PNXN_COMPLETE, meanwhile the
-    # port is attached; then the list, the tree and the tray menu show it connected.
+    # port is attached; then the list and the tree show it connected.
     r.press_on(SCANNER, CONNECT)
     progress = r.progress()
     main_rect = r.dialog["rect"]
@@ -175,12 +177,13 @@ def test_connect_road(paths, road):
     assert r.attached() == ["1-1"] and r.sim.commands(SERVER, kind="disconnect") == []
     assert r.states()[SCANNER] == CONNECTED
 
-    # The tray menu lists the devices in list order with their states; its DISCONNECT asks
-    # too, and a connect pressed while that question stands joins the running batch: one
+    # The tray menu lists the devices in list order with their states, the scanner connected;
+    # its DISCONNECT asks too, and a connect pressed while that question stands joins the running batch: one
     # suspension of the library, and the disk is attached before the dialog ends.
     suspends = r.suspends()
     entry = r.tray_choose(SCANNER, 1, shot=os.path.join(paths.build, "utility_tray_menu.png"))
     assert entry[0] == "Lab Scanner (connected)" and entry[2] == "0101"
+    assert r.menu_names == [row["name"] for row in r.rows()]
     progress = r.progress()
     confirm = r.confirm()
     r.press_on(DISK, CONNECT)
