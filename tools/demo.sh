@@ -2,7 +2,8 @@
 # The suite's first real job, end to end: in the private test network, a simulator plays a few
 # device servers, Pnxscapi.dll (from dist/x64) runs under Wine in the test harness, registers a
 # window, starts the service and lists the servers it finds and the USB devices of each; then
-# it connects one device through the simulated bus driver and disconnects it again.
+# it connects one device through the simulated bus driver and disconnects it again. Then the
+# utility does the same as a person would: select a device, press Connect, see it connected.
 # Usage: bash tools/demo.sh        (builds dist/ first, as tools/build.sh does)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,7 +20,8 @@ fi
 # Inside the PC namespace: X, a fresh Wine session and the simulated bus driver.
 build="${QZ_DEMO_BUILD:-$root/build/x64}"
 library="Z:$(echo "${QZ_DEMO_LIBRARY:-$root/dist/x64/Pnxscapi.dll}" | tr / '\\')"
-# First the library through the harness, then the utility against the same servers: its main
+# First the library through the harness, then the utility against the same servers: it lists
+# them, connects a device through the simulated bus driver and shows it connected in its main
 # dialog, photographed (tools/main_job.png).
 export QZ_ROOT="$root" QZ_BUILD="$build" QZ_LIBRARY="$library"
 export QZ_SHOT="${QZ_DEMO_SCREENSHOT:-$root/tools/main_job.png}"

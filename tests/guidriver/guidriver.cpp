@@ -4,6 +4,10 @@
 //   find CLASS TITLE MS            the same, hidden windows too
 //   gone HWND MS                   waits until the window is destroyed
 //   msgbox MS                      a message box: its window, title, text and buttons
+//   dialog ID MS                   a visible dialog (class #32770) that has a child control ID
+//   menus MS                       the visible popup menus (class #32768), once one is shown
+//   keys HWND KEY...               posts key strokes to the window's thread: down, up, left,
+//                                  right, escape, enter (a menu takes Enter as its character)
 //   children HWND                  every child control: id, class, text, visible, enabled, checked
 //   text HWND ID | settext HWND ID TEXT
 //   press HWND ID                  posts the button's click command to its dialog
@@ -12,6 +16,7 @@
 //   listbox HWND ID                the items of a list box
 //   listview HWND ID               the items of a list view: text, selected, checked
 //   select HWND ID INDEX           selects a list-view item
+//   selectonly HWND ID INDEX       selects a list-view item and no other
 //   rows HWND ID                   the utility's device list: header items (text, id, width,
 //                                  order), and per row its record, its data and its cell texts
 //   treeitems HWND ID              the utility's tree: every item with its record's data, depth
@@ -383,6 +388,47 @@ int Screenshot(const char* path) {
     return 0;
 }
 
+struct ChildSearch {
+    int id = 0;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindDialogWithChild(HWND window, LPARAM data) {
+    auto* s = reinterpret_cast<ChildSearch*>(data);
+    if (!IsWindowVisible(window) || ClassOf(window) != L"#32770" || !GetDlgItem(window, s->id)) return TRUE;
+    if (!OfWantedProgram(window)) return TRUE;
+    s->found = window;
+    return FALSE;
+}
+
+BOOL CALLBACK CollectMenus(HWND window, LPARAM data) {
+    if (IsWindowVisible(window) && ClassOf(window) == L"#32768" && OfWantedProgram(window)) {
+        reinterpret_cast<std::vector<HWND>*>(data)->push_back(window);
+    }
+    return TRUE;
+}
+
+std::string RectJson(const RECT& rc) {
+    return "[" + std::to_string(rc.left) + "," + std::to_string(rc.top) + "," + std::to_string(rc.right) + "," +
+           std::to_string(rc.bottom) + "]";
+}
+
+// Posted key strokes reach whatever runs the window's thread: a dialog, or the loop of a
+// tracked popup menu, which reads the keys of its thread's queue.
+bool PostKey(HWND window, const std::string& name) {
+    struct Key { const char* name; WPARAM vk; UINT scan; };
+    static const Key keys[] = {{"down", VK_DOWN, 0x50}, {"up", VK_UP, 0x48}, {"left", VK_LEFT, 0x4B},
+                               {"right", VK_RIGHT, 0x4D}, {"escape", VK_ESCAPE, 0x01}, {"enter", VK_RETURN, 0x1C}};
+    for (const Key& key : keys) {
+        if (name != key.name) continue;
+        const LPARAM down = 1 | (static_cast<LPARAM>(key.scan) << 16);
+        if (key.vk == VK_RETURN) return PostMessageW(window, WM_CHAR, L'\r', down) != FALSE;
+        return PostMessageW(window, WM_KEYDOWN, key.vk, down) &&
+               PostMessageW(window, WM_KEYUP, key.vk, down | (static_cast<LPARAM>(3) << 30));
+    }
+    return false;
+}
+
 void ClickCommand(HWND dialog, int id) {
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
@@ -436,6 +482,51 @@ int main(int argc, char** argv) {
         std::printf("{\"ok\":true,\"hwnd\":%llu,\"title\":%s,\"text\":%s,\"children\":%s}\n",
                     static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(box)), Json(TextOf(box)).c_str(),
                     Json(TextOf(GetDlgItem(box, 0xFFFF))).c_str(), ChildrenJson(box).c_str());
+        return 0;
+    }
+    if (command == "dialog" && argc >= 4) {
+        const DWORD start = GetTickCount();
+        ChildSearch search{std::atoi(argv[2])};
+        for (;;) {
+            EnumWindows(FindDialogWithChild, reinterpret_cast<LPARAM>(&search));
+            if (search.found) break;
+            if (GetTickCount() - start > static_cast<DWORD>(std::atoi(argv[3]))) return Fail("no such dialog");
+            Sleep(50);
+        }
+        RECT rc{};
+        GetWindowRect(search.found, &rc);
+        std::printf("{\"ok\":true,\"hwnd\":%llu,\"title\":%s,\"rect\":%s}\n",
+                    static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(search.found)),
+                    Json(TextOf(search.found)).c_str(), RectJson(rc).c_str());
+        return 0;
+    }
+    if (command == "menus" && argc >= 3) {
+        const DWORD start = GetTickCount();
+        std::vector<HWND> menus;
+        for (;;) {
+            menus.clear();
+            EnumWindows(CollectMenus, reinterpret_cast<LPARAM>(&menus));
+            if (!menus.empty()) break;
+            if (GetTickCount() - start > static_cast<DWORD>(std::atoi(argv[2]))) return Fail("no menu");
+            Sleep(50);
+        }
+        std::string out = "[";
+        for (size_t i = 0; i < menus.size(); ++i) {
+            RECT rc{};
+            GetWindowRect(menus[i], &rc);
+            out += std::string(i ? "," : "") + "{\"hwnd\":" +
+                   std::to_string(static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(menus[i]))) +
+                   ",\"rect\":" + RectJson(rc) + "}";
+        }
+        std::printf("{\"ok\":true,\"menus\":%s]}\n", out.c_str());
+        return 0;
+    }
+    if (command == "keys" && argc >= 4) {
+        HWND window = Handle(argv[2]);
+        for (int i = 3; i < argc; ++i) {
+            if (!PostKey(window, argv[i])) return Fail("key not posted");
+        }
+        std::printf("{\"ok\":true}\n");
         return 0;
     }
     if (command == "children" && argc >= 3) {
@@ -524,7 +615,7 @@ int main(int argc, char** argv) {
         std::printf("{\"ok\":true,\"items\":%s}\n", TreeJson(tree).c_str());
         return 0;
     }
-    if (command == "select" && argc >= 5) {
+    if ((command == "select" || command == "selectonly") && argc >= 5) {
         HWND list = GetDlgItem(Handle(argv[2]), std::atoi(argv[3]));
         DWORD pid = 0;
         GetWindowThreadProcessId(list, &pid);
@@ -533,6 +624,10 @@ int main(int argc, char** argv) {
         void* remote = VirtualAllocEx(process, nullptr, sizeof(LVITEMW), MEM_COMMIT, PAGE_READWRITE);
         LVITEMW item{};
         item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        if (command == "selectonly") {  // index -1: every item
+            WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+            SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(remote));
+        }
         item.state = LVIS_SELECTED | LVIS_FOCUSED;
         WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
         SendMessageW(list, LVM_SETITEMSTATE, std::atoi(argv[4]), reinterpret_cast<LPARAM>(remote));

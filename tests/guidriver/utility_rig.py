@@ -86,12 +86,14 @@ def write_png_from_bmp(data, path, rect=None):
 class Utility:
     """One QuelboZovu.exe process."""
 
-    def __init__(self, paths, args=(), exe=None, cwd=None):
+    def __init__(self, paths, args=(), exe=None, cwd=None, env=None):
+        """`env`: variables added to the program's environment (e.g. QZ_TRAY_RECORD)."""
         self.paths = paths
         self.exe = exe or os.path.join(paths.bin, "QuelboZovu.exe")
         self.proc = subprocess.Popen([paths.wine_run, self.exe, *args], stdin=subprocess.DEVNULL,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                     cwd=cwd or os.path.dirname(self.exe))
+                                     cwd=cwd or os.path.dirname(self.exe),
+                                     env=dict(os.environ, **env) if env else None)
 
     def wait(self, timeout=60):
         return self.proc.wait(timeout=timeout)

@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <deque>
 
 #include "command_line.h"
 #include "theme_api.h"
@@ -38,7 +37,6 @@ struct AppState {
     bool queryAnswered = false;
     HWND progressDialog = nullptr;      // the connect progress dialog, while one runs
     HWND confirmDialog = nullptr;       // the exit confirmation, while open
-    std::deque<void*> requestQueue;     // devices waiting for a use-request answer
 };
 
 extern AppState g_app;

@@ -151,24 +151,51 @@ LRESULT OnQueryEndSession(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     return 0;
 }
 
+// Set from the suspend's disconnect to the resume's reconnect, so that each runs once.
+bool g_powerSuspended = false;
+
+void DisconnectForSuspend() {
+    g_powerSuspended = true;
+    if (g_app.service) g_pnx.PnxSuspendService(g_app.service, 0);
+    g_app.ignoreDeviceLists = true;
+    if (g_settings.permitMessage) {
+        g_settings.permitMessage = 0;
+        g_app.permitSuspended = true;
+    }
+    DisconnectAllDevices(true);
+}
+
+void ReconnectAfterSuspend() {
+    g_powerSuspended = false;
+    g_app.ignoreDeviceLists = false;
+    if (g_app.service) g_pnx.PnxResumeService(g_app.service, nullptr);
+    if (g_app.permitSuspended) {
+        g_settings.permitMessage = 1;
+        g_app.permitSuspended = false;
+    }
+    ReconnectDevices();
+}
+
+// Windows before Vista asks first (PBT_APMQUERYSUSPEND, then PBT_APMSUSPEND); later ones only
+// announce the suspend. Every resume brings PBT_APMRESUMEAUTOMATIC, and PBT_APMRESUMESUSPEND
+// too when a user is there. A refused suspend (PBT_APMQUERYSUSPENDFAILED) never resumes, so it
+// undoes the disconnect at once.
 LRESULT OnPowerBroadcast(HWND window, WPARAM event, LPARAM lParam) {
-    if (event == PBT_APMQUERYSUSPEND) {
-        if (g_app.progressDialog) return BROADCAST_QUERY_DENY;
-        if (g_app.service) g_pnx.PnxSuspendService(g_app.service, 0);
-        g_app.ignoreDeviceLists = true;
-        if (g_settings.permitMessage) {
-            g_settings.permitMessage = 0;
-            g_app.permitSuspended = true;
-        }
-        DisconnectAllDevices(true);
-    } else if (event == PBT_APMRESUMESUSPEND) {
-        g_app.ignoreDeviceLists = false;
-        if (g_app.service) g_pnx.PnxResumeService(g_app.service, nullptr);
-        if (g_app.permitSuspended) {
-            g_settings.permitMessage = 1;
-            g_app.permitSuspended = false;
-        }
-        ReconnectDevices();
+    switch (event) {
+        case PBT_APMQUERYSUSPEND:
+            if (g_app.progressDialog) return BROADCAST_QUERY_DENY;
+            if (!g_powerSuspended) DisconnectForSuspend();
+            break;
+        case PBT_APMSUSPEND:
+            if (!g_powerSuspended) DisconnectForSuspend();
+            break;
+        case PBT_APMQUERYSUSPENDFAILED:
+        case PBT_APMRESUMESUSPEND:
+        case PBT_APMRESUMEAUTOMATIC:
+            if (g_powerSuspended) ReconnectAfterSuspend();
+            break;
+        default:
+            break;
     }
     return DefWindowProcW(window, WM_POWERBROADCAST, event, lParam);
 }
@@ -176,10 +203,10 @@ LRESULT OnPowerBroadcast(HWND window, WPARAM event, LPARAM lParam) {
 // A use request's answer arrived; the next queued device is handled only when the queue holds
 // one, so an empty queue ends the hand-off instead of re-posting forever.
 void OnRequestResult(HWND window) {
-    if (g_app.requestQueue.empty()) return;
-    g_app.requestQueue.pop_front();
+    if (GetRequestCount(window) == 0) return;
+    RemoveRequest(window, GetRequestAt(window, 0));
     // Connecting the taken device comes with the device views; go on with the rest.
-    if (!g_app.requestQueue.empty()) PostMessageW(window, UM_REQUEST_RESULT, 0x10001, 0);
+    if (GetRequestCount(window) > 0) PostMessageW(window, UM_REQUEST_RESULT, 0x10001, 0);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "notify_handlers.h"
 #include "notify_records.h"
 #include "pnx_api.h"
+#include "tray.h"
 
 using namespace notify_detail;
 
@@ -38,7 +39,7 @@ void OnApplicationStarted(HPnxDv device, ListRowRecord* record, const DeviceFact
             const bool otherRequest = Hooks().requesterDialog && Hooks().requesterDialog() &&
                                       (!Hooks().requesterDevice || Hooks().requesterDevice() != device);
             if (otherRequest) {
-                g_app.requestQueue.push_back(device);
+                QueueRequest(g_app.mainWindow, reinterpret_cast<uint64_t>(device));
             } else {
                 RunOne(device, DEVOP_CONNECT);
             }

@@ -79,8 +79,9 @@ void OnNewDevice(HPnxDv device) {
 
 void OnDeleteDevice(HPnxDv device) {
     RemoveBalloons(g_app.mainWindow, reinterpret_cast<uint64_t>(device));
-    auto& queue = g_app.requestQueue;
-    queue.erase(std::remove(queue.begin(), queue.end(), static_cast<void*>(device)), queue.end());
+    // Every row of the device leaves the Request queue (it may have been queued twice).
+    while (RemoveRequest(g_app.mainWindow, reinterpret_cast<uint64_t>(device)) >= 0) {
+    }
     const auto handle = reinterpret_cast<uint64_t>(device);
     HWND list = Views().list, tree = Views().tree;
     HTREEITEM item = TreeFindDevice(tree, handle);

@@ -1,0 +1,220 @@
+"""The utility's connect road end to end: QuelboZovu.exe with the real Pnxscapi.dll against the
+simulator, whose connect and disconnect answers have the simulated bus driver attach and detach
+the ports (the bridge on the main bus, which the utility opens).
+
+One road: a button connect with its progress dialog; a disconnect asked about and refused; a
+tray-menu disconnect asked about and confirmed, while a second connect joins the running
+batch; a connect the server denies; a tray-menu connect; a system suspend that disconnects
+both devices and the resume that connects them again.  The tray menu is chosen with posted
+keys; the entries it built are read from the record file the utility writes (QZ_TRAY_RECORD).
+"""
+
+import os
+import re
+import sys
+
+import pytest
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "sim"))
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "guidriver"))
+
+from conftest import install_stand_in_driver, wine_path  # noqa: E402
+from simctl import BusBridge, Simulator  # noqa: E402
+import utility_rig as rig  # noqa: E402
+
+SERVER = "10.77.0.46"
+THIS_PC = "10.77.0.1"
+SCANNER, DISK, DENIED = "Lab Scanner", "Backup Disk", "Denied Disk"
+LIST, TREE, CONNECT, DISCONNECT = 1082, 1099, 1019, 1020
+PROGRESS_CLOSE, CONFIRM_CHECK = 1104, 1047
+UM_TRAY_CALLBACK, WM_RBUTTONUP, WM_POWERBROADCAST = 0x81F6, 0x0205, 0x0218
+PBT_APMQUERYSUSPEND, PBT_APMSUSPEND, PBT_APMRESUMESUSPEND, PBT_APMRESUMEAUTOMATIC = 0x0, 0x4, 0x7, 0x12
+BROADCAST_QUERY_DENY = 0x424D5144
+FREE, CONNECTED = 1, 2
+ENTRY = re.compile(r"menu entry text=(.*) first=0x([0-9a-f]+) enabled=(\d+)$")
+
+
+@pytest.fixture
+def road(paths, lan_ns):
+    rig.set_driver_version(paths, "3.3.0.0")
+    rig.reset_registry(paths)
+    rig.clear_logs(paths)
+    record = paths.drive_c("qz_tray_record.txt")
+    if os.path.exists(record):
+        os.remove(record)
+    bridge = BusBridge(paths.wine_run, os.path.join(paths.bin, "zkuptp_bridge.exe"), THIS_PC)
+    utility = None
+    try:
+        with Simulator([SERVER], netns=lan_ns, discovery=True, max_seconds=280) as sim:
+            sim.set_bridge(*bridge.address)
+            sim.identity(SERVER, host="LAB-CONNECT", model="QZ-7000")
+            # No printers: a new printer would start the automatic printer set-up of its own.
+            # The scanner attaches a few seconds after the server's OK, so its first progress
+            # dialog stands long enough to be photographed.
+            sim.plug(SERVER, name=SCANNER, port="1", location="1-1", vid=0x04B8, pid=0x0131,
+                     interfaces=[[6, 1]], attach="slow", attach_delay=4.0)
+            sim.plug(SERVER, name=DISK, port="2", location="1-2", interfaces=[[8, 6]])
+            sim.plug(SERVER, name=DENIED, port="3", location="1-3", connect_answer="deny")
+            utility = rig.Utility(paths, ["-dlog", "-m"], env={"QZ_TRAY_RECORD": wine_path(record)})
+            yield Road(paths, rig.Gui(paths), sim, bridge, record)
+    finally:
+        if utility:
+            utility.close()
+        for location in ("1-1", "1-2", "1-3"):
+            bridge.ask("detach %s %s" % (SERVER, location))
+        bridge.close()
+        install_stand_in_driver(paths)
+
+
+class Road:
+    def __init__(self, paths, gui, sim, bridge, record):
+        self.paths, self.gui, self.sim, self.bridge, self.record = paths, gui, sim, bridge, record
+        self.dialog = gui.must("wait", "#32770", rig.TITLE, 60000)
+        self.main = gui.must("find", rig.CLASS, rig.TITLE, 20000)["hwnd"]
+
+    def rows(self):
+        rows = self.gui.must("rows", self.dialog["hwnd"], LIST)["list"]["rows"]
+        return [r for r in rows if "name" in r]
+
+    def row(self, name):
+        return [r for r in self.rows() if r["name"] == name][0]
+
+    def tree_state(self, name):
+        items = self.gui.must("treeitems", self.dialog["hwnd"], TREE)["items"]
+        return [d["stateRow"] for s in items for d in s["children"] if d.get("name") == name]
+
+    def states(self):
+        return {r["name"]: r["state"] for r in self.rows()}
+
+    def wait_states(self, **wanted):
+        names = {"scanner": SCANNER, "disk": DISK, "denied": DENIED}
+        want = {names[k]: v for k, v in wanted.items()}
+        rig.wait_for(lambda: all(self.states().get(n) == s for n, s in want.items()), timeout=60)
+
+    def attached(self):
+        return sorted(loc for (ip, loc) in self.bridge.ports() if ip == SERVER)
+
+    def press_on(self, name, button):
+        index = [r["name"] for r in self.rows()].index(name)
+        self.gui.must("selectonly", self.dialog["hwnd"], LIST, index)
+        self.gui.must("press", self.dialog["hwnd"], button)
+
+    def progress(self):
+        return self.gui.must("dialog", PROGRESS_CLOSE, 30000)
+
+    def done(self, progress):
+        self.gui.must("gone", progress["hwnd"], 120000)
+
+    def confirm(self):
+        return self.gui.must("dialog", CONFIRM_CHECK, 30000)
+
+    def tray_menu(self):
+        """Opens the tray menu; its device entries in menu order: (text, first id, enabled)."""
+        if os.path.exists(self.record):
+            os.remove(self.record)
+        self.gui.must("post", self.main, UM_TRAY_CALLBACK, 0, WM_RBUTTONUP)
+        menu = self.gui.must("menus", 20000)["menus"][0]
+        lines = open(self.record, encoding="utf-8").read().splitlines()
+        entries = [ENTRY.match(line).groups() for line in lines if ENTRY.match(line)]
+        return menu, list(reversed(entries))  # built from the last row up
+
+    def tray_choose(self, name, item, shot=None):
+        """Chooses item 0 (connect), 1 (disconnect) ... of the device's tray sub-menu."""
+        menu, entries = self.tray_menu()
+        self.menu_names = [e[0].rsplit(" (", 1)[0] for e in entries]
+        at = self.menu_names.index(name)
+        self.gui.must("keys", menu["hwnd"], *(["down"] * (at + 1) + ["right"]))
+        if shot:
+            def submenu_open():
+                menus = self.gui.must("menus", 20000)["menus"]
+                return menus if len(menus) > 1 else None
+            menus = rig.wait_for(submenu_open, timeout=30)
+            left = min(m["rect"][0] for m in menus) - 8
+            top = min(m["rect"][1] for m in menus) - 8
+            right = max(m["rect"][2] for m in menus) + 8
+            bottom = max(m["rect"][3] for m in menus) + 8
+            self.gui.screenshot_png(shot, [left, top, right, bottom])
+        self.gui.must("keys", menu["hwnd"], *(["down"] * item + ["enter"]))
+        return entries[at]
+
+    def suspends(self):
+        return rig.library_log(self.paths).count("PnxSuspendService()")
+
+
+def test_connect_road(paths, road):
+    r = road
+    r.wait_states(scanner=FREE, disk=FREE, denied=FREE)
+
+    # A free device, Connect: the progress dialog stands until PNXN_COMPLETE, meanwhile the
+    # port is attached; then the list and the tree show it connected.
+    r.press_on(SCANNER, CONNECT)
+    progress = r.progress()
+    main_rect = r.dialog["rect"]
+    rect = [min(main_rect[0], progress["rect"][0]), min(main_rect[1], progress["rect"][1]),
+            max(main_rect[2], progress["rect"][2]), max(main_rect[3], progress["rect"][3])]
+    r.gui.screenshot_png(os.path.join(paths.build, "utility_progress.png"), rect)
+    rig.wait_for(lambda: r.attached() == ["1-1"], timeout=60)
+    r.done(progress)
+    r.wait_states(scanner=CONNECTED)
+    assert r.row(SCANNER)["stateRow"] == CONNECTED and r.tree_state(SCANNER) == [CONNECTED]
+    [command] = r.sim.commands(SERVER, kind="connect")
+    assert command["ok"] and command["answer"] == "OK" and command["address"] == THIS_PC
+    lines = rig.log_lines(paths)
+    assert "*** Connect Event(Other) ***" in lines
+    assert "  Lab Scanner: Event: End., Error: No error., Action: By Button." in lines
+
+    # Disconnect with PermitMessage on asks first; No keeps the device.
+    r.press_on(SCANNER, DISCONNECT)
+    progress = r.progress()
+    confirm = r.confirm()
+    text = r.gui.must("text", confirm["hwnd"], 1053)["text"].replace("\r", "")
+    assert text == "Lab Scanner is in use.\nDisconnect it anyway?"
+    # While a batch runs, the system is asked not to suspend.
+    answer = r.gui.must("send", r.main, WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, 0)["result"]
+    assert answer == BROADCAST_QUERY_DENY
+    r.gui.must("press", confirm["hwnd"], 2)
+    r.done(progress)
+    assert r.attached() == ["1-1"] and r.sim.commands(SERVER, kind="disconnect") == []
+    assert r.states()[SCANNER] == CONNECTED
+
+    # The tray menu lists the devices in list order with their states, the scanner connected;
+    # its DISCONNECT asks too, and a connect pressed while that question stands joins the running batch: one
+    # suspension of the library, and the disk is attached before the dialog ends.
+    suspends = r.suspends()
+    entry = r.tray_choose(SCANNER, 1, shot=os.path.join(paths.build, "utility_tray_menu.png"))
+    assert entry[0] == "Lab Scanner (connected)" and entry[2] == "0101"
+    assert r.menu_names == [row["name"] for row in r.rows()]
+    progress = r.progress()
+    confirm = r.confirm()
+    r.press_on(DISK, CONNECT)
+    r.gui.must("press", confirm["hwnd"], 1)
+    r.done(progress)
+    assert r.attached() == ["1-2"] and r.suspends() == suspends + 1
+    r.wait_states(scanner=FREE, disk=CONNECTED)
+
+    # A connect that the server denies ends with MESSAGE12 naming the device.
+    r.press_on(DENIED, CONNECT)
+    progress = r.progress()
+    box = r.gui.message_box()
+    assert box["text"] == "Denied Disk could not be connected."
+    r.gui.answer(box)
+    r.done(progress)
+    assert "[MessageBox] : MESSAGE12" in rig.log_lines(paths) and r.states()[DENIED] == FREE
+
+    # The tray menu's CONNECT connects.
+    entry = r.tray_choose(SCANNER, 0)
+    assert entry[0] == "Lab Scanner (free)" and entry[2] == "1001"
+    r.done(r.progress())
+    assert r.attached() == ["1-1", "1-2"]
+    r.wait_states(scanner=CONNECTED, disk=CONNECTED)
+
+    # A system suspend disconnects both without a question and remembers them; the resume
+    # connects them again. Windows since Vista announces the suspend without asking first and
+    # resumes with two messages when a user is there.
+    r.gui.must("post", r.main, WM_POWERBROADCAST, PBT_APMSUSPEND, 0)
+    rig.wait_for(lambda: r.attached() == [], timeout=120)
+    rig.wait_for(lambda: not r.gui("dialog", PROGRESS_CLOSE, 0)["ok"], timeout=60)
+    r.gui.must("post", r.main, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0)
+    r.gui.must("post", r.main, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0)
+    rig.wait_for(lambda: r.attached() == ["1-1", "1-2"], timeout=120)
+    r.wait_states(scanner=CONNECTED, disk=CONNECTED)
