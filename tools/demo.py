@@ -46,7 +46,7 @@ DEVICES = {
              interfaces=[[14, 1], [14, 2], [1, 1]], user=OTHER_PC, user_name="LAB-PC"),
     ],
     "10.77.0.11": [
-        dict(name="Flatbed Scanner", vid=0x04B8, pid=0x0142, location="1-1"),
+        dict(name="Flatbed Scanner", vid=0x04B8, pid=0x0142, location="1-1", interfaces=[[6, 1]]),
         dict(name="Combo Keyboard", port="2", vid=0x046D, pid=0xC52B, location="1-2",
              interfaces=[[3, 1], [3, 2]]),
     ],
