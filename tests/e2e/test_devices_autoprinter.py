@@ -9,31 +9,25 @@ the real pipe and marks a printer of the prefix's own spooler with that driver a
 the disconnect; the test answers as the utility does, queuing the request with Auto Printer's
 connect action (3).
 
-Server 10.77.0.51. Every library load clears the service's table, so the test runs alone.
+Server 10.77.0.58 of the connect tests' rig. Every library start clears the service's table,
+so the test runs alone.
 """
 
 import os
 import re
-import shutil
 import subprocess
-import sys
 import time
 
 import pytest
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "sim"))
+from conftest import Harness, run_wine, wine_path
+from test_devices import FREE, CONNECTED, PNXET_CONNECT, PNXET_DISCONNECT, ok, wait_until
+from test_devices_connect import A as S, RESULT, bridge, rig, start, device_of, run, attached  # noqa: F401
 
-from simctl import Simulator  # noqa: E402
-from conftest import Harness, run_wine, unique_name, wine_path  # noqa: E402
-from test_devices import FREE, CONNECTED, THIS_PC, PNXET_CONNECT, PNXET_DISCONNECT, ok, wait_until, devices_of  # noqa: E402
-from test_devices_connect import bridge, start, device_of, run, attached  # noqa: E402,F401
-
-S = "10.77.0.51"
 SERVICE = "Orvik Quelbo Plus Helper"
 DRIVER = "QZ Helper Test Driver"  # the model name, so the driver of qz_printer.exe's printer
 STAND_IN = "QZ Auto Jet"
 AUTO_PRINTER_ACTION = 3
-RESULT = 3
 PROPERTY_AUTOMATIC, PRINTER_AUTO_PRINTER = 0x8, 0x1
 
 
@@ -102,29 +96,15 @@ class RealPrinter:
 
 
 @pytest.fixture
-def rig(lan_ns, paths, service, bridge, monkeypatch, tmp_path):
-    """A library with the stand-in spooler, registered on the bridge's bus, and one server."""
+def harness(paths, service, monkeypatch):
+    """The library with the stand-in spooler; the connect tests' rig registers it on the
+    bridge's bus beside two simulated servers."""
     monkeypatch.setenv("QZ_DLLOVERRIDES", "winspool.drv=n,b")
-    monkeypatch.setenv("QZ_FAKE_SPOOLER", unique_name("autoprinter"))
+    monkeypatch.setenv("QZ_FAKE_SPOOLER", "e2e_autoprinter")
     h = Harness(paths)
-    bus = "zkuptp_%d" % (700000 + os.getpid() % 100000)
-    ok(h.command("register driver=%s" % bus))
-    folder = paths.drive_c("qz-autoprinter-%d" % os.getpid())
-    shutil.rmtree(folder, ignore_errors=True)
-    os.makedirs(folder)
-    ok(h.command('debugmode flags=1 folder="%s"' % wine_path(folder)))
-    try:
-        with Simulator([S], netns=lan_ns, discovery=True, max_seconds=280) as sim:
-            sim.set_bridge(*bridge.address)
-            yield h, sim, bridge, folder
-            h.command("end")
-    finally:
-        ok(h.command("fakeprinter \"%s\" remove=1" % STAND_IN))
-        h.close()
-        for name in sorted(os.listdir(folder)):
-            with open(os.path.join(folder, name), "rb") as f:
-                print("----- %s\n%s" % (name, f.read().decode("latin-1")))
-        shutil.rmtree(folder, ignore_errors=True)
+    yield h
+    h.command('fakeprinter "%s" remove=1' % STAND_IN)
+    h.close()
 
 
 def jobs_gone(folder):
@@ -146,7 +126,8 @@ def jobs(h, size):
 
 
 def test_print_jobs_connect_and_disconnect_the_device_and_the_helper_marks_its_printer(rig, paths):
-    h, sim, bridge, folder = rig
+    h, sim, bridge = rig
+    folder = paths.drive_c("qz-connect-%d" % os.getpid())  # the rig's log folder
     sim.plug(S, name=DRIVER, port="1", location="1-1", interfaces=[[7, 1]])
     server = start(h, [S])[S]
     device = device_of(h, server, DRIVER, FREE)["device"]
