@@ -230,7 +230,8 @@ def test_silent_install_end_to_end(box, staged):
 def test_installed_utility_finds_servers_and_stops_a_setup(box, staged, lan_ns):
     with Simulator(SERVERS, netns=lan_ns, discovery=True, max_seconds=120) as sim:
         sim.identity(SERVERS[0], host="SETUP-LAB", model="QZ-7000")
-        utility = rig.Utility(box, ("-dlog",), exe=box.installed("QuelboZovu.exe"))
+        # A fresh user starts in the tray (MiniMode 1): -m shows the main dialog.
+        utility = rig.Utility(box, ("-dlog", "-m"), exe=box.installed("QuelboZovu.exe"))
         gui = rig.Gui(box)
         try:
             gui.must("wait", "#32770", rig.TITLE, 60000)
