@@ -114,12 +114,37 @@ def fresh_box(paths, name):
     # A bus driver file of a version the utility accepts.
     rig.set_driver_version(paths, "3.3.0.0", os.path.join(root, "setup", "Drivers", "zkuptp", "zkuptp.sys"))
     fresh = FreshPrefix(paths, root)
-    assert fresh.run("cmd", "/c", "exit", timeout=120).returncode == 0
+    started = fresh.run("cmd", "/c", "exit", timeout=300)
+    with open(os.path.join(root, "prefix.stderr"), "wb") as f:
+        f.write(started.stderr)
+    assert started.returncode == 0
     return fresh
 
 
 @pytest.fixture(scope="module")
-def box(paths):
+def screen():
+    """An X server of the module's own for its Wine programs: a fresh prefix's desktop process
+    has been seen not to start on the run's shared one, and photographs show no other test's windows."""
+    read, write = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                            pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write)
+    with os.fdopen(read) as f:
+        display = f.readline().strip()
+    assert display, "Xvfb gave no display"
+    before = os.environ.get("DISPLAY")
+    os.environ["DISPLAY"] = ":" + display
+    yield
+    if before is None:
+        del os.environ["DISPLAY"]
+    else:
+        os.environ["DISPLAY"] = before
+    xvfb.kill()
+    xvfb.wait()
+
+
+@pytest.fixture(scope="module")
+def box(paths, screen):
     fresh = fresh_box(paths, "setup_e2e")
     yield fresh
     fresh.end()

@@ -1,5 +1,5 @@
 """The setup wizard walked by the GUI test driver in a Wine prefix of its own, on an X server of
-its own (its photographs show no other test's windows): the application list of a two-program
+its own: the application list of a two-program
 script, then a whole install with the language chosen by hand, through the folder browser's
 checks, into the same result as the silent install.
 
@@ -8,12 +8,11 @@ Photographs of the pages go to build/x64/setup_walk/*.png.
 
 import os
 import shutil
-import subprocess
 import time
 
 import pytest
 
-from test_setup_silent import SETUP, Setup, check_installed_suite, fresh_box
+from test_setup_silent import SETUP, Setup, check_installed_suite, fresh_box, screen  # noqa: F401
 import utility_rig as rig
 
 TITLE = "Quelbo Plus Setup"
@@ -22,27 +21,6 @@ NEXT, BACK, CANCEL = 1069, 1068, 2
 PAGES = {1073: "language", 1078: "welcome", 1077: "license", 1057: "applications", 1018: "folder",
          1092: "startmenu", 1086: "check", 1019: "install", 1083: "finish", 1099: "restart"}
 DEFAULT_FOLDER = "C:\\Program Files\\Orvik\\Quelbo Plus"
-
-
-@pytest.fixture(scope="module")
-def screen():
-    """A private X server for this file's Wine programs."""
-    read, write = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-                            pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write)
-    with os.fdopen(read) as f:
-        display = f.readline().strip()
-    assert display, "Xvfb gave no display"
-    before = os.environ.get("DISPLAY")
-    os.environ["DISPLAY"] = ":" + display
-    yield
-    if before is None:
-        del os.environ["DISPLAY"]
-    else:
-        os.environ["DISPLAY"] = before
-    xvfb.kill()
-    xvfb.wait()
 
 
 @pytest.fixture(scope="module")
