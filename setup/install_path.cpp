@@ -1,10 +1,12 @@
 #include "install_path.h"
 
+#include "application_records.h"
 #include "ini_text.h"
 #include "path_helpers.h"
 #include "registry_value.h"
 #include "script_text.h"
 #include "setup_log.h"
+#include "uninstall_records.h"
 
 #include <shlobj.h>
 
@@ -15,7 +17,6 @@ namespace {
 
 constexpr uint16_t kOsWithShellFolders = 6;
 constexpr char kForbidden[] = "/:;*?\"<>|";
-constexpr char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
 UINT SystemDriveType(const char* root) { return GetDriveTypeA(root); }
 
@@ -24,6 +25,19 @@ bool BadPartEdge(wchar_t c) { return c == L'.' || c == L' '; }
 bool EndsWithNoCase(const std::string& text, const std::string& end) {
     return !end.empty() && text.size() >= end.size() &&
            _stricmp(text.c_str() + text.size() - end.size(), end.c_str()) == 0;
+}
+
+// The uninstaller's folder relative to the application's installation folder ("Uninstall"),
+// empty when it lies in that folder itself or elsewhere (a macro folder).
+std::string UninstallerSubFolder(const SetupContext& c, const ApplicationRecord& r) {
+    std::string program;
+    std::string arguments;
+    SplitUninstallString(ReadIniValue(c.copyFileIni, r.sections[kSecUninstLog], "UNINSTALLSTRING", MAX_PATH - 1),
+                         program, arguments);
+    char folder[MAX_PATH] = "";
+    if (!GetInstalledFilePath(program.c_str(), r.name, r.osWord, "", c.copyFileIni, folder, kInstalledForm)) return {};
+    if (strchr(folder, ':') || folder[0] == '\\') return {};
+    return folder;
 }
 
 }  // namespace
@@ -99,6 +113,10 @@ std::string GetDefaultInstallFolder(const SetupContext& c) {
         location[sizeof location - 1] = '\0';
         if (!location[0]) continue;
         std::string found = location;
+        // InstallLocation is the uninstaller's folder; where the script puts the uninstaller
+        // below the installation folder, that sub-folder is not part of the proposal.
+        std::string below = UninstallerSubFolder(c, r);
+        if (!below.empty() && EndsWithNoCase(found, "\\" + below)) found.resize(found.size() - below.size() - 1);
         std::string own = ReadIniValue(c.copyFileIni, "FOLDER", IniListKey("FOLDER_%02d", static_cast<int>(i)), MAX_PATH - 1);
         if (EndsWithNoCase(found, own)) found.resize(found.size() - own.size());
         return found;

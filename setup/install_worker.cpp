@@ -6,7 +6,6 @@
 #include "driver_installer.h"
 #include "file_copy.h"
 #include "firewall.h"
-#include "install_defaults.h"
 #include "ini_text.h"
 #include "message_box.h"
 #include "monitor_install.h"
@@ -176,7 +175,6 @@ int CheckComponentDriver(HWND /*page*/, SetupContext* c) {
 }
 
 uint32_t RunInstallSteps(HWND page, SetupContext* c) {
-    FillDefaultInstallFolders(c);
     if (uint32_t failed = PreInstallCheck(page, c)) return failed;
     CreateUninstallInfo(page, c);
     CountFiles(page, c);

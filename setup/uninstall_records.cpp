@@ -7,6 +7,7 @@
 #include "path_helpers.h"
 #include "port_records.h"
 #include "registry_value.h"
+#include "run_once.h"
 #include "script_text.h"
 #include "setup_log.h"
 #include "version_info.h"
@@ -365,6 +366,9 @@ int SetRegistryKey(HWND page, SetupContext* c) {
         RecordApplicationInfo(page, c, &r);
         RecordMonitorInfo(page, c, &r);
     });
+    // The RunOnce values, for the other users' hives and this machine, now that the programs
+    // they name are in place.
+    if (result) SetUsersRegistry(page, c);
     return result;
 }
 

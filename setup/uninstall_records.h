@@ -20,6 +20,8 @@ unsigned NoValuesForMode(const char* mode);
 std::string UninstallEntryKey(const SetupContext* context, const ApplicationRecord* record);
 
 void CreateUninstallInfo(HWND page, SetupContext* context);
+// Each checked application's Uninstall entry and records, then the script's RunOnce values
+// (SetUsersRegistry); 0 at the first entry value that cannot be written (nothing after it).
 int SetRegistryKey(HWND page, SetupContext* context);
 int SetUninstallRegistry(HWND page, SetupContext* context, ApplicationRecord* record);
 void RecordSharedKey(HWND page, SetupContext* context, ApplicationRecord* record, int number);

@@ -50,7 +50,7 @@ class FreshPrefix:
         with open(paths.wine_run) as f:
             script = f.read()
         with open(self.wine_run, "w") as f:
-            f.write(script.replace(paths.prefix, self.prefix))
+            f.write(script.replace(paths.prefix, self.prefix).replace("export WINEDEBUG=-all", "export WINEDEBUG=err+all"))
         os.chmod(self.wine_run, 0o755)
 
     def drive_c(self, *parts):
@@ -82,9 +82,11 @@ class Setup:
             if os.path.exists(path):
                 os.remove(path)
         env = dict(os.environ, QZ_SETUP_HELPER_LOG=wine_path(box.helper_log), QZ_SETUP_HELPER_SCRIPT=script)
-        self.proc = subprocess.Popen([box.wine_run, os.path.join(folder, SETUP), *args], cwd=folder,
-                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL, env=env)
+        # Wine's messages of the last run stay in setup.stderr for a look after a failure.
+        with open(os.path.join(box.root, "setup.stderr"), "wb") as stderr:
+            self.proc = subprocess.Popen([box.wine_run, os.path.join(folder, SETUP), *args], cwd=folder,
+                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                         stderr=stderr, env=env)
 
     def wait(self, timeout=60):
         return self.proc.wait(timeout=timeout)
@@ -102,9 +104,9 @@ class Setup:
         return open(path).read().splitlines() if os.path.exists(path) else []
 
 
-@pytest.fixture(scope="module")
-def box(paths):
-    root = os.path.join(paths.build, "setup_e2e")
+def fresh_box(paths, name):
+    """build/<name>/ with the staged setup folder in setup/ and a new prefix, started."""
+    root = os.path.join(paths.build, name)
     shutil.rmtree(root, ignore_errors=True)
     os.makedirs(root)
     subprocess.run(["bash", os.path.join(REPO_DIR, "tools", "make_setup_folder.sh"), paths.build, root],
@@ -112,7 +114,38 @@ def box(paths):
     # A bus driver file of a version the utility accepts.
     rig.set_driver_version(paths, "3.3.0.0", os.path.join(root, "setup", "Drivers", "zkuptp", "zkuptp.sys"))
     fresh = FreshPrefix(paths, root)
-    assert fresh.run("cmd", "/c", "exit", timeout=120).returncode == 0
+    started = fresh.run("cmd", "/c", "exit", timeout=300)
+    with open(os.path.join(root, "prefix.stderr"), "wb") as f:
+        f.write(started.stderr)
+    assert started.returncode == 0
+    return fresh
+
+
+@pytest.fixture(scope="module")
+def screen():
+    """An X server of the module's own for its Wine programs: a fresh prefix's desktop process
+    has been seen not to start on the run's shared one, and photographs show no other test's windows."""
+    read, write = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                            pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write)
+    with os.fdopen(read) as f:
+        display = f.readline().strip()
+    assert display, "Xvfb gave no display"
+    before = os.environ.get("DISPLAY")
+    os.environ["DISPLAY"] = ":" + display
+    yield
+    if before is None:
+        del os.environ["DISPLAY"]
+    else:
+        os.environ["DISPLAY"] = before
+    xvfb.kill()
+    xvfb.wait()
+
+
+@pytest.fixture(scope="module")
+def box(paths, screen):
+    fresh = fresh_box(paths, "setup_e2e")
     yield fresh
     fresh.end()
 
@@ -136,7 +169,14 @@ def staged_copy(box, name, edit):
 
 
 def reg_value(box, key, name):
-    return rig.reg_values(box, key).get(name, (None, None))
+    """(type, data text) of one value, (None, None) when absent; the name may hold blanks."""
+    code, out = rig.reg(box, "query", key, "/v", name)
+    for line in out.splitlines() if code == 0 else ():
+        head, _, rest = line.strip().partition(name + " ")
+        parts = rest.split(None, 1)
+        if not head and parts and parts[0].startswith("REG_"):
+            return parts[0], parts[1] if len(parts) > 1 else ""
+    return None, None
 
 
 def list_ini(box):
@@ -188,7 +228,11 @@ def test_silent_install_end_to_end(box, staged):
     log = run.log()
     at = [log.index(h) for h in HEADINGS]
     assert at == sorted(at), log
+    check_installed_suite(box, run)
 
+
+def check_installed_suite(box, run):
+    """Everything a finished install leaves, checked from Linux."""
     for name in ("QuelboZovu.exe", "Pnxscapi.dll", "Pnxmsg.ini", "usbhelper.exe", "Component.ini",
                  os.path.join("Themes", "Quelbotheme.dll"), os.path.join("Uninstall", "Remvane.ini"),
                  os.path.join("Drivers", "zkuptp", "zkuptp.sys"), os.path.join("Drivers", "zkuptp", "zkuptp.inf")):
@@ -230,7 +274,8 @@ def test_silent_install_end_to_end(box, staged):
 def test_installed_utility_finds_servers_and_stops_a_setup(box, staged, lan_ns):
     with Simulator(SERVERS, netns=lan_ns, discovery=True, max_seconds=120) as sim:
         sim.identity(SERVERS[0], host="SETUP-LAB", model="QZ-7000")
-        utility = rig.Utility(box, ("-dlog",), exe=box.installed("QuelboZovu.exe"))
+        # A fresh user starts in the tray (MiniMode 1): -m shows the main dialog.
+        utility = rig.Utility(box, ("-dlog", "-m"), exe=box.installed("QuelboZovu.exe"))
         gui = rig.Gui(box)
         try:
             gui.must("wait", "#32770", rig.TITLE, 60000)

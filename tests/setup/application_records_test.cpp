@@ -17,7 +17,7 @@ const char kCopyFile[] =
     "[Client_INFO]\r\nOS=MAIN:" QZ_ALL_OS_WORDS "\r\n[Legacy_INFO]\r\nOS=OLD:NONE\r\n[Tools_INFO]\r\nOS=T:" QZ_ALL_OS_WORDS "\r\n[Extra_INFO]\r\nOS=E:" QZ_ALL_OS_WORDS "\r\n"
     "[Client_COMMON]\r\nFILE_000=Remvane.exe.manifest;bin;\\\r\nFILE_001=Remvane.exe;bin;\\Uninstall\r\n"
     "FILE_002=*.dll;bin;@SYS\r\n"
-    "[Client_MAIN]\r\nFILE_000=QuelboZovu.exe;bin\\main;\\\r\n";
+    "[Client_MAIN]\r\nFILE_000=QuelboZovu.exe;bin\\main;\\\r\nFILE_001=Pnxscapi.dll;bin;\\Client\r\n";
 const char kMessage[] =
     "[FONT]\r\nSTANDARD=Tahoma,8,DEFAULT,NORMAL\r\n"
     "[LIST]\r\nLIST_00=Client\r\nMEMO_00=one\\ttwo\r\nLIST_01=Legacy\r\nLIST_02=Tools\r\n";
@@ -109,6 +109,8 @@ TEST(ApplicationRecords, InstalledFileLookupComparesWholeNames) {
     char system[MAX_PATH];
     GetSystemDirectoryA(system, sizeof system);
     EXPECT_STREQ(folder, system) << "a wildcard entry lists every file it copies";
+    ASSERT_EQ(GetInstalledFilePath("Pnxscapi.dll", "Client", "MAIN", "C:\\Inst", ini, folder, kInstalledForm), 1);
+    EXPECT_STREQ(folder, "C:\\Inst\\Client") << "the file's own entry wins over an earlier pattern";
     EXPECT_EQ(GetInstalledFilePath("QuelboZovu.exe", "Tools", "T", "C:\\Inst", ini, folder, kInstalledForm), 0);
 }
 

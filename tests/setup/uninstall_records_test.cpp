@@ -2,6 +2,7 @@
 
 #include "application_records.h"
 #include "file_copy.h"
+#include "install_path.h"
 #include "ini_text.h"
 #include "registry_value.h"
 #include "test_script.h"
@@ -134,6 +135,7 @@ TEST_F(UninstallRecords, ListEntryAndReinstallWithoutDuplicates) {
     EXPECT_EQ(IniText(inst_ + "\\Uninstall\\Remvane.ini", "INFO", "UNINSTLOG"), "");
     std::vector<std::string> files = IniList(list, "FILE", "FILE_%03d");
     std::vector<std::string> paths = IniList(list, "PATH", "PATH_%03d");
+    EXPECT_EQ(GetDefaultInstallFolder(g_setup), inst_) << "the installation folder, not the uninstaller's below it";
 
     Install();
     EXPECT_EQ(g_setup.applications[0].alreadyInstalled, 1u);
