@@ -16,7 +16,9 @@
 #include "owner_menu.h"
 #include "operation_builders.h"
 #include "pnx_api.h"
+#include "request_dialog.h"
 #include "tray.h"
+#include "use_request_window.h"
 #include "user_settings.h"
 #include "utility_log.h"
 
@@ -54,6 +56,7 @@ void InitMainWindow(HWND window) {
     g_app.defaultFont = CreateIniFont(L"DEFAULT", g_app.iniPath);
     g_app.mainFont = CreateIniFont(mainKey, g_app.iniPath);
     CenterWindow(window, nullptr);
+    StartRequestService(g_app.instance, window);
     CreateMainDialog();
 }
 
@@ -114,6 +117,7 @@ void ExitProgram(HWND window, LPARAM noQuestion) {
     if (g_app.service) g_pnx.PnxSuspendService(g_app.service, 0);
     HWND owner = IsMainDialogShown() ? g_app.mainDialog : window;
     if (!ConfirmExit(owner, noQuestion)) return;
+    EndRequestDialogs();
     ResetBalloons(window);
     if (g_app.mainDialog && IsWindow(g_app.mainDialog)) ShowWindow(g_app.mainDialog, SW_HIDE);
     if (g_app.service) {
@@ -123,6 +127,7 @@ void ExitProgram(HWND window, LPARAM noQuestion) {
     }
     ReleaseMainWindow();
     if (g_app.mainDialog && IsWindow(g_app.mainDialog)) DestroyWindow(g_app.mainDialog);
+    StopRequestService(g_app.instance);
     DestroyWindow(window);
 }
 
@@ -256,6 +261,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return 0;
         case UM_REQUEST_RESULT:
             OnRequestResult(window);
+            return 0;
+        case UM_REQUEST_RECORD:
+            OnRemoteRequest(window, wParam, lParam);
             return 0;
         case 0x8212:
             return 0;
