@@ -233,7 +233,7 @@ class ConnectService:
             mode = device["attach"]
             if mode != "never":
                 delay = device["attach_delay"] if mode == "slow" else ATTACH_SOON
-                self.server.call_later(delay, lambda: self._attach(device, index))
+                self.server.call_later(delay, lambda: self._attach(device, index, address))
             return None
         if user != address:
             return "device is %s" % ("used by %s" % user if user else "free")
@@ -245,16 +245,16 @@ class ConnectService:
             device.values["user_name"] = None
         location = device.locations()[index]
         self.server.call_later(ATTACH_SOON, lambda: self.server.host.bridge.send(
-            self.server, "detach %s %s" % (self.server.address, location)))
+            self.server, "detach %s %s" % (self.server.address, location), pc=address))
         return None
 
-    def _attach(self, device, index):
+    def _attach(self, device, index, pc=None):
         location = device.locations()[index]
         words = ["attach", self.server.address, location,
                  bus_device_id(self.server.address, device, location)]
         if index == 0:
             words += pnp_profile(device)
-        self.server.host.bridge.send(self.server, " ".join(words))
+        self.server.host.bridge.send(self.server, " ".join(words), pc=pc)
 
 
 def log_repeat(server, kind, peer, answer):
@@ -281,23 +281,31 @@ class BridgeLink:
         self.host = host
         self.address = None  # (ip, port) of the bridge; None: commands are only logged
         self.sock = None
+        self.pc_bridges = {}  # PC address -> (ip, port): a PC with a bus driver of its own
 
-    def connect(self, ip, port):
+    def connect(self, ip, port, pc=None):
         socket.inet_aton(ip)
         if self.sock is None:
             self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
             self.sock.setblocking(False)
             self.host.selector.register(self.sock, 1, self.read)  # 1: selectors.EVENT_READ
-        self.address = (ip, int(port))
+        if pc:
+            self.pc_bridges[pc] = (ip, int(port))
+        else:
+            self.address = (ip, int(port))
 
-    def send(self, server, text):
+    def send(self, server, text, pc=None):
+        """To the bridge of the PC that gave the command, or else to the default one."""
         fields = {"server": server.address if server else None, "dir": "out",
                   "proto": "bridge", "text": text}
-        if self.address is None:
+        target = self.pc_bridges.get(pc, self.address)
+        if pc in self.pc_bridges:
+            fields["pc"] = pc
+        if target is None:
             fields["note"] = "no bridge"
         else:
             try:
-                self.sock.sendto(text.encode("latin-1"), self.address)
+                self.sock.sendto(text.encode("latin-1"), target)
             except OSError as exc:
                 fields["error"] = str(exc)
         self.host.log.add(**fields)

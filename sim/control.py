@@ -276,8 +276,9 @@ def _storage_answer(host, request):
 
 @command("bridge")
 def _bridge(host, request):
-    """Where zkuptp_bridge.exe listens: {"address": "10.77.0.1", "port": N}."""
-    host.bridge.connect(request["address"], request["port"])
+    """Where zkuptp_bridge.exe listens: {"address": "10.77.0.1", "port": N}; with "pc", the
+    bridge of that PC only (the attaches and detaches of the commands it sends)."""
+    host.bridge.connect(request["address"], request["port"], request.get("pc"))
     return {}
 
 

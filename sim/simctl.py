@@ -377,9 +377,10 @@ class Simulator:
         entries = self.wait_log(done, timeout, server, since)
         return [e for e in entries if done(e)][0]
 
-    def set_bridge(self, address, port):
-        """Tells the simulator where zkuptp_bridge.exe listens (the PC side, e.g. 10.77.0.1)."""
-        self.call("bridge", address=address, port=port)
+    def set_bridge(self, address, port, pc=None):
+        """Tells the simulator where zkuptp_bridge.exe listens (the PC side, e.g. 10.77.0.1);
+        with `pc`, the bridge that the commands of that PC address reach."""
+        self.call("bridge", address=address, port=port, pc=pc)
 
     def bridge_ask(self, text, timeout=5.0):
         """One command to the bridge ("pnp 10.77.0.2 1-1 vetoes 1", "ports", ...): its answer."""

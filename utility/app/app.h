@@ -61,3 +61,4 @@ void StartClientService(HWND dialog);
 
 // The options dialog (options_dialog.cpp): 1 when settings were saved.
 INT_PTR ShowOptionsDialog(HWND owner, int startPage);
+HWND GetOptionsDialogWindow();

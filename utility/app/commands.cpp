@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "property_dialog.h"
+#include "request_dialog.h"
 #include "storage_items.h"
 
 #include <string>
@@ -24,6 +25,18 @@ std::vector<DeviceRow> SelectedTreeDevice() {
     if (!selection.device) return {};
     DeviceRow row = DescribeDeviceRow(ListRowRef{selection.device, selection.storage, true});
     return {row};
+}
+
+// The device of the PROPERTY command: the tree's selected device, or the list's one selected row.
+uint64_t PropertyTarget(bool tree) {
+    if (tree) {
+        const TreeSelection selection = MainTreeSelection();
+        return selection.storage ? 0 : selection.device;
+    }
+    for (const ListRowRef& row : MainListRows()) {
+        if (row.selected) return row.storage ? 0 : row.handle;
+    }
+    return 0;
 }
 
 void Run(HWND dialog, DeviceOperationList& list) { RunDeviceOperations(dialog, nullptr, list); }
@@ -108,6 +121,12 @@ BOOL OnDeviceCommand(HWND dialog, UINT id) {
         case kCmdDisconnect:
             if (tree ? DisconnectTreeDevice(dialog, list) : DisconnectSelectedListItems(dialog, list)) Run(dialog, list);
             return TRUE;
+        case kCmdRequest:
+            OnRequestButton(dialog);
+            return TRUE;
+        case kCmdProperty:
+            if (const uint64_t device = PropertyTarget(tree)) OpenDeviceProperties(dialog, device);
+            return TRUE;
         case kCmdAllConnect:
             if (ConnectServerDevices(dialog, MainTreeSelection().server, list)) Run(dialog, list);
             return TRUE;
@@ -160,7 +179,7 @@ HWND MainControl(int id) { return g_app.mainDialog ? GetDlgItem(g_app.mainDialog
 }  // namespace
 
 void OpenDeviceProperties(HWND owner, uint64_t device) { ShowPropertyDialog(owner, AsDevice(device)); }
-void SendUseRequest(HWND, uint64_t) {}
+void SendUseRequest(HWND owner, uint64_t device) { SendUseRequest(owner, AsDevice(device), kRequestOriginButton); }
 void OpenStorageShare(HWND owner, uint64_t entry) { ExploreStorageShare(owner, AsDevice(entry)); }
 void MountStorage(HWND owner, uint64_t entry) { MountStorage(owner, AsDevice(entry)); }
 void MountListStorage(HWND owner) { MountSelectedStorage(owner, MainControl(IDC_DEVICE_LIST)); }

@@ -97,9 +97,6 @@ TreeSelection MainTreeSelection() {
 
 uint16_t DeviceStatus(uint64_t device) { return ReadUsb(device).status; }
 
-// Call site for the use-request dialogs, which are built beside this code.
-bool IsRequestDialogOpen() { return false; }
-
 DeviceRow DescribeDeviceRow(const ListRowRef& ref) {
     DeviceRow row;
     row.handle = ref.handle;

@@ -9,6 +9,8 @@
 #include "about_dialog.h"
 #include "app_ids.h"
 #include "commands.h"
+#include "device_operations.h"
+#include "device_rows.h"
 #include "list_view.h"
 #include "dialog_layout.h"
 #include "ini_font.h"
@@ -16,9 +18,12 @@
 #include "owner_menu.h"
 #include "operation_builders.h"
 #include "pnx_api.h"
+#include "request_dialog.h"
 #include "tray.h"
+#include "use_request_window.h"
 #include "user_settings.h"
 #include "utility_log.h"
+#include "../../client/usb_device_info.h"
 
 namespace {
 
@@ -54,6 +59,7 @@ void InitMainWindow(HWND window) {
     g_app.defaultFont = CreateIniFont(L"DEFAULT", g_app.iniPath);
     g_app.mainFont = CreateIniFont(mainKey, g_app.iniPath);
     CenterWindow(window, nullptr);
+    StartRequestService(g_app.instance, window);
     CreateMainDialog();
 }
 
@@ -114,6 +120,7 @@ void ExitProgram(HWND window, LPARAM noQuestion) {
     if (g_app.service) g_pnx.PnxSuspendService(g_app.service, 0);
     HWND owner = IsMainDialogShown() ? g_app.mainDialog : window;
     if (!ConfirmExit(owner, noQuestion)) return;
+    EndRequestDialogs();
     ResetBalloons(window);
     if (g_app.mainDialog && IsWindow(g_app.mainDialog)) ShowWindow(g_app.mainDialog, SW_HIDE);
     if (g_app.service) {
@@ -123,6 +130,7 @@ void ExitProgram(HWND window, LPARAM noQuestion) {
     }
     ReleaseMainWindow();
     if (g_app.mainDialog && IsWindow(g_app.mainDialog)) DestroyWindow(g_app.mainDialog);
+    StopRequestService(g_app.instance);
     DestroyWindow(window);
 }
 
@@ -200,13 +208,55 @@ LRESULT OnPowerBroadcast(HWND window, WPARAM event, LPARAM lParam) {
     return DefWindowProcW(window, WM_POWERBROADCAST, event, lParam);
 }
 
-// A use request's answer arrived; the next queued device is handled only when the queue holds
-// one, so an empty queue ends the hand-off instead of re-posting forever.
-void OnRequestResult(HWND window) {
+// The application mark of the device's list row (set while a watched application of it runs).
+bool ApplicationMark(HPnxDv device) {
+    HWND list = g_app.mainDialog ? GetDlgItem(g_app.mainDialog, IDC_DEVICE_LIST) : nullptr;
+    if (!list) return false;
+    for (ListRowRecord* record : ListGetAllRecords(list)) {
+        if (record && record->handle == reinterpret_cast<uint64_t>(device)) return record->applicationMark != 0;
+    }
+    return false;
+}
+
+// A request dialog closed (wParam: answer << 16 | origin, lParam: its device); then the next
+// device of the Request queue, which a watched application wanted while the dialog was open.
+// An empty queue ends the hand-off instead of re-posting forever.
+void OnRequestResult(HWND window, WPARAM wParam, LPARAM lParam) {
+    const uint16_t origin = LOWORD(wParam);
+    const uint16_t answer = HIWORD(wParam);
+    auto answered = reinterpret_cast<HPnxDv>(lParam);
+    if (origin == kRequestOriginApplication && answered && g_app.service) {
+        const bool mark = ApplicationMark(answered);
+        if (answer == 0) g_pnx.PnxDeleteAutoConnect(g_app.service, answered, kRequestOriginApplication);
+        if (answer == 2 && mark) g_pnx.PnxSetAutoConnect(g_app.service, answered, kRequestOriginApplication);
+    }
     if (GetRequestCount(window) == 0) return;
-    RemoveRequest(window, GetRequestAt(window, 0));
-    // Connecting the taken device comes with the device views; go on with the rest.
-    if (GetRequestCount(window) > 0) PostMessageW(window, UM_REQUEST_RESULT, 0x10001, 0);
+    const uint64_t taken = GetRequestAt(window, 0);
+    RemoveRequest(window, taken);
+    auto next = reinterpret_cast<HPnxDv>(taken);
+    // The queued device's own mark decides: it was queued when its watched application
+    // started, and goes on only while that application still runs.
+    if (!next || !ApplicationMark(next)) {
+        PostMessageW(window, UM_REQUEST_RESULT, 0x10001, 0);
+        return;
+    }
+    switch (DeviceStatus(reinterpret_cast<uint64_t>(next))) {
+        case kDeviceStatusFree: {
+            DeviceOperationList list;
+            if (!AllocateOperations(list, 1)) return;
+            list.operations[0] = {reinterpret_cast<uint64_t>(next), DEVOP_CONNECT, kActionApplication};
+            RunDeviceOperations(g_app.mainDialog, nullptr, list);
+            break;
+        }
+        case kDeviceStatusConnected:
+            break;
+        case kDeviceStatusOtherPc:
+            SendUseRequest(g_app.mainDialog, next, kRequestOriginApplication);
+            break;
+        default:
+            if (g_app.service) g_pnx.PnxSetAutoConnect(g_app.service, next, kRequestOriginApplication);
+            break;
+    }
 }
 
 }  // namespace
@@ -282,7 +332,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             PostMessageW(window, UM_REQUEST_RESULT, wParam, lParam);
             return 0;
         case UM_REQUEST_RESULT:
-            OnRequestResult(window);
+            OnRequestResult(window, wParam, lParam);
+            return 0;
+        case UM_REQUEST_RECORD:
+            OnRemoteRequest(window, wParam, lParam);
             return 0;
         case 0x8212:
             return 0;

@@ -485,3 +485,5 @@ INT_PTR ShowOptionsDialog(HWND owner, int startPage) {
     if (g_app.service) g_pnx.PnxResumeService(g_app.service, nullptr);
     return 0;
 }
+
+HWND GetOptionsDialogWindow() { return g_options.container; }

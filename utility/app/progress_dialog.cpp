@@ -20,6 +20,8 @@
 #include "pnx_api.h"
 #include "../../client/nas_info.h"
 #include "progress_events.h"
+#include "device_rows.h"
+#include "request_dialog.h"
 #include "resource.h"
 #include "theme_resources.h"
 #include "user_settings.h"
@@ -111,15 +113,14 @@ public:
         g_pnx.PnxFreeUsbDeviceInfo(g_app.service, &info, &property);
         return com;
     }
-    // The use-request dialogs are built beside this one; while none exists, none is open.
-    bool RequestDialogOpen() override { return false; }
+    bool RequestDialogOpen() override { return IsRequestDialogOpen(); }
     bool PermitMessageOn() override { return g_settings.permitMessage != 0; }
     INT_PTR Confirm(uint64_t handle) override { return ShowConfirmDialog(dialog_, handle); }
     void ErrorMessage(const wchar_t* key, const std::wstring& name) override {
         ErrorBox(dialog_, key, kErrorStyle, name.c_str());
     }
-    // Call site for the use-request dialogs: they learn each device's outcome (1 or 2).
-    void TellRequestDialogs(uint64_t, int) override {}
+    // The use-request dialogs learn each device's outcome (1 or 2).
+    void TellRequestDialogs(uint64_t device, int result) override { CloseRequestDialogs(Device(device), result); }
     void Buttons(const ButtonPlan& plan) override { SetButtons(dialog_, plan); }
     void Label(int control, const wchar_t* key) override { SetButtonLabel(dialog_, control, key); }
     void ConnectStop() override { g_pnx.PnxConnectStop(g_app.service); }
