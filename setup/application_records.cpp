@@ -117,16 +117,18 @@ std::string ParentFolder(const std::string& base) {
     return WideToOem(wide.substr(0, cut));
 }
 
-bool NameMatches(const std::string& field, const char* name) {
-    if (field.find_first_of("*?") != std::string::npos) return PathMatchSpecA(name, field.c_str()) != FALSE;
-    return _stricmp(field.c_str(), name) == 0;
+// A whole-name entry (any case), or with byWildcard a pattern entry such as "*.*".
+bool NameMatches(const std::string& field, const char* name, bool byWildcard) {
+    bool pattern = field.find_first_of("*?") != std::string::npos;
+    if (pattern) return byWildcard && PathMatchSpecA(name, field.c_str()) != FALSE;
+    return !byWildcard && _stricmp(field.c_str(), name) == 0;
 }
 
-bool FindListEntry(const char* ini, const std::string& section, const char* name, std::string& entry) {
+bool FindListEntry(const char* ini, const std::string& section, const char* name, bool byWildcard, std::string& entry) {
     for (int n = 0;; ++n) {
         std::string value = ReadIniValue(ini, section.c_str(), IniListKey("FILE_%03d", n).c_str());
         if (value.empty()) return false;
-        if (NameMatches(FieldOf(value, 0), name)) {
+        if (NameMatches(FieldOf(value, 0), name, byWildcard)) {
             entry = value;
             return true;
         }
@@ -222,7 +224,15 @@ int GetInstalledFilePath(const char* fileName, const char* application, const ch
     std::string entry;
     std::string common = std::string(application) + "_COMMON";
     std::string own = std::string(application) + "_" + (osWord ? osWord : "");
-    if (!FindListEntry(copyFileIni, common, fileName, entry) && !FindListEntry(copyFileIni, own, fileName, entry)) return 0;
+    // An entry that names the file wins over a pattern that happens to cover it (a folder
+    // copied with "*.*" listed before the file's own entry).
+    bool found = false;
+    for (bool byWildcard : {false, true}) {
+        found = FindListEntry(copyFileIni, common, fileName, byWildcard, entry) ||
+                FindListEntry(copyFileIni, own, fileName, byWildcard, entry);
+        if (found) break;
+    }
+    if (!found) return 0;
     std::string folder = FieldOf(entry, form == kInstalledForm ? 2 : 1);
     if (!ExpandPathMacro(folder.c_str(), baseFolder, outFolder, MAX_PATH, form == kInstalledForm)) return 0;
     return outFolder[0] != '\0';
