@@ -117,18 +117,19 @@ def end_session(box):
     for argument in ("-k", "-w"):
         subprocess.run(["/usr/lib/wine/wineserver", argument], env=environment, stdin=subprocess.DEVNULL,
                        capture_output=True, timeout=120)
-    keeper = getattr(box, "keeper", None)
-    if keeper:
-        keeper.stdin.close()
-        keeper.wait(timeout=60)
 
 
 def start_session(box):
-    """A new session with one program that lives until the session ends. Without it the program
-    that starts the session is the last one for a moment, Wine ends its desktop, and a program
-    that creates its first window just then gets none."""
-    box.keeper = subprocess.Popen([box.wine_run, "cmd", "/k"], stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
-                                  stderr=subprocess.DEVNULL)
+    """A new session whose desktop is up, with a minimised window that lives until the session
+    ends. A program that creates the first window of a session waits only so long for Wine to
+    start the desktop (a loaded machine takes longer) and gets no window; and a session whose
+    last program ends takes its desktop down while the next program starts."""
+    gui = rig.Gui(box, "notepad.exe")
+    for _ in range(3):  # a window refused while the desktop starts: the desktop is there next time
+        box.run("cmd", "/c", "start", "/min", "notepad", timeout=120)
+        if gui("find", "Notepad", "*", 30000)["ok"]:
+            return
+    raise AssertionError("the session's desktop did not start")
 
 
 def scheduled_deletions(snapshot):
