@@ -31,15 +31,13 @@ NEXT = 1021
 # classes): not the suite's.
 WINE_OWN = re.compile(r"^hklm\\system\\currentcontrolset\\control\\class\\"
                       r"\{(4d36e968|4d36e96e)-e325-11ce-bfc1-08002be10318\}( |\\|$)")
-# What the removal leaves here, each for its reason: names that match, and with a driver's name
-# the keys of its devices too. Everything else must be gone.
+# What the removal leaves here, each for its reason; everything else must be gone.
 KNOWN_LEFT = [
-    # The component runner keeps the HID filter: its use check opens the use-count key that the
-    # removal of the bus driver, listed before it, has just deleted, and finds no user.
-    ("the HID filter", re.compile(r"zkhidflt"), "zkhidflt"),
-    # Wine does not unload a driver whose last device has gone, so its file stays in use; the
-    # service entry of a kernel driver stays, as on Windows.
-    ("the loaded bus driver", re.compile(r"system32\\drivers\\zkuptp\.sys$|services\\zkuptp$"), None),
+    # Wine does not unload a driver whose last device has gone, so its file stays in use.
+    ("the loaded bus driver", re.compile(r"system32\\drivers\\zkuptp\.sys$")),
+    # Removing a device and its driver package leaves the kernel driver's service entry, as on
+    # Windows.
+    ("the drivers' service entries", re.compile(r"services\\(zkuptp|zkhidflt)$")),
 ]
 
 
@@ -145,20 +143,12 @@ def scheduled_deletions(snapshot):
     return [name for name in text.split("\0") if name]
 
 
-def mentions(snapshot, key, word):
-    """The key or the key above it holds a value that names `word` (a device of a driver)."""
-    for k in (key, key.rsplit("\\", 1)[0]):
-        if any(word in data.lower() for data in snapshot.registry.get(k, {}).values()):
-            return True
-    return False
-
-
-def known_left(differences, after):
-    """{reason: [differences]} of what KNOWN_LEFT explains (devices by the driver they name)."""
+def known_left(differences):
+    """{reason: [differences]} of what KNOWN_LEFT explains."""
     found = {}
     for kind, name, what in differences:
-        for reason, pattern, driver in KNOWN_LEFT:
-            if pattern.search(name) or (kind == "key" and driver and mentions(after, name, driver)):
+        for reason, pattern in KNOWN_LEFT:
+            if pattern.search(name):
                 found.setdefault(reason, []).append((kind, name, what))
                 break
     return found
@@ -216,8 +206,8 @@ def install(box):
     assert os.path.isfile(box.installed("Uninstall", "_Setup64.dll"))
 
 
-def assert_only_known_left(differences, left, after):
-    explained = known_left(left, after)
+def assert_only_known_left(differences, left):
+    explained = known_left(left)
     unexplained = [d for d in left if not any(d in v for v in explained.values())]
     print_differences("every difference", differences)
     for reason, items in explained.items():
@@ -244,7 +234,7 @@ def test_silent_removal_leaves_the_prefix_as_it_was(box):
     scheduled = scheduled_deletions(after)
     left = not_scheduled(differences, box, scheduled)
     print("\n".join(log))
-    assert_only_known_left(differences, left, after)
+    assert_only_known_left(differences, left)
 
     # The temporary copy that ran stage two goes at the next restart, and nothing else does.
     started = log[log.index("*** Temp Information ***") + 3].strip()
@@ -309,4 +299,4 @@ def test_removal_walked_through_the_wizard_gives_the_same_result(box):
     after = Snapshot(box)
     differences = box.after_silent.differences(after)
     left = not_scheduled(differences, box, scheduled_deletions(after))
-    assert_only_known_left(differences, left, after)
+    assert_only_known_left(differences, left)
