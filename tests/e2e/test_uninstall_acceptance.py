@@ -1,20 +1,22 @@
 """Install then remove, end to end, in a Wine prefix of its own: the silent setup installs the
 suite, the uninstaller removes it again (silently, then once more through its wizard), and a
 snapshot of the prefix's files and registry taken before the install is compared with the
-prefix after the removal. Every difference is listed; only the scheduled deletion of the
-uninstaller's temporary copy (and the logs the tests asked for) may remain.
+prefix after the removal. Every difference is listed; beyond the scheduled deletion of the
+uninstaller's temporary copy and the logs the tests asked for, only what KNOWN_LEFT names (with
+its reason) may remain.
 
-The tests run in file order and share one fresh prefix (its own wineserver), made by the
-setup tests' fixture.
+The tests run in file order and share one fresh prefix (its own wineserver).
 """
 
 import os
 import re
+import shutil
 import subprocess
 
-from conftest import wine_path
-# The fresh prefix of the setup's tests, with the staged setup folder (this file runs alone).
-from test_setup_silent import Setup, box  # noqa: F401
+import pytest
+
+from conftest import REPO_DIR, wine_path
+from test_setup_silent import FreshPrefix, Setup
 import utility_rig as rig
 
 UNINSTALLER = ("Uninstall", "Remvane.exe")
@@ -124,7 +126,7 @@ def start_session(box):
     last program ends takes its desktop down while the next program starts."""
     gui = rig.Gui(box, "notepad.exe")
     for _ in range(3):  # a window refused while the desktop starts: the desktop is there next time
-        box.run("cmd", "/c", "start", "/min", "notepad", timeout=120)
+        box.run("cmd", "/c", "start", "/min", "notepad", timeout=300)
         if gui("find", "Notepad", "*", 30000)["ok"]:
             return
     raise AssertionError("the session's desktop did not start")
@@ -196,6 +198,21 @@ class Uninstaller(Setup):
         ended = lambda: any(line.startswith("*** return [") for line in self.stage_two_log())  # noqa: E731
         rig.wait_for(ended, timeout=120)
         return self.stage_two_log()
+
+
+@pytest.fixture(scope="module")
+def box(paths):
+    """build/uninstall_e2e/: the staged setup folder (setup/) and a new prefix, its session up."""
+    root = os.path.join(paths.build, "uninstall_e2e")
+    shutil.rmtree(root, ignore_errors=True)
+    subprocess.run(["bash", os.path.join(REPO_DIR, "tools", "make_setup_folder.sh"), paths.build, root],
+                   check=True, capture_output=True, timeout=60)
+    # The bus driver file of a version that the installed utility accepts, as the setup's tests give it.
+    rig.set_driver_version(paths, "3.3.0.0", os.path.join(root, "setup", "Drivers", "zkuptp", "zkuptp.sys"))
+    fresh = FreshPrefix(paths, root)
+    start_session(fresh)
+    yield fresh
+    fresh.end()
 
 
 def install(box):
