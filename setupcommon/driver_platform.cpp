@@ -142,8 +142,12 @@ public:
             params.ClassInstallHeader.InstallFunction = DIF_REMOVE;
             params.Scope = DI_REMOVEDEVICE_GLOBAL;
             params.HwProfile = 0;
-            if (!SetupDiSetClassInstallParamsA(set, &device, &params.ClassInstallHeader, sizeof params) ||
-                !SetupDiCallClassInstaller(DIF_REMOVE, set, &device)) {
+            // Where the class-install parameters cannot be set (Wine's call is a stub), the
+            // device goes through the default handler of DIF_REMOVE itself.
+            bool removed = SetupDiSetClassInstallParamsA(set, &device, &params.ClassInstallHeader, sizeof params)
+                               ? SetupDiCallClassInstaller(DIF_REMOVE, set, &device) != FALSE
+                               : SetupDiRemoveDevice(set, &device) != FALSE;
+            if (!removed) {
                 result = GetLastError();
                 if (result == ERROR_SUCCESS || result == ERROR_NO_MORE_ITEMS) result = ERROR_GEN_FAILURE;
                 return false;
