@@ -6,6 +6,11 @@ namespace {
 
 constexpr const char* kEnumKey = "System\\CurrentControlSet\\Enum\\";
 
+bool Locate(const std::string& instanceId, ULONG flags, DEVINST* node) {
+    if (instanceId.empty() || instanceId.size() > kDeviceIdChars) return false;
+    return CM_Locate_DevNodeA(node, const_cast<char*>(instanceId.c_str()), flags) == CR_SUCCESS;
+}
+
 std::string NodeId(DEVINST node) {
     char id[kDeviceIdChars + 1] = {};
     if (CM_Get_Device_IDA(node, id, kDeviceIdChars, 0) != CR_SUCCESS) return {};
@@ -39,13 +44,16 @@ bool FirstChild(const std::string& instanceId, DEVINST* child) {
 }  // namespace
 
 bool LocateDeviceNode(const std::string& instanceId, DEVINST* node) {
-    if (instanceId.empty() || instanceId.size() > kDeviceIdChars) return false;
-    return CM_Locate_DevNodeA(node, const_cast<char*>(instanceId.c_str()), CM_LOCATE_DEVNODE_NORMAL) == CR_SUCCESS;
+    return Locate(instanceId, CM_LOCATE_DEVNODE_NORMAL, node);
+}
+
+bool LocateStoredDeviceNode(const std::string& instanceId, DEVINST* node) {
+    return Locate(instanceId, CM_LOCATE_DEVNODE_PHANTOM, node);
 }
 
 bool GetDeviceProperty(const std::string& instanceId, ULONG property, std::string* text) {
     DEVINST node = 0;
-    if (!LocateDeviceNode(instanceId, &node)) return false;
+    if (!LocateStoredDeviceNode(instanceId, &node)) return false;
     char buffer[1024] = {};
     ULONG type = 0;
     ULONG size = sizeof(buffer) - 2;
@@ -59,7 +67,7 @@ bool GetDeviceProperty(const std::string& instanceId, ULONG property, std::strin
 
 bool GetPortNameAndDriverDesc(const std::string& instanceId, std::string* port, std::string* description) {
     DEVINST node = 0;
-    if (!LocateDeviceNode(instanceId, &node)) return false;
+    if (!LocateStoredDeviceNode(instanceId, &node)) return false;
     return ReadNodeKeyText(node, CM_REGISTRY_HARDWARE, "PortName", port) &&
            ReadNodeKeyText(node, CM_REGISTRY_SOFTWARE, "DriverDesc", description);
 }

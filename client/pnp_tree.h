@@ -22,20 +22,24 @@ constexpr size_t kDeviceIdChars = 260;
 
 // The present node of an instance id; false when there is none.
 bool LocateDeviceNode(const std::string& instanceId, DEVINST* node);
+// The node of an instance id, present or not: Windows keeps the node of an unplugged device,
+// whose registry properties and keys still read. False when there is none.
+bool LocateStoredDeviceNode(const std::string& instanceId, DEVINST* node);
 
-// The first string of a node's property; false when the instance or the property is missing.
+// The first string of a node's property (present or not); false when the instance or the
+// property is missing.
 bool GetDeviceProperty(const std::string& instanceId, ULONG property, std::string* text);
 
-// "PortName" from the node's hardware key and "DriverDesc" from its driver key; false when
-// either is missing.
+// "PortName" from the node's hardware key and "DriverDesc" from its driver key, also of a node
+// whose device is unplugged (a printer keeps its port then); false when either is missing.
 bool GetPortNameAndDriverDesc(const std::string& instanceId, std::string* port, std::string* description);
 
-// The printer below a print-class node: its first child, or for the "dot4" service the
+// The printer below a present print-class node: its first child, or for the "dot4" service the
 // child's first child; its id, port and driver description. False when a level is missing.
 bool GetDot4ChildPort(const std::string& instanceId, const std::string& service, std::string* printerId,
                       std::string* port, std::string* description);
 
-// The ids of the node's children, in order; empty when the node or its children are missing.
+// The ids of the present node's children, in order; empty when the node or its children are missing.
 std::vector<std::string> GetChildDeviceIds(const std::string& instanceId);
 inline size_t CountChildDevices(const std::string& instanceId) { return GetChildDeviceIds(instanceId).size(); }
 

@@ -18,7 +18,7 @@
 //                                     attach a port with its bus device id (state default 2);
 //                                     with a profile (see devtree_writer.h) the device-tree
 //                                     nodes of the device are written below DEVICEID
-//   detach IP LOC                     remove the port (and the nodes written with it)
+//   detach IP LOC                     remove the port (its nodes stay, not present)
 //   pnp IP LOC problem N | vetoes N | removable 0|1 | late MS | clear | show
 //                                     script the port's bus node (now and at later attaches):
 //                                     its problem code, eject vetoes before one succeeds, its

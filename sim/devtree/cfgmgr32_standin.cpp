@@ -2,7 +2,9 @@
 // (whose own are mostly stubs). Built as cfgmgr32.dll into the test programs' folder and loaded
 // instead of Wine's (WINEDLLOVERRIDES "cfgmgr32=n,b"). It reads the device tree that the bus
 // driver's bridge writes into the registry (devtree_registry.h) and answers with Windows'
-// signatures and CR_ codes. Device handles are numbers of this process: 1 is the root.
+// signatures and CR_ codes. Device handles are numbers of this process: 1 is the root. A node
+// that is not present (its device unplugged) is found only with CM_LOCATE_DEVNODE_PHANTOM and
+// answers only for its properties and keys, as on Windows.
 #include <windows.h>
 #include <cfgmgr32.h>
 
@@ -63,20 +65,25 @@ Handles& AllHandles() {
     return handles;
 }
 
-qz::RegKey OpenNode(const std::string& id, REGSAM access = KEY_READ) {
+// Which nodes a lookup accepts: only present ones, or also those left by an unplugged device.
+enum class Nodes { Present, Stored };
+
+qz::RegKey OpenNode(const std::string& id, Nodes which = Nodes::Present, REGSAM access = KEY_READ) {
     qz::RegKey key;
     if (id.empty() || id.size() >= MAX_DEVICE_ID_LEN ||
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, EnumKeyPath(id).c_str(), 0, access, key.put()) != ERROR_SUCCESS)
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, EnumKeyPath(id).c_str(), 0, access, key.put()) != ERROR_SUCCESS ||
+        (which == Nodes::Present && devtree::IsPhantom(key.get())))
         key.reset();
     return key;
 }
 
-// The present node of a handle: CR_INVALID_DEVNODE for a handle never given out,
-// CR_NO_SUCH_DEVNODE for a node that has gone.
-CONFIGRET NodeOf(DEVINST handle, std::string* id, qz::RegKey* key = nullptr, REGSAM access = KEY_READ) {
+// The node of a handle: CR_INVALID_DEVNODE for a handle never given out, CR_NO_SUCH_DEVNODE
+// for a node that has gone (or, where a present one is needed, is no longer present).
+CONFIGRET NodeOf(DEVINST handle, std::string* id, qz::RegKey* key = nullptr, Nodes which = Nodes::Present,
+                 REGSAM access = KEY_READ) {
     if (!AllHandles().IdOf(handle, id)) return CR_INVALID_DEVNODE;
     if (handle == kRoot) return CR_SUCCESS;
-    qz::RegKey opened = OpenNode(*id, access);
+    qz::RegKey opened = OpenNode(*id, which, access);
     if (!opened) return CR_NO_SUCH_DEVNODE;
     if (key) *key = std::move(opened);
     return CR_SUCCESS;
@@ -107,7 +114,8 @@ std::vector<std::string> RootChildren() {
                 qz::RegKey kc;
                 std::string parent;
                 if (RegOpenKeyExA(kb.get(), c.c_str(), 0, KEY_READ, kc.put()) == ERROR_SUCCESS &&
-                    devtree::ReadString(kc.get(), devtree::kParent, &parent) && parent.empty())
+                    !devtree::IsPhantom(kc.get()) && devtree::ReadString(kc.get(), devtree::kParent, &parent) &&
+                    parent.empty())
                     out.push_back(a + "\\" + b + "\\" + c);
             }
         }
@@ -168,7 +176,9 @@ CONFIGRET WINAPI CM_Locate_DevNodeA(PDEVINST pdnDevInst, DEVINSTID_A pDeviceID, 
     if (!pDeviceID || !*pDeviceID || Upper(pDeviceID) == kRootId) return *pdnDevInst = kRoot, CR_SUCCESS;
     std::string id(pDeviceID, strnlen(pDeviceID, MAX_DEVICE_ID_LEN));
     if (id.size() >= MAX_DEVICE_ID_LEN) return CR_INVALID_DEVICE_ID;
-    if (!OpenNode(id)) return CR_NO_SUCH_DEVNODE;
+    // Without CM_LOCATE_DEVNODE_PHANTOM only a present node is found.
+    if (!OpenNode(id, (ulFlags & CM_LOCATE_DEVNODE_PHANTOM) ? Nodes::Stored : Nodes::Present))
+        return CR_NO_SUCH_DEVNODE;
     *pdnDevInst = AllHandles().Of(id);
     return CR_SUCCESS;
 }
@@ -268,7 +278,7 @@ CONFIGRET WINAPI CM_Get_DevNode_Registry_PropertyA(DEVINST dnDevInst, ULONG ulPr
     if (ulProperty < CM_DRP_MIN || ulProperty > CM_DRP_MAX) return CR_INVALID_PROPERTY;
     std::string id;
     qz::RegKey key;
-    if (CONFIGRET cr = NodeOf(dnDevInst, &id, &key); cr != CR_SUCCESS) return cr;
+    if (CONFIGRET cr = NodeOf(dnDevInst, &id, &key, Nodes::Stored); cr != CR_SUCCESS) return cr;
     if (ulProperty == CM_DRP_ENUMERATOR_NAME) {
         std::string enumerator = id.substr(0, id.find('\\'));
         return CopyOut(enumerator.c_str(), static_cast<ULONG>(enumerator.size() + 1), REG_SZ, pulRegDataType, Buffer,
@@ -293,7 +303,7 @@ CONFIGRET WINAPI CM_Open_DevNode_Key(DEVINST dnDevNode, REGSAM samDesired, ULONG
     if (ulHardwareProfile) return CR_INVALID_DATA;
     std::string id;
     qz::RegKey key;
-    if (CONFIGRET cr = NodeOf(dnDevNode, &id, &key); cr != CR_SUCCESS) return cr;
+    if (CONFIGRET cr = NodeOf(dnDevNode, &id, &key, Nodes::Stored); cr != CR_SUCCESS) return cr;
     if (dnDevNode == kRoot) return CR_NO_SUCH_REGISTRY_KEY;
     std::string path;
     if (ulFlags & CM_REGISTRY_SOFTWARE) {
@@ -320,7 +330,7 @@ CONFIGRET WINAPI CM_Request_Device_EjectA(DEVINST dnDevInst, PPNP_VETO_TYPE pVet
     if (ulFlags) return CR_INVALID_FLAG;
     std::string id;
     qz::RegKey key;
-    if (CONFIGRET cr = NodeOf(dnDevInst, &id, &key, KEY_ALL_ACCESS); cr != CR_SUCCESS) return cr;
+    if (CONFIGRET cr = NodeOf(dnDevInst, &id, &key, Nodes::Present, KEY_ALL_ACCESS); cr != CR_SUCCESS) return cr;
     if (dnDevInst == kRoot) return CR_INVALID_DEVNODE;
     DWORD ejects = 0, vetoes = 0, status = devtree::kDefaultStatus;
     devtree::ReadDword(key.get(), devtree::kEjects, &ejects);

@@ -1,12 +1,15 @@
 // Where the stand-in device tree lives in the registry, shared by its writer (the bridge) and
 // its reader (the stand-in cfgmgr32.dll).
 //
-// Each present node is the key HKLM\System\CurrentControlSet\Enum\<instance id>, as Windows
+// Each node is the key HKLM\System\CurrentControlSet\Enum\<instance id>, as Windows
 // keeps it, with "Service", "HardwareID", "UpperFilters", "Driver", "ClassGUID" and the stand-in's own
 // values: "QzParent" (parent id, empty = the root), "QzChildren" (child ids in order),
 // "QzStatus" (DN_ flags; absent = started, removable), "QzProblem", "QzVetoes" (eject requests
 // still to veto), "QzEjects" (eject requests so far). "Device Parameters" holds a printer's
 // "PortName"; the node's driver key, Control\Class\<Driver>, holds "DriverDesc".
+// A node whose device was unplugged stays, as on Windows, with "QzNotPresent" (DWORD 1): the
+// stand-in finds it only by a phantom lookup and answers only for its properties and keys
+// (Wine's own SetupAPI does not know the value and still lists it as present).
 #pragma once
 
 #include <windows.h>
@@ -37,6 +40,7 @@ inline constexpr char kStatus[] = "QzStatus";
 inline constexpr char kProblem[] = "QzProblem";
 inline constexpr char kVetoes[] = "QzVetoes";
 inline constexpr char kEjects[] = "QzEjects";
+inline constexpr char kNotPresent[] = "QzNotPresent";
 
 inline constexpr ULONG kDefaultStatus = DN_DRIVER_LOADED | DN_STARTED | DN_DISABLEABLE | DN_REMOVABLE;
 inline constexpr size_t kMaxValueBytes = 64 * 1024;  // larger values are treated as missing
@@ -90,6 +94,11 @@ inline bool ReadDword(HKEY key, const char* name, DWORD* out) {
         return false;
     *out = value;
     return true;
+}
+
+// True for a node that is in the registry but not present.
+inline bool IsPhantom(HKEY key) {
+    return RegQueryValueExA(key, kNotPresent, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 inline bool WriteString(HKEY key, const char* name, const std::string& value) {

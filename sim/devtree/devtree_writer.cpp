@@ -1,5 +1,6 @@
 #include "devtree_writer.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -153,6 +154,11 @@ qz::RegKey OpenNode(const std::string& id, REGSAM access) {
     return key;
 }
 
+bool KeyExists(const std::string& path) {
+    qz::RegKey key;
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+}
+
 std::vector<std::string> ChildrenOf(const std::vector<NodeSpec>& nodes, const std::string& id) {
     std::vector<std::string> out;
     for (const NodeSpec& n : nodes)
@@ -216,18 +222,28 @@ std::vector<NodeSpec> BuildNodes(const std::string& busId, const Profile& profil
 
 bool TreeWriter::WriteNode(const NodeSpec& node, const std::vector<std::string>& children) {
     qz::RegKey key;
+    DWORD disposition = 0;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, EnumKeyPath(node.id).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        key.put(), nullptr) != ERROR_SUCCESS)
+                        key.put(), &disposition) != ERROR_SUCCESS)
         return false;
+    // A node that stayed from an earlier plug keeps its driver key and port, as on Windows, and
+    // starts afresh: present, without problem, script or ejects.
+    bool earlier = disposition == REG_OPENED_EXISTING_KEY;
+    for (const char* name : {kNotPresent, kStatus, kProblem, kVetoes, kEjects})
+        if (earlier) RegDeleteValueA(key.get(), name);
     std::string driver;
     std::string classPath = std::string(kClassPath) + "\\" + node.classGuid;
-    if (!ClaimKey(classPath, "", 0, kMaxDriverKeys - 1, "%04d", &driver)) return false;
-    driver = node.classGuid + "\\" + driver;
     qz::RegKey driverKey;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (std::string(kClassPath) + "\\" + driver).c_str(), 0, KEY_ALL_ACCESS,
-                      driverKey.put()) != ERROR_SUCCESS ||
-        !WriteString(driverKey.get(), kDriverDesc, node.driverDesc))
-        return false;
+    if (!earlier || !ReadString(key.get(), kDriver, &driver) || driver.empty() ||
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, (std::string(kClassPath) + "\\" + driver).c_str(), 0, KEY_ALL_ACCESS,
+                      driverKey.put()) != ERROR_SUCCESS) {
+        if (!ClaimKey(classPath, "", 0, kMaxDriverKeys - 1, "%04d", &driver)) return false;
+        driver = node.classGuid + "\\" + driver;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (std::string(kClassPath) + "\\" + driver).c_str(), 0, KEY_ALL_ACCESS,
+                          driverKey.put()) != ERROR_SUCCESS)
+            return false;
+    }
+    if (!WriteString(driverKey.get(), kDriverDesc, node.driverDesc)) return false;
     bool ok = WriteString(key.get(), kService, node.service) && WriteString(key.get(), kClassGuid, node.classGuid) &&
               WriteMultiString(key.get(), kHardwareId, node.hardwareIds) && WriteString(key.get(), kDriver, driver) &&
               WriteString(key.get(), kParent, node.parent) && WriteMultiString(key.get(), kChildren, children);
@@ -235,8 +251,10 @@ bool TreeWriter::WriteNode(const NodeSpec& node, const std::vector<std::string>&
     if (ok && RegCreateKeyExA(key.get(), kHardwareSubkey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, parameters.put(),
                               nullptr) != ERROR_SUCCESS)
         return false;
-    if (ok && !node.portPrefix.empty()) {
-        std::string port;
+    std::string port;
+    bool portKept = earlier && ReadString(parameters.get(), kPortName, &port) && !port.empty() &&
+                    port.rfind(node.portPrefix, 0) == 0 && KeyExists(std::string(kPortsPath) + "\\" + port);
+    if (ok && !node.portPrefix.empty() && !portKept) {
         ok = ClaimKey(kPortsPath, node.portPrefix, 1, kMaxPorts, "%03d", &port) &&
              WriteString(parameters.get(), kPortName, port);
     }
@@ -245,12 +263,20 @@ bool TreeWriter::WriteNode(const NodeSpec& node, const std::vector<std::string>&
 
 bool TreeWriter::Write(const std::vector<NodeSpec>& nodes, bool all) {
     if (nodes.empty()) return true;
+    // The nodes an earlier plug of this device left are used again only for the same tree.
+    std::vector<std::string> earlier, now;
+    CollectIds(nodes[0].id, &earlier);
+    for (const NodeSpec& n : nodes) now.push_back(n.id);
+    std::sort(earlier.begin(), earlier.end());
+    std::sort(now.begin(), now.end());
+    if (!earlier.empty() && earlier != now) RemoveTree(nodes[0].id);
     qz::RegKey buses;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(kBusesPath) + "\\" + busName_).c_str(), 0, nullptr, 0,
                         KEY_ALL_ACCESS, nullptr, buses.put(), nullptr) != ERROR_SUCCESS ||
         !WriteString(buses.get(), nodes[0].id.c_str(), ""))
         return false;
-    if (!WriteNode(nodes[0], all ? ChildrenOf(nodes, nodes[0].id) : std::vector<std::string>{})) return false;
+    // The bus node names all its children at once; the stand-in lists only those present.
+    if (!WriteNode(nodes[0], ChildrenOf(nodes, nodes[0].id))) return false;
     return !all || WriteChildren(nodes);
 }
 
@@ -258,8 +284,22 @@ bool TreeWriter::WriteChildren(const std::vector<NodeSpec>& nodes) {
     if (nodes.empty() || !Present(nodes[0].id)) return false;
     for (size_t i = 1; i < nodes.size(); ++i)
         if (!WriteNode(nodes[i], ChildrenOf(nodes, nodes[i].id))) return false;
-    qz::RegKey root = OpenNode(nodes[0].id, KEY_ALL_ACCESS);
-    return root && WriteMultiString(root.get(), kChildren, ChildrenOf(nodes, nodes[0].id));
+    return true;
+}
+
+void TreeWriter::CollectIds(const std::string& rootId, std::vector<std::string>* ids, int depth) const {
+    qz::RegKey key = OpenNode(rootId, KEY_READ);
+    if (!key || depth > 8) return;
+    ids->push_back(rootId);
+    for (const std::string& child : ReadMultiString(key.get(), kChildren))
+        if (!child.empty()) CollectIds(child, ids, depth + 1);
+}
+
+void TreeWriter::Unplug(const std::string& rootId) {
+    std::vector<std::string> ids;
+    CollectIds(rootId, &ids);
+    for (const std::string& id : ids)
+        if (qz::RegKey key = OpenNode(id, KEY_ALL_ACCESS)) WriteDword(key.get(), kNotPresent, 1);
 }
 
 void TreeWriter::RemoveTree(const std::string& rootId) {
@@ -300,7 +340,10 @@ void TreeWriter::RemoveLeftovers() {
     for (const std::string& root : roots) RemoveTree(root);
 }
 
-bool TreeWriter::Present(const std::string& id) const { return OpenNode(id, KEY_READ).valid(); }
+bool TreeWriter::Present(const std::string& id) const {
+    qz::RegKey key = OpenNode(id, KEY_READ);
+    return key && !IsPhantom(key.get());
+}
 
 bool TreeWriter::Apply(const std::string& id, const NodeScript& script) const {
     qz::RegKey key = OpenNode(id, KEY_ALL_ACCESS);
@@ -314,7 +357,7 @@ bool TreeWriter::Apply(const std::string& id, const NodeScript& script) const {
 
 std::string TreeWriter::Describe(const std::string& rootId) const {
     qz::RegKey key = OpenNode(rootId, KEY_READ);
-    if (!key) return "";
+    if (!key || IsPhantom(key.get())) return "";
     std::string service, parent, port, driver, desc;
     ReadString(key.get(), kService, &service);
     ReadString(key.get(), kParent, &parent);

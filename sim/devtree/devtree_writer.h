@@ -1,6 +1,6 @@
 // The bridge's side of the stand-in device tree: the nodes Windows would build below the
-// virtual bus for one attached device, written into the registry (devtree_registry.h) and
-// removed again when its port is detached.
+// virtual bus for one attached device, written into the registry (devtree_registry.h), left
+// as not present when its port is detached and removed when the bridge ends.
 #pragma once
 
 #include <windows.h>
@@ -56,9 +56,14 @@ public:
     // Removes every tree an earlier run of this bus left behind.
     void RemoveLeftovers();
     // Writes nodes[0] (the bus node) and, with all = true, the rest; false on a registry error.
+    // Nodes of the same tree left by an earlier plug are present again with their driver keys
+    // and ports; a different tree left under the bus id is removed first.
     bool Write(const std::vector<NodeSpec>& nodes, bool all);
-    // Writes the nodes after the bus node, when it is still present.
+    // Writes the nodes after the bus node, when it is present.
     bool WriteChildren(const std::vector<NodeSpec>& nodes);
+    // The device was unplugged: its nodes stay, not present, as Windows keeps them.
+    void Unplug(const std::string& rootId);
+    // Removes the nodes with their driver keys and ports (the device is uninstalled).
     void RemoveTree(const std::string& rootId);
     bool Present(const std::string& id) const;
     bool Apply(const std::string& id, const NodeScript& script) const;
@@ -68,6 +73,7 @@ public:
 
 private:
     bool WriteNode(const NodeSpec& node, const std::vector<std::string>& children);
+    void CollectIds(const std::string& rootId, std::vector<std::string>* ids, int depth = 0) const;
     std::string busName_;
 };
 

@@ -23,7 +23,8 @@ std::string PortTrees::Attached(const std::string& port, const std::string& busI
     if (!ParseProfile(words, &profile, &error)) return error;
     if (profile.kind.empty()) return "";
     Port& p = ports_[port];
-    if (!p.nodes.empty()) writer_.RemoveTree(p.nodes[0].id);
+    // Another device in the port's place: the one before is unplugged.
+    if (!p.nodes.empty() && p.nodes[0].id != busId) writer_.Unplug(p.nodes[0].id);
     p.nodes = BuildNodes(busId, profile);
     p.childrenDue = p.lateMs ? GetTickCount64() + p.lateMs : 0;
     if (!writer_.Write(p.nodes, p.lateMs == 0)) return "cannot write the device tree";
@@ -34,7 +35,7 @@ std::string PortTrees::Attached(const std::string& port, const std::string& busI
 void PortTrees::Detached(const std::string& port) {
     auto it = ports_.find(port);
     if (it == ports_.end() || it->second.nodes.empty()) return;
-    writer_.RemoveTree(it->second.nodes[0].id);
+    writer_.Unplug(it->second.nodes[0].id);
     it->second.nodes.clear();
     it->second.childrenDue = 0;
 }

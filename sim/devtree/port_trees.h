@@ -1,5 +1,6 @@
 // The device trees of the bridge's ports: written when a port is attached with a profile,
-// scripted by the "pnp" commands, removed when the port is detached.
+// scripted by the "pnp" commands, left not present when the port is detached (present again
+// when the same device comes back), removed with all others when the bridge ends.
 #pragma once
 
 #include <windows.h>

@@ -65,6 +65,14 @@ TEST_F(DevicePrinters, AnInstalledPrinterIsFoundByItsDriverAndPort) {
     EXPECT_STREQ(names[0].first, helper_test::kTestDriver);
     EXPECT_EQ(names[0].second, printer.port());
     PnxFreePrinterInfo(nullptr, names);
+
+    // Unplugged, the device's printer node is no longer present but keeps its port: found still.
+    DWORD one = 1;
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, (kEnum + node.id()).c_str(), "QzNotPresent", REG_DWORD, &one, sizeof one);
+    ASSERT_EQ(PnxGetPrinterInfo(nullptr, device, &count, &names, &size, 0), 1);
+    ASSERT_EQ(count, 1u);
+    EXPECT_EQ(names[0].second, printer.port());
+    PnxFreePrinterInfo(nullptr, names);
 }
 
 TEST_F(DevicePrinters, TheManualListMatchesPrinterNamesInAnyCase) {

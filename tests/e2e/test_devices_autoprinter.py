@@ -5,8 +5,9 @@ that holds the printer Windows installed for a simulated printer device: the dev
 description (the simulator's model name) on the port its device-tree node got. The real helper
 service, installed in the prefix through the service control manager, hears the library over
 the real pipe and marks a printer of the prefix's own spooler with that driver and port
-(qz_printer.exe). A job on the stand-in printer asks for the device's connect and its end for
-the disconnect; the test answers as the utility does, queuing the request with Auto Printer's
+(qz_printer.exe). Auto Printer is turned on while the device is disconnected, its printer node
+not present; a job on the stand-in printer asks for the device's connect and its end for the
+disconnect; the test answers as the utility does, queuing the request with Auto Printer's
 connect action (3).
 
 Server 10.77.0.58 of the connect tests' rig. Every library start clears the service's table,
@@ -132,14 +133,18 @@ def test_print_jobs_connect_and_disconnect_the_device_and_the_helper_marks_its_p
     server = start(h, [S])[S]
     device = device_of(h, server, DRIVER, FREE)["device"]
 
-    # Connected once, Windows installs the device's printer on the port of its node.
+    # Connected once, Windows installs the device's printer on the port of its node; the node
+    # stays, not present, with that port when the device is disconnected again.
     assert run(h, "connect %s wait=1 action=1" % device, device)[1] == ("PNXN_CONNECT", RESULT, 0)
     [port] = [p for (_, _, p) in bridge.tree(S, "1-1") if p != "-"]
+    assert run(h, "disconnect %s action=1" % device, device)[-1][1] == 4
+    ok(h.command("renewdevices %s mode=2" % server))
+    device_of(h, server, DRIVER, FREE)
     ok(h.command('fakeprinter "%s" driver="%s" port=%s jobbytes=0' % (STAND_IN, DRIVER, port)))
     printer = RealPrinter(paths, port)
     try:
-        # Auto Printer on: its printers open and the pair reaches the service, which marks the
-        # prefix's printer of that driver and port.
+        # Auto Printer on for the free, disconnected device: its printers open and the pair
+        # reaches the service, which marks the prefix's printer of that driver and port.
         comment = ini_comment(paths)
         settings = ok(h.command("deviceinfo %s" % device))["info"]
         ok(h.command("setdeviceproperty %s property=%d printer=%d wait=0" % (
@@ -163,16 +168,13 @@ def test_print_jobs_connect_and_disconnect_the_device_and_the_helper_marks_its_p
         finally:
             other.close()
 
-        assert run(h, "disconnect %s action=1" % device, device)[-1][1] == 4
-        ok(h.command("renewdevices %s mode=2" % server))
-        device_of(h, server, DRIVER, FREE)
-
         def auto_connect(count):
             wait_until(h, lambda: len(auto_notices(h, device, PNXET_CONNECT)) == count, 20)
             connects = len(sim.commands(S, kind="connect"))
             events = run(h, "connect %s wait=0 action=%d" % (device, AUTO_PRINTER_ACTION), device)
             assert events[1] == ("PNXN_CONNECT", RESULT, 0)
             assert len(sim.commands(S, kind="connect")) == connects + 1 and attached(bridge, S) == ["1-1"]
+            assert [p for (_, _, p) in bridge.tree(S, "1-1") if p != "-"] == [port]
             ok(h.command("renewdevices %s mode=2" % server))
             device_of(h, server, DRIVER, CONNECTED)
 
@@ -183,7 +185,8 @@ def test_print_jobs_connect_and_disconnect_the_device_and_the_helper_marks_its_p
             ok(h.command("renewdevices %s mode=2" % server))
             device_of(h, server, DRIVER, FREE)
 
-        # A job connects the free device; with waitTimer 0 its end disconnects it at once.
+        # A job connects the free device (on the same port); with waitTimer 0 its end
+        # disconnects it at once.
         jobs(h, 4096)
         auto_connect(1)
         jobs(h, 0)

@@ -103,8 +103,10 @@ def test_quit_ends_the_bridge(paths):
     b.sock.close()
 
 
-def test_connect_attaches_and_writes_the_device_tree_disconnect_removes_it(paths, lan_ns):
+def test_connect_attaches_and_writes_the_device_tree_disconnect_unplugs_it(paths, lan_ns):
     server, pc = "10.77.0.25", PC_ADDR
+    bus_id = "USB\\VID_0A5C&PID_0001\\QZ0A4D0019_1-1M1"
+    enum_key = "HKLM\\System\\CurrentControlSet\\Enum\\" + bus_id
     b = Bridge(paths, pc)
     try:
         with simctl.Simulator([server], netns=lan_ns, max_seconds=120) as sim:
@@ -124,14 +126,13 @@ def test_connect_attaches_and_writes_the_device_tree_disconnect_removes_it(paths
             for location in ("1-1M1", "1-1M2", "2-1"):
                 assert sim.wait_bridge("attach %s %s " % (server, location))["answer"] == "OK"
             attached = b.ports()
-            bus_id = "USB\\VID_0A5C&PID_0001\\QZ0A4D0019_1-1M1"
             assert attached[(server, "1-1M1")]["id"] == bus_id
             assert attached[(server, "1-1M2")]["state"] == "2"
 
             services = [(service, port[:3]) for _, service, port in b.tree(server, "1-1M1")]
             assert services == [("usbccgp", "-"), ("usbprint", "-"), ("-", "USB"), ("USBSTOR", "-"), ("disk", "-")]
             assert b.tree(server, "1-1M2") == []
-            assert run_wine(paths, "reg", "query", "HKLM\\System\\CurrentControlSet\\Enum\\" + bus_id).returncode == 0
+            assert run_wine(paths, "reg", "query", enum_key).returncode == 0
             # The dot4 printer's children come late: bus node first, its function and printer later.
             assert [s for _, s, _ in b.tree(server, "2-1")] == ["dot4"]
             time.sleep(2.0)
@@ -145,9 +146,11 @@ def test_connect_attaches_and_writes_the_device_tree_disconnect_removes_it(paths
                 assert sim.wait_bridge("detach %s %s" % (server, location), since=mark)["answer"] == "OK"
             assert b.ports() == {}
             assert b.tree(server, "1-1M1") == [] and b.tree(server, "2-1") == []
-            assert run_wine(paths, "reg", "query", "HKLM\\System\\CurrentControlSet\\Enum\\" + bus_id).returncode != 0
+            # Unplugged, the nodes stay as Windows keeps them, not present; the bridge's end removes them.
+            assert run_wine(paths, "reg", "query", enum_key, "/v", "QzNotPresent").returncode == 0
             assert [(e["command"], e["ok"]) for e in sim.commands(server)] == \
                 [("connect", True)] * 3 + [("disconnect", True)] * 3
             assert sim.commands(server)[0]["params"] == {"protocol_port": 5000, "flags": 2, "keepalive_port": 49235}
     finally:
         b.close()
+    assert run_wine(paths, "reg", "query", enum_key).returncode != 0

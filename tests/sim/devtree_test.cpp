@@ -172,16 +172,58 @@ TEST_F(DeviceTreeStandIn, SetupApiOpensTheNodes) {
     SetupDiDestroyDeviceInfoList(set);
 }
 
+// An unplugged device's nodes stay as on Windows: found only by a phantom lookup, readable for
+// their properties and keys, out of the tree; the device's next plug makes them present again
+// with the same driver key and port.
+TEST_F(DeviceTreeStandIn, AnUnpluggedDeviceLeavesNodesThatOnlyAPhantomLookupFinds) {
+    DEVINST first = 0, printer = 0, node = 0, none = 0;
+    ASSERT_EQ(CM_Get_Child(&first, bus_, 0), CR_SUCCESS);
+    ASSERT_EQ(CM_Get_Child(&printer, first, 0), CR_SUCCESS);
+    std::string printerId = IdOf(printer);
+    std::string port = KeyValue(printer, CM_REGISTRY_HARDWARE, devtree::kPortName);
+    std::string driver = Property(printer, CM_DRP_DRIVER);
+    writer_.Unplug(busId_);
+
+    EXPECT_FALSE(writer_.Present(busId_));
+    for (const std::string& id : {busId_, printerId})
+        EXPECT_EQ(CM_Locate_DevNodeA(&none, const_cast<char*>(id.c_str()), CM_LOCATE_DEVNODE_NORMAL),
+                  CR_NO_SUCH_DEVNODE);
+    ASSERT_EQ(CM_Locate_DevNodeA(&node, const_cast<char*>(printerId.c_str()), CM_LOCATE_DEVNODE_PHANTOM), CR_SUCCESS);
+    EXPECT_EQ(node, printer);
+    EXPECT_EQ(KeyValue(node, CM_REGISTRY_HARDWARE, devtree::kPortName), port);
+    EXPECT_EQ(KeyValue(node, CM_REGISTRY_SOFTWARE, devtree::kDriverDesc), "QZ Laser 10");
+    EXPECT_EQ(Property(node, CM_DRP_DRIVER), driver);
+    ULONG status = 0, problem = 0;
+    EXPECT_EQ(CM_Get_DevNode_Status(&status, &problem, node, 0), CR_NO_SUCH_DEVNODE);
+    EXPECT_EQ(CM_Get_Child(&none, bus_, 0), CR_NO_SUCH_DEVNODE);
+    EXPECT_EQ(CM_Get_Parent(&none, node, 0), CR_NO_SUCH_DEVNODE);
+    EXPECT_EQ(CM_Request_Device_EjectA(bus_, nullptr, nullptr, 0, 0), CR_NO_SUCH_DEVNODE);
+    DEVINST root = 0;
+    ASSERT_EQ(CM_Locate_DevNodeA(&root, nullptr, 0), CR_SUCCESS);
+    for (CONFIGRET cr = CM_Get_Child(&node, root, 0); cr == CR_SUCCESS; cr = CM_Get_Sibling(&node, node, 0))
+        EXPECT_NE(node, bus_);
+
+    ASSERT_TRUE(writer_.Write(nodes_, true));
+    ASSERT_EQ(CM_Locate_DevNodeA(&node, const_cast<char*>(printerId.c_str()), CM_LOCATE_DEVNODE_NORMAL), CR_SUCCESS);
+    EXPECT_EQ(KeyValue(node, CM_REGISTRY_HARDWARE, devtree::kPortName), port);
+    EXPECT_EQ(Property(node, CM_DRP_DRIVER), driver);
+    ASSERT_EQ(CM_Get_DevNode_Status(&status, &problem, node, 0), CR_SUCCESS);
+}
+
+// Removal (the bridge's end) takes the nodes with their ports and driver keys, also from an
+// unplugged device.
 TEST_F(DeviceTreeStandIn, ARemovedTreeLeavesNoNodesPortsOrDriverKeys) {
     DEVINST first = 0, printer = 0, none = 0;
     ASSERT_EQ(CM_Get_Child(&first, bus_, 0), CR_SUCCESS);
     ASSERT_EQ(CM_Get_Child(&printer, first, 0), CR_SUCCESS);
     std::string port = KeyValue(printer, CM_REGISTRY_HARDWARE, devtree::kPortName);
     std::string driver = Property(printer, CM_DRP_DRIVER);
+    writer_.Unplug(busId_);
     writer_.RemoveTree(busId_);
     ULONG status = 0, problem = 0;
     EXPECT_EQ(CM_Get_DevNode_Status(&status, &problem, printer, 0), CR_NO_SUCH_DEVNODE);
-    EXPECT_EQ(CM_Locate_DevNodeA(&none, const_cast<char*>(busId_.c_str()), 0), CR_NO_SUCH_DEVNODE);
+    EXPECT_EQ(CM_Locate_DevNodeA(&none, const_cast<char*>(busId_.c_str()), CM_LOCATE_DEVNODE_PHANTOM),
+              CR_NO_SUCH_DEVNODE);
     qz::RegKey key;
     EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, (std::string(devtree::kPortsPath) + "\\" + port).c_str(), 0, KEY_READ,
                             key.put()),
