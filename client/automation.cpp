@@ -32,10 +32,8 @@ bool PrintersOf(DeviceEntry* device, bool manual, std::vector<PrinterPair>* pair
             key = DeviceKeyOfLocked(device);
         }
         SettingsStore store = CurrentSettingsStore();
-        if (store.kind != kSettingsStoreRegistry || key.empty()) return false;
-        HKEY raw = nullptr;
-        if (RegOpenKeyExA(store.root, DeviceKeyPath(store, key.c_str()).c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return false;
-        qz::RegKey stored(raw);
+        qz::RegKey stored;
+        if (!OpenDeviceStoreKey(store, key.c_str(), false, &stored)) return false;
         return ReadRegistryDword(stored.get(), "PrnManualCount", count) && *count &&
                ReadRegistryText(stored.get(), "PrnManualNames", names);
     }

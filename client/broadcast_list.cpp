@@ -12,13 +12,10 @@
 
 namespace {
 constexpr const char* kCountName = "UDPCount";
-constexpr size_t kKeyPathCapacity = 261;
 
 struct BroadcastState {
-    int storeKind = kBroadcastStoreNone;
-    HKEY root = nullptr;                 // registry store
-    std::string keyPath;                 // registry store
-    std::string iniFile = kDefaultDiscoveryIni;
+    qz::SettingsLocation store;
+    std::string iniFile = kDefaultDiscoveryIni;  // the last INI store chosen
     std::vector<uint32_t> storeList;
     std::vector<uint32_t> memoryList;
     std::vector<uint32_t> remoteDesktopList;
@@ -63,55 +60,39 @@ size_t ReadCount(const char* text) {
     return count;
 }
 
-struct StoreCopy {
-    int kind;
-    HKEY root;
-    std::string keyPath;
-    std::string iniFile;
-};
-
-StoreCopy CurrentStore() {
+qz::SettingsLocation CurrentStore() {
     LibraryLock lock;
-    return {g_broadcast.storeKind, g_broadcast.root, g_broadcast.keyPath, g_broadcast.iniFile};
+    return g_broadcast.store;
 }
 
 // Reads up to `limit` entries of the INI list. An empty or unreadable entry is skipped; its
 // place in `found` stays unset. Gives the number of entries looked at.
-size_t ReadIniList(const std::string& file, size_t limit, std::vector<std::pair<size_t, uint32_t>>& found) {
-    char text[64] = {};
-    GetPrivateProfileStringA(kBroadcastIniSection, kCountName, "", text, sizeof text, file.c_str());
-    size_t count = ReadCount(text);
+size_t ReadIniList(const qz::SettingsLocation& store, size_t limit, std::vector<std::pair<size_t, uint32_t>>& found) {
+    std::string text;
+    size_t count = store.ReadText(kBroadcastIniSection, kCountName, &text) ? ReadCount(text.c_str()) : 0;
     if (count > limit) count = limit;
     for (size_t i = 0; i < count; ++i) {
-        GetPrivateProfileStringA(kBroadcastIniSection, EntryName(i).c_str(), "", text, sizeof text, file.c_str());
         uint32_t value;
-        if (ReadHexAddress(text, &value)) found.emplace_back(i, value);
+        if (store.ReadText(kBroadcastIniSection, EntryName(i).c_str(), &text) && ReadHexAddress(text.c_str(), &value))
+            found.emplace_back(i, value);
     }
     return count;
 }
 
 // The registry list: false when the count cannot be read; `count` gives the stored count
 // (cut at 128), `found` the values that could be read.
-bool ReadRegistryCount(const StoreCopy& store, size_t* count) {
-    DWORD value = 0;
-    DWORD size = sizeof value;
-    DWORD type = REG_NONE;
+bool ReadRegistryCount(const qz::SettingsLocation& store, size_t* count) {
+    uint32_t value = 0;
     *count = 0;
-    if (!RegReadValue(store.root, store.keyPath.c_str(), kCountName, &value, &size, &type)) return false;
-    if (type != REG_DWORD || size != sizeof value) return false;
+    if (!store.ReadNumber(nullptr, kCountName, &value)) return false;
     *count = value > kMaxBroadcastAddresses ? kMaxBroadcastAddresses : value;
     return true;
 }
 
-void ReadRegistryList(const StoreCopy& store, size_t count, std::vector<std::pair<size_t, uint32_t>>& found) {
+void ReadRegistryList(const qz::SettingsLocation& store, size_t count, std::vector<std::pair<size_t, uint32_t>>& found) {
     for (size_t i = 0; i < count; ++i) {
-        DWORD value = 0;
-        DWORD size = sizeof value;
-        DWORD type = REG_NONE;
-        if (RegReadValue(store.root, store.keyPath.c_str(), EntryName(i).c_str(), &value, &size, &type) &&
-            type == REG_DWORD && size == sizeof value) {
-            found.emplace_back(i, value);
-        }
+        uint32_t value = 0;
+        if (store.ReadNumber(nullptr, EntryName(i).c_str(), &value)) found.emplace_back(i, value);
     }
 }
 
@@ -124,11 +105,11 @@ void SetStoreList(const std::vector<std::pair<size_t, uint32_t>>& found) {
 
 // Reads the store list from the store; false when there is no store or it cannot be read.
 bool LoadStoreList() {
-    StoreCopy store = CurrentStore();
+    qz::SettingsLocation store = CurrentStore();
     std::vector<std::pair<size_t, uint32_t>> found;
-    if (store.kind == kBroadcastStoreIni) {
-        ReadIniList(store.iniFile, kMaxBroadcastAddresses, found);
-    } else if (store.kind == kBroadcastStoreRegistry) {
+    if (store.ini()) {
+        ReadIniList(store, kMaxBroadcastAddresses, found);
+    } else if (store.registry()) {
         size_t count = 0;
         ReadRegistryCount(store, &count);
         ReadRegistryList(store, count, found);
@@ -146,16 +127,16 @@ void LogAddresses(HWND service, const uint32_t* addresses, size_t count) {
     }
 }
 
-int GetFromIni(const StoreCopy& store, uint32_t* array, size_t capacity, uint32_t* count) {
+int GetFromIni(const qz::SettingsLocation& store, uint32_t* array, size_t capacity, uint32_t* count) {
     std::vector<std::pair<size_t, uint32_t>> found;
-    size_t looked = ReadIniList(store.iniFile, capacity, found);
+    size_t looked = ReadIniList(store, capacity, found);
     for (const auto& entry : found) array[entry.first] = entry.second;
     *count = static_cast<uint32_t>(looked);
     LoadStoreList();
     return 1;
 }
 
-int GetFromRegistry(const StoreCopy& store, uint32_t* array, size_t capacity, uint32_t* count) {
+int GetFromRegistry(const qz::SettingsLocation& store, uint32_t* array, size_t capacity, uint32_t* count) {
     size_t stored = 0;
     ReadRegistryCount(store, &stored);
     if (stored == 0) {
@@ -172,17 +153,15 @@ int GetFromRegistry(const StoreCopy& store, uint32_t* array, size_t capacity, ui
     return 1;
 }
 
-int SetInIni(const StoreCopy& store, const uint32_t* array, size_t count) {
-    const char* file = store.iniFile.c_str();
-    WritePrivateProfileStringA(kBroadcastIniSection, nullptr, nullptr, file);
+int SetInIni(const qz::SettingsLocation& store, const uint32_t* array, size_t count) {
+    store.Remove(kBroadcastIniSection, nullptr);
+    bool written = store.WriteNumber(kBroadcastIniSection, kCountName, static_cast<uint32_t>(count));
     char text[16];
-    std::snprintf(text, sizeof text, "%u", static_cast<unsigned>(count));
-    bool written = WritePrivateProfileStringA(kBroadcastIniSection, kCountName, text, file) != FALSE;
     for (size_t i = 0; i < count; ++i) {
         std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(array[i]));
-        WritePrivateProfileStringA(kBroadcastIniSection, EntryName(i).c_str(), text, file);
+        store.WriteText(kBroadcastIniSection, EntryName(i).c_str(), text);
     }
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, file);  // flush the cached file
+    store.Flush();
     LoadStoreList();
     return written ? 1 : 0;
 }
@@ -209,22 +188,13 @@ void DeleteRegistryList(HKEY key) {
     for (const std::string& n : names) RegDeleteValueA(key, n.c_str());
 }
 
-int SetInRegistry(const StoreCopy& store, const uint32_t* array, size_t count) {
+int SetInRegistry(const qz::SettingsLocation& store, const uint32_t* array, size_t count) {
     qz::RegKey key;
-    if (RegCreateKeyExA(store.root, store.keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                        nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
-        return 0;
-    }
+    if (!store.OpenKey(nullptr, true, &key)) return 0;
     DeleteRegistryList(key.get());
-    DWORD stored = static_cast<DWORD>(count);
-    bool anyWritten = RegSetValueExA(key.get(), kCountName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&stored),
-                                     sizeof stored) == ERROR_SUCCESS;
+    bool anyWritten = store.WriteNumber(nullptr, kCountName, static_cast<uint32_t>(count));
     for (size_t i = 0; i < count; ++i) {
-        DWORD value = array[i];
-        if (RegSetValueExA(key.get(), EntryName(i).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                           sizeof value) == ERROR_SUCCESS) {
-            anyWritten = true;
-        }
+        if (store.WriteNumber(nullptr, EntryName(i).c_str(), array[i])) anyWritten = true;
     }
     LibraryLock lock;
     g_broadcast.storeList.assign(array, array + count);
@@ -234,18 +204,18 @@ int SetInRegistry(const StoreCopy& store, const uint32_t* array, size_t count) {
 
 int BroadcastStoreKind() {
     LibraryLock lock;
-    return g_broadcast.storeKind;
+    return g_broadcast.store.kind;
 }
 
 bool BroadcastRegistryStore(HKEY* root, std::string* keyPath) {
-    StoreCopy store = CurrentStore();
-    if (store.kind != kBroadcastStoreRegistry || !root || !keyPath) return false;
+    qz::SettingsLocation store = CurrentStore();
+    if (!store.registry() || !root || !keyPath) return false;
     *root = store.root;
     *keyPath = store.keyPath;
     return true;
 }
 
-bool BroadcastListInIni() { return BroadcastStoreKind() == kBroadcastStoreIni; }
+bool BroadcastListInIni() { return BroadcastStoreKind() == qz::SettingsLocation::kIni; }
 
 std::string DiscoveryIniFile() {
     LibraryLock lock;
@@ -323,18 +293,14 @@ int InitBroadcastStore(HWND service, const char* location) {
     LogLine(service, "PnxInitBroadcastAddr()");
     if (!location || !location[0]) return 0;
     LogLine(service, "  %s", location);
-    char keyPath[kKeyPathCapacity] = {};
-    HKEY root = ParseSettingsLocation(location, keyPath, sizeof keyPath);
+    qz::SettingsLocation store = qz::SettingsLocation::Parse(location);
     // A path that Windows cannot open would silently read as an empty list.
-    if (!root && std::strlen(location) >= MAX_PATH) return 0;
+    if (store.ini() && std::strlen(location) >= MAX_PATH) return 0;
     LibraryLock lock;
-    if (root) {
-        g_broadcast.storeKind = kBroadcastStoreRegistry;
-        g_broadcast.root = root;
-        g_broadcast.keyPath = keyPath;
+    g_broadcast.store = store;
+    if (store.registry()) {
         LogLine(service, "  Registry");
     } else {
-        g_broadcast.storeKind = kBroadcastStoreIni;
         g_broadcast.iniFile = location;
         LogLine(service, "  INI File");
     }
@@ -345,11 +311,11 @@ int ReadBroadcastAddresses(HWND service, uint32_t* array, uint32_t capacityBytes
     if (!array || !count || capacityBytes == 0) return 0;
     size_t capacity = capacityBytes / sizeof(uint32_t);
     if (capacity > kMaxBroadcastAddresses) capacity = kMaxBroadcastAddresses;
-    StoreCopy store = CurrentStore();
+    qz::SettingsLocation store = CurrentStore();
     int result = 0;
-    if (store.kind == kBroadcastStoreIni) {
+    if (store.ini()) {
         result = GetFromIni(store, array, capacity, count);
-    } else if (store.kind == kBroadcastStoreRegistry) {
+    } else if (store.registry()) {
         result = GetFromRegistry(store, array, capacity, count);
     }
     uint32_t shown = result ? *count : 0;
@@ -359,10 +325,10 @@ int ReadBroadcastAddresses(HWND service, uint32_t* array, uint32_t capacityBytes
 }
 
 int WriteBroadcastAddresses(HWND service, const uint32_t* array, uint32_t count) {
-    StoreCopy store = CurrentStore();
-    if (!array || store.kind == kBroadcastStoreNone) return 0;
+    qz::SettingsLocation store = CurrentStore();
+    if (!array || store.kind == qz::SettingsLocation::kNone) return 0;
     size_t kept = count > kMaxBroadcastAddresses ? kMaxBroadcastAddresses : count;
-    int result = store.kind == kBroadcastStoreIni ? SetInIni(store, array, kept) : SetInRegistry(store, array, kept);
+    int result = store.ini() ? SetInIni(store, array, kept) : SetInRegistry(store, array, kept);
     LogLine(service, "PnxSetBroadcastAddr(%d) : Count = %u", result, static_cast<unsigned>(kept));
     LogAddresses(service, array, kept);
     return result;

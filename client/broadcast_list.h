@@ -15,14 +15,10 @@
 
 constexpr size_t kMaxBroadcastAddresses = 128;
 
-constexpr int kBroadcastStoreNone = 0;
-constexpr int kBroadcastStoreIni = 1;
-constexpr int kBroadcastStoreRegistry = 2;
-
 constexpr const char* kDefaultDiscoveryIni = "RW-ADMIN32.INI";
 constexpr const char* kBroadcastIniSection = "UserDefined";
 
-// The kind of store PnxInitBroadcastAddr chose.
+// The kind of store PnxInitBroadcastAddr chose (a qz::SettingsLocation kind).
 int BroadcastStoreKind();
 // The registry key of the store list; false when the list is not kept in the registry.
 bool BroadcastRegistryStore(HKEY* root, std::string* keyPath);

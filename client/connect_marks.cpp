@@ -11,29 +11,21 @@ constexpr const char* kConnectKey = "Connect";  // below "Device"; the INI secti
 constexpr const char kMarkText[] = "0";
 
 bool Usable(const SettingsStore* store) {
-    return store && (store->kind == kSettingsStoreRegistry || store->kind == kSettingsStoreIni);
+    return store && (store->kind == qz::SettingsLocation::kRegistry || store->kind == qz::SettingsLocation::kIni);
 }
 
 bool UsableKey(const SettingsStore* store, const char* deviceKey) {
     return Usable(store) && deviceKey && *deviceKey;
 }
 
-std::string ConnectKeyPath(const SettingsStore& store) {
-    return store.keyPath + "\\" + kStoreDeviceKey + "\\" + kConnectKey;
-}
-
-bool OpenConnectKey(const SettingsStore& store, qz::RegKey* key) {
-    return RegOpenKeyExA(store.root, ConnectKeyPath(store).c_str(), 0, KEY_ALL_ACCESS, key->put()) == ERROR_SUCCESS;
-}
-
-bool IniMarkPresent(const SettingsStore& store, const char* deviceKey) {
-    char text[8] = {};
-    return GetPrivateProfileStringA(kConnectKey, deviceKey, "", text, sizeof text, store.iniFile.c_str()) > 0;
+// Registry: the key of the marks below the location's key.
+std::string ConnectSection() {
+    return std::string(kStoreDeviceKey) + "\\" + kConnectKey;
 }
 
 bool IniWrite(const SettingsStore& store, const char* deviceKey, const char* text) {
-    bool written = WritePrivateProfileStringA(kConnectKey, deviceKey, text, store.iniFile.c_str()) != FALSE;
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, store.iniFile.c_str());  // flush
+    bool written = text ? store.WriteText(kConnectKey, deviceKey, text) : store.Remove(kConnectKey, deviceKey);
+    store.Flush();
     return written;
 }
 }  // namespace
@@ -41,9 +33,12 @@ bool IniWrite(const SettingsStore& store, const char* deviceKey, const char* tex
 bool QueryConnectMark(const SettingsStore* store, const char* deviceKey) {
     if (!UsableKey(store, deviceKey)) return false;
     return qz::NoThrow([&] {
-        if (store->kind == kSettingsStoreIni) return IniMarkPresent(*store, deviceKey);
+        if (store->ini()) {
+            std::string text;
+            return store->ReadText(kConnectKey, deviceKey, &text) && !text.empty();
+        }
         qz::RegKey key;
-        return OpenConnectKey(*store, &key) &&
+        return store->OpenKey(ConnectSection().c_str(), false, &key) &&
                RegQueryValueExA(key.get(), deviceKey, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     });
 }
@@ -51,31 +46,24 @@ bool QueryConnectMark(const SettingsStore* store, const char* deviceKey) {
 bool SetConnectMark(const SettingsStore* store, const char* deviceKey) {
     if (!UsableKey(store, deviceKey)) return false;
     return qz::NoThrow([&] {
-        if (store->kind == kSettingsStoreIni) return IniWrite(*store, deviceKey, kMarkText);
-        qz::RegKey key;
-        if (RegCreateKeyExA(store->root, ConnectKeyPath(*store).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                            KEY_ALL_ACCESS, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
-            return false;
-        }
-        return RegSetValueExA(key.get(), deviceKey, 0, REG_SZ, reinterpret_cast<const BYTE*>(kMarkText),
-                              sizeof kMarkText) == ERROR_SUCCESS;
+        if (store->ini()) return IniWrite(*store, deviceKey, kMarkText);
+        return store->WriteText(ConnectSection().c_str(), deviceKey, kMarkText);
     });
 }
 
 bool DeleteConnectMark(const SettingsStore* store, const char* deviceKey) {
     if (!UsableKey(store, deviceKey)) return false;
     return qz::NoThrow([&] {
-        if (store->kind == kSettingsStoreIni) return IniWrite(*store, deviceKey, nullptr);
-        qz::RegKey key;
-        return OpenConnectKey(*store, &key) && RegDeleteValueA(key.get(), deviceKey) == ERROR_SUCCESS;
+        if (store->ini()) return IniWrite(*store, deviceKey, nullptr);
+        return store->Remove(ConnectSection().c_str(), deviceKey);
     });
 }
 
 bool DeleteConnectMarks(const SettingsStore* store) {
     if (!Usable(store)) return false;
     return qz::NoThrow([&] {
-        if (store->kind == kSettingsStoreIni) return IniWrite(*store, nullptr, nullptr);
-        return RegDeleteTreeA(store->root, ConnectKeyPath(*store).c_str()) == ERROR_SUCCESS;
+        if (store->ini()) return IniWrite(*store, nullptr, nullptr);
+        return RegDeleteTreeA(store->root, store->KeyOf(ConnectSection().c_str()).c_str()) == ERROR_SUCCESS;
     });
 }
 

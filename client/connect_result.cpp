@@ -211,7 +211,7 @@ void AfterSuccess(const ConnectRequest& request, const ConnectTarget& target, bo
     }
     if (!connect) ReleaseAutoPrinterWait(request.device);
     SettingsStore store = CurrentSettingsStore();
-    if (store.kind != kSettingsStoreNone && !target.deviceKey.empty()) DeleteConnectMark(&store, target.deviceKey.c_str());
+    if (store.kind != qz::SettingsLocation::kNone && !target.deviceKey.empty()) DeleteConnectMark(&store, target.deviceKey.c_str());
     if (!connect && request.action == kActionKeepAlive) WarnDisconnect(target.serverWindow, request.device);
 }
 

@@ -28,7 +28,7 @@ uint32_t CountPrinterInterfaces(const UsbDeviceInfo& info) {
 // The store's record of the device over its starting settings, or the device recorded there.
 void ApplySettingsStoreLocked(DeviceEntry* device, const ServerInfo& server, const std::string& key) {
     SettingsStore store = CurrentSettingsStore();
-    if (store.kind == kSettingsStoreNone) return;
+    if (store.kind == qz::SettingsLocation::kNone) return;
     if (DeviceKeyExists(&store, key.c_str())) {
         ReadDeviceProperties(&store, key.c_str(), device->info, device->property);
         WriteServerIdentity(g_lib.location, key.c_str(), server);

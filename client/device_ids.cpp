@@ -28,12 +28,9 @@ std::string SlotName(const IdList& list, uint32_t index) {
 }
 
 qz::RegKey OpenDeviceKey(const SettingsStore& store, const std::string& deviceKey, bool write) {
-    HKEY raw = nullptr;
-    if (store.kind != kSettingsStoreRegistry || deviceKey.empty()) return qz::RegKey();
-    std::string path = DeviceKeyPath(store, deviceKey.c_str());
-    LONG rc = write ? RegCreateKeyExA(store.root, path.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &raw, nullptr)
-                    : RegOpenKeyExA(store.root, path.c_str(), 0, KEY_READ, &raw);
-    return rc == ERROR_SUCCESS ? qz::RegKey(raw) : qz::RegKey();
+    qz::RegKey key;
+    OpenDeviceStoreKey(store, deviceKey.c_str(), write, &key);
+    return key;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "text_util.h"
 #include "automation.h"
 #include "blackout.h"
 #include "connect_queue.h"
@@ -63,7 +64,7 @@ std::string DottedText(uint32_t address) {
 }
 
 void SetUserPcName(UsbDeviceInfo* info, const std::string& name) {
-    std::snprintf(info->userPcName, sizeof info->userPcName, "%s", name.c_str());
+    CopyCut(name, info->userPcName);
 }
 
 bool IsComDevice(const DeviceEntry* device) { return IsComPortLocation(device->info->locations); }
@@ -102,8 +103,7 @@ void LogKnownDevices(HWND window) {
             DeviceStatusText(info->status, status, sizeof status);
             if (info->status != kDeviceStatusFree && device->connectAction &&
                 DeviceEventText(PNXET_CONNECT, device->connectAction, action, sizeof action)) {
-                std::string joined = std::string(status) + " (" + action + ")";
-                std::snprintf(status, sizeof status, "%s", joined.c_str());
+                CopyCut(std::string(status) + " (" + action + ")", status);
             }
             DeviceStatusExText(info->statusEx, statusEx, sizeof statusEx);
             DeviceFunctionText(info->function, function, sizeof function);

@@ -35,7 +35,7 @@ void ClearConnectMarkLocked(DeviceEntry* device, const std::string& key) {
     if (info->statusEx & kDeviceStatusExWrongDisconnect) info->previousStatusEx |= kDeviceStatusExWrongDisconnect;
     info->statusEx &= static_cast<uint16_t>(~kDeviceStatusExWrongDisconnect);
     SettingsStore store = CurrentSettingsStore();
-    if (store.kind != kSettingsStoreNone) DeleteConnectMark(&store, key.c_str());
+    if (store.kind != qz::SettingsLocation::kNone) DeleteConnectMark(&store, key.c_str());
 }
 
 }  // namespace
@@ -88,7 +88,7 @@ int DeviceSetInfo(HWND, HPnxDv device, const PropertyInfo* property) {
     *device->property = copy;
     std::string key = DeviceKeyOfLocked(device);
     SettingsStore store = CurrentSettingsStore();
-    if (store.kind != kSettingsStoreNone) WriteDeviceProperties(&store, key.c_str(), device->info, device->property);
+    if (store.kind != qz::SettingsLocation::kNone) WriteDeviceProperties(&store, key.c_str(), device->info, device->property);
     if (!(copy.property & kPropertyReconnect) || !(device->info->statusEx & kDeviceStatusExWrongDisconnect)) {
         ClearConnectMarkLocked(device, key);
     }
@@ -145,7 +145,7 @@ int DeviceComPort(HWND, HPnxDv device, ComPortInfo* out) {
 int DeviceStorePath(HWND service, HPnxDv device, HKEY* root, char* path) {
     if (!service || !device || !root || !path) return 0;
     SettingsStore store = CurrentSettingsStore();
-    if (store.kind != kSettingsStoreRegistry) return 0;
+    if (store.kind != qz::SettingsLocation::kRegistry) return 0;
     std::string key;
     {
         LibraryLock lock;

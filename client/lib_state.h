@@ -36,7 +36,7 @@ struct LibState {
     uint32_t options = 0;                // GUI thread: RegisterConfig options word
     ServiceProperties properties = {};   // library lock: the service settings
 
-    HFONT listFont = nullptr;            // GUI thread: font of the service window's children
+    qz::GdiObject listFont;              // GUI thread: font of the service window's children (an HFONT)
 
     bool autoSearchTimerRunning = false; // GUI thread: timer 4 is set
     bool autoSearchOn = false;           // GUI thread: auto search is on

@@ -3,6 +3,7 @@
 
 #include "messages.h"
 #include "server_entry.h"
+#include "text_util.h"
 
 #include "win_handles.h"
 
@@ -62,7 +63,7 @@ std::string WindowsDriveRoot() {
 bool LogFilePath(HWND window, HWND serviceWindow, const char* folder, std::string* path) {
     char name[32];
     if (window == serviceWindow) {
-        std::snprintf(name, sizeof name, "%s", kMainLogFileName);
+        CopyCut(kMainLogFileName, name);
     } else {
         ServerEntry* entry = ServerEntryOfWindow(window);
         if (!entry || !entry->record || !entry->record->info) return false;
@@ -112,8 +113,7 @@ int LogSetup(HWND serviceWindow, const LogSettings* settings) {
     LogSettings copy = *settings;
     copy.folder[sizeof copy.folder - 1] = '\0';
     if ((copy.flags & kLogToFile) && copy.folder[0] == '\0') {
-        std::string root = WindowsDriveRoot();
-        std::snprintf(copy.folder, sizeof copy.folder, "%s", root.c_str());
+        CopyCut(WindowsDriveRoot(), copy.folder);
     }
     {
         std::lock_guard<std::mutex> guard(g_logMutex);

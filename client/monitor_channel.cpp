@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "text_util.h"
 #include "messages.h"
 #include "no_throw.h"
 #include "rwp_commands.h"
@@ -86,7 +87,7 @@ void OnReplyComplete(HWND window, MonitorChannel& channel) {
         title = ReplyText(data, length, 2, kTitleLimit);
     } else if (message == PNXM_MONITOR_STORAGE_LIST) {
         title = ReplyText(data, length, 1, kPortNameSize - 1);
-        lstrcpynA(channel.portName, title.c_str(), static_cast<int>(kPortNameSize));
+        CopyCut(title, channel.portName, kPortNameSize);
     } else {
         title = ReplyText(data, length, 1, kTitleLimit);
     }

@@ -169,8 +169,8 @@ int FillChangeRecord(DeviceChangeRecord* record, HPnxDv device, uint16_t kind, u
     record->device = device;
     record->kind = kind;
     record->flags = flags;
-    std::snprintf(record->message, sizeof record->message, "%s", message ? message : "");
-    std::snprintf(record->data, sizeof record->data, "%s", data ? data : "");
+    CopyCut(TextOrEmpty(message), record->message);
+    CopyCut(TextOrEmpty(data), record->data);
     return 1;
 }
 

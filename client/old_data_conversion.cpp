@@ -9,18 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "text_util.h"
 #include "broadcast_list.h"
 #include "lib_state.h"
 #include "pnxscapi.h"
 #include "registry_value.h"
 #include "server_entry.h"
 #include "server_identity.h"
-#include "settings_location.h"
 #include "settings_store.h"
 #include "win_handles.h"
 
 namespace {
-constexpr size_t kKeyPathCapacity = 261;
 constexpr size_t kMaxBroadcastCopy = 128;
 constexpr size_t kOldClassBytes = 128;
 constexpr uint32_t kOldDefaultWaitTimer = 10000;
@@ -41,18 +40,15 @@ constexpr uint16_t kConvertTypePrinter = 5;
 constexpr uint16_t kConvertClear = 0;
 constexpr uint16_t kConvertSet = 1;
 
-struct RegLocation {
-    HKEY root = nullptr;
-    std::string path;
-};
-
-std::string Join(const std::string& path, const char* name) { return path + "\\" + name; }
+using RegLocation = qz::SettingsLocation;  // registry locations only
 
 // True when `inner` is `outer` or lies below it.
 bool Within(const RegLocation& inner, const RegLocation& outer) {
-    if (!inner.root || inner.root != outer.root || inner.path.size() < outer.path.size()) return false;
-    if (_strnicmp(inner.path.c_str(), outer.path.c_str(), outer.path.size()) != 0) return false;
-    return inner.path.size() == outer.path.size() || inner.path[outer.path.size()] == '\\';
+    const std::string& in = inner.keyPath;
+    const std::string& out = outer.keyPath;
+    if (!inner.root || inner.root != outer.root || in.size() < out.size()) return false;
+    if (_strnicmp(in.c_str(), out.c_str(), out.size()) != 0) return false;
+    return in.size() == out.size() || in[out.size()] == '\\';
 }
 
 std::string UdpName(size_t index) {
@@ -71,10 +67,8 @@ void CopyOldBroadcastList(const RegLocation& old, const RegLocation& current) {
     qz::RegKey from;
     qz::RegKey to;
     uint32_t count = 0;
-    if (RegOpenKeyExA(old.root, old.path.c_str(), 0, KEY_READ, from.put()) != ERROR_SUCCESS ||
-        !ReadRegistryDword(from.get(), kUdpCount, &count) ||
-        RegCreateKeyExA(current.root, current.path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                        nullptr, to.put(), nullptr) != ERROR_SUCCESS) {
+    if (!old.OpenKey(nullptr, false, &from) || !ReadRegistryDword(from.get(), kUdpCount, &count) ||
+        !current.OpenKey(nullptr, true, &to)) {
         return;
     }
     WriteRegistryDword(to.get(), kUdpCount, count);
@@ -97,8 +91,7 @@ uint16_t OldRwpLevel(const std::string& version) {
 template <size_t N>
 void ReadOldText(HKEY key, const char* name, char (&field)[N]) {
     std::string text;
-    if (!ReadRegistryText(key, name, &text, N - 1)) return;
-    std::memcpy(field, text.c_str(), text.size() + 1);
+    if (ReadRegistryText(key, name, &text, N - 1)) CopyIfFits(text, field, N);
 }
 
 template <size_t N>
@@ -223,11 +216,11 @@ void ConvertOldDeviceEntry(HKEY devices, const std::string& name, const Settings
 
 void ConvertOldDevices(const RegLocation& oldDevices, const SettingsStore& store) {
     // A store that already is the old location holds nothing old to convert.
-    if (store.kind == kSettingsStoreRegistry && Within(oldDevices, {store.root, Join(store.keyPath, kStoreDeviceKey)})) {
+    if (store.registry() && Within(oldDevices, store.Below(kStoreDeviceKey))) {
         return;
     }
     qz::RegKey devices;
-    if (RegOpenKeyExA(oldDevices.root, oldDevices.path.c_str(), 0, KEY_READ, devices.put()) != ERROR_SUCCESS) return;
+    if (!oldDevices.OpenKey(nullptr, false, &devices)) return;
     for (const std::string& name : RegistrySubKeyNames(devices.get())) ConvertOldDeviceEntry(devices.get(), name, store);
 }
 
@@ -241,12 +234,12 @@ void DeleteOldSettings(const RegLocation& old, const std::vector<RegLocation>& k
         return false;
     };
     if (!holdsKept(old)) {
-        RegDeleteTreeA(old.root, old.path.c_str());
+        RegDeleteTreeA(old.root, old.keyPath.c_str());
         return;
     }
     for (const char* part : {kOldBroadcastKey, kOldDeviceKey}) {
-        RegLocation sub{old.root, Join(old.path, part)};
-        if (!holdsKept(sub)) RegDeleteTreeA(sub.root, sub.path.c_str());
+        RegLocation sub = old.Below(part);
+        if (!holdsKept(sub)) RegDeleteTreeA(sub.root, sub.keyPath.c_str());
     }
 }
 
@@ -276,22 +269,21 @@ void ConvertDevicePrinterBits(HKEY devices, const std::string& name, uint16_t mo
 }
 
 int ConvertOldUsbData(const char* location, uint16_t deleteOld) {
-    char keyPath[kKeyPathCapacity] = {};
-    RegLocation old;
-    old.root = ParseSettingsLocation(location, keyPath, sizeof keyPath);
-    if (!old.root) return 1;  // only a registry location can hold the older settings
-    old.path = keyPath;
+    RegLocation old = qz::SettingsLocation::Parse(location);
+    if (!old.registry()) return 1;  // only a registry location can hold the older settings
 
-    RegLocation broadcast;
-    bool broadcastInRegistry = BroadcastRegistryStore(&broadcast.root, &broadcast.path);
-    if (broadcastInRegistry) CopyOldBroadcastList({old.root, Join(old.path, kOldBroadcastKey)}, broadcast);
+    HKEY broadcastRoot = nullptr;
+    std::string broadcastPath;
+    bool broadcastInRegistry = BroadcastRegistryStore(&broadcastRoot, &broadcastPath);
+    RegLocation broadcast = qz::SettingsLocation::Registry(broadcastRoot, broadcastPath);
+    if (broadcastInRegistry) CopyOldBroadcastList(old.Below(kOldBroadcastKey), broadcast);
 
     SettingsStore store = CurrentSettingsStore();
-    ConvertOldDevices({old.root, Join(old.path, kOldDeviceKey)}, store);
+    ConvertOldDevices(old.Below(kOldDeviceKey), store);
 
     if (deleteOld == 1) {
         std::vector<RegLocation> keep;
-        if (store.kind == kSettingsStoreRegistry) keep.push_back({store.root, store.keyPath});
+        if (store.registry()) keep.push_back(store);
         if (broadcastInRegistry) keep.push_back(broadcast);
         DeleteOldSettings(old, keep);
     }
@@ -300,12 +292,8 @@ int ConvertOldUsbData(const char* location, uint16_t deleteOld) {
 
 int ConvertPrinterBits(uint16_t mode, uint16_t bits) {
     SettingsStore store = CurrentSettingsStore();
-    if (store.kind != kSettingsStoreRegistry) return 0;
     qz::RegKey devices;
-    if (RegOpenKeyExA(store.root, Join(store.keyPath, kStoreDeviceKey).c_str(), 0, KEY_READ, devices.put()) !=
-        ERROR_SUCCESS) {
-        return 0;
-    }
+    if (!store.OpenKey(kStoreDeviceKey, false, &devices)) return 0;
     for (const std::string& name : RegistrySubKeyNames(devices.get())) {
         ConvertDevicePrinterBits(devices.get(), name, mode, bits);
     }

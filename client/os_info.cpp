@@ -103,7 +103,7 @@ std::string OsNameText(int code, uint32_t flags, int servicePack) {
                                          "Windows XP",   "Windows 2003", "Windows Vista"};
     char text[96];
     if (code > 0 && code <= kOsVista) {
-        std::snprintf(text, sizeof text, "%s", kNames[code]);
+        CopyCut(kNames[code], text);
     } else {
         std::snprintf(text, sizeof text, "0x%08x", static_cast<unsigned>(code));
     }

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "text_util.h"
 #include "bus_driver.h"
 #include "connect_marks.h"
 #include "default_property.h"
@@ -25,10 +26,8 @@ namespace {
 template <size_t N, size_t M>
 void CopyField(char (&target)[N], const char (&source)[M]) {
     static_assert(N >= M);
-    size_t length = strnlen(source, M);
-    if (length == 0 || length == M) return;
-    std::memcpy(target, source, length);
-    target[length] = '\0';
+    std::string_view text = FieldText(source);
+    if (!text.empty() && text.size() < M) CopyIfFits(text, target, N);
 }
 
 void TakeConfig(const RegisterConfig* config) {

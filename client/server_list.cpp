@@ -38,12 +38,10 @@ ServerEntry* NewServerEntry(HWND service) {
 }
 
 void FreeServerEntry(ServerEntry* entry) {
-    if (!entry) return;
-    if (entry->record) {
-        if (entry->record->info) HeapFree(GetProcessHeap(), 0, entry->record->info);
-        delete entry->record;
-    }
-    delete entry;
+    std::unique_ptr<ServerEntry> owned(entry);
+    if (!owned) return;
+    std::unique_ptr<ServerRecord> record(owned->record);
+    if (record) qz::HeapBlock(record->info).reset();
 }
 
 std::vector<ServerEntry*> ServerEntries(HWND service) {

@@ -200,20 +200,21 @@ bool StartPcNameLookup(HWND window, WPARAM wParam) {
         if (device->info->status != kDeviceStatusOtherPc || device->info->userAddress == 0) return false;
         address = device->info->userAddress;
     }
-    auto* request = new (std::nothrow) PcNameRequest{window, address, nullptr};
+    std::unique_ptr<PcNameRequest> request(new (std::nothrow) PcNameRequest{window, address, nullptr});
     if (!request) return false;
+    // The worker holds the library while it runs and lets it go as it ends.
+    qz::Module module;
     if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&PcNameWorker),
-                            &request->module)) {
-        delete request;
+                            module.put())) {
         return false;
     }
-    qz::Handle thread(CreateThread(nullptr, kWorkerStack, PcNameWorker, request, STACK_SIZE_PARAM_IS_A_RESERVATION,
-                                   nullptr));
-    if (!thread) {
-        FreeLibrary(request->module);
-        delete request;
-        return false;
-    }
+    request->module = module.get();
+    qz::Handle thread(CreateThread(nullptr, kWorkerStack, PcNameWorker, request.get(),
+                                   STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    if (!thread) return false;
+    // The worker owns both from here.
+    request.release();
+    module.release();
     SetThreadPriority(thread.get(), THREAD_PRIORITY_LOWEST);
     return true;
 }

@@ -63,7 +63,7 @@ void CreateServerChildren(HWND window) {
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdLogList)), g_lib.instance, nullptr)};
     for (HWND child : children) {
         if (!child) continue;
-        if (g_lib.listFont) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(g_lib.listFont), FALSE);
+        if (g_lib.listFont) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(g_lib.listFont.get()), FALSE);
         SendMessageA(child, WM_SETREDRAW, FALSE, 0);
     }
 }

@@ -5,10 +5,7 @@
 #include <cstdint>
 
 #include "pnxscapi.h"
-
-constexpr int kPropertiesStoreNone = 0;
-constexpr int kPropertiesStoreIni = 1;
-constexpr int kPropertiesStoreRegistry = 2;
+#include "settings_location.h"
 
 constexpr uint32_t kDefaultRdpPort = 3389;
 constexpr const char* kPropertiesSubKey = "Mode";
@@ -22,7 +19,7 @@ bool LoadServiceProperties(const char* location);
 // Writes the three values to the store chosen at loading; nothing without a store.
 void SaveServiceProperties();
 
-// The kind of store chosen at loading.
+// The kind of store chosen at loading (a qz::SettingsLocation kind).
 int PropertiesStoreKind();
 
 // Takes the first three fields of a caller's record as the current properties (the size

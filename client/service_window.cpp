@@ -38,9 +38,9 @@ constexpr int kServiceWindowHeight = 800;
 bool SessionNotificationsAvailable() { return GetOsCode(nullptr, nullptr) > kOsWin2000; }
 
 LRESULT OnCreate(HWND window) {
-    if (!g_lib.listFont) g_lib.listFont = FontFromText(kListFontText);
+    if (!g_lib.listFont) g_lib.listFont.reset(FontFromText(kListFontText));
     // A child that cannot be made leaves the window without the rest: no sockets, no watchers.
-    if (!CreateServiceChildren(window, g_lib.listFont)) return 0;
+    if (!CreateServiceChildren(window, static_cast<HFONT>(g_lib.listFont.get()))) return 0;
     if (SessionNotificationsAvailable()) {
         g_lib.sessionNotifications = WTSRegisterSessionNotification(window, NOTIFY_FOR_THIS_SESSION) != FALSE;
     }
@@ -77,8 +77,7 @@ LRESULT OnDestroy(HWND window) {
 // registration must not find this window.
 LRESULT OnNcDestroy(HWND window) {
     ForgetChildWindows(window);
-    if (g_lib.listFont) DeleteObject(g_lib.listFont);
-    g_lib.listFont = nullptr;
+    g_lib.listFont.reset();
     LibraryLock lock;
     if (g_lib.serviceWindow == window) g_lib.serviceWindow = nullptr;
     return 0;

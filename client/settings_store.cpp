@@ -2,31 +2,17 @@
 
 #include "lib_state.h"
 #include "no_throw.h"
-#include "settings_location.h"
 #include "settings_store_backends.h"
 
 namespace {
-constexpr size_t kKeyPathCapacity = 261;
-
 bool Usable(const SettingsStore* store, const char* deviceKey) {
     return store && deviceKey && *deviceKey &&
-           (store->kind == kSettingsStoreRegistry || store->kind == kSettingsStoreIni);
+           (store->kind == qz::SettingsLocation::kRegistry || store->kind == qz::SettingsLocation::kIni);
 }
 }  // namespace
 
 SettingsStore SettingsStoreFromLocation(const char* location) {
-    SettingsStore store;
-    if (!location || !*location) return store;
-    char keyPath[kKeyPathCapacity] = {};
-    if (HKEY root = ParseSettingsLocation(location, keyPath, sizeof keyPath)) {
-        store.kind = kSettingsStoreRegistry;
-        store.root = root;
-        store.keyPath = keyPath;
-    } else {
-        store.kind = kSettingsStoreIni;
-        store.iniFile = location;
-    }
-    return store;
+    return qz::SettingsLocation::Parse(location);
 }
 
 SettingsStore CurrentSettingsStore() {
@@ -38,10 +24,16 @@ std::string DeviceKeyPath(const SettingsStore& store, const char* deviceKey) {
     return store.keyPath + "\\" + kStoreDeviceKey + "\\" + (deviceKey ? deviceKey : "");
 }
 
+bool OpenDeviceStoreKey(const SettingsStore& store, const char* deviceKey, bool create, qz::RegKey* key,
+                        REGSAM access) {
+    if (!store.registry() || !deviceKey || !*deviceKey) return false;
+    return store.OpenKey((std::string(kStoreDeviceKey) + "\\" + deviceKey).c_str(), create, key, access);
+}
+
 bool DeviceKeyExists(const SettingsStore* store, const char* deviceKey) {
     if (!Usable(store, deviceKey)) return false;
     return qz::NoThrow([&] {
-        return store->kind == kSettingsStoreRegistry ? RegistryDeviceKeyExists(*store, deviceKey)
+        return store->kind == qz::SettingsLocation::kRegistry ? RegistryDeviceKeyExists(*store, deviceKey)
                                                      : IniDeviceKeyExists(*store, deviceKey);
     });
 }
@@ -49,7 +41,7 @@ bool DeviceKeyExists(const SettingsStore* store, const char* deviceKey) {
 bool WriteDeviceIdentity(const SettingsStore* store, const char* deviceKey, const UsbDeviceInfo* info) {
     if (!Usable(store, deviceKey) || !info) return false;
     return qz::NoThrow([&] {
-        return store->kind == kSettingsStoreRegistry ? RegistryWriteDeviceIdentity(*store, deviceKey, *info)
+        return store->kind == qz::SettingsLocation::kRegistry ? RegistryWriteDeviceIdentity(*store, deviceKey, *info)
                                                      : IniWriteDeviceIdentity(*store, deviceKey, *info);
     });
 }
@@ -58,7 +50,7 @@ bool ReadDeviceProperties(const SettingsStore* store, const char* deviceKey, con
                           PropertyInfo* property) {
     if (!Usable(store, deviceKey) || !info || !property) return false;
     return qz::NoThrow([&] {
-        return store->kind == kSettingsStoreRegistry ? RegistryReadDeviceProperties(*store, deviceKey, *info, property)
+        return store->kind == qz::SettingsLocation::kRegistry ? RegistryReadDeviceProperties(*store, deviceKey, *info, property)
                                                      : IniReadDeviceProperties(*store, deviceKey, *info, property);
     });
 }
@@ -67,7 +59,7 @@ bool WriteDeviceProperties(const SettingsStore* store, const char* deviceKey, co
                            const PropertyInfo* property) {
     if (!Usable(store, deviceKey) || !info || !property) return false;
     return qz::NoThrow([&] {
-        return store->kind == kSettingsStoreRegistry
+        return store->kind == qz::SettingsLocation::kRegistry
                    ? RegistryWriteDeviceProperties(*store, deviceKey, *info, *property)
                    : IniWriteDeviceProperties(*store, deviceKey, *info, *property);
     });

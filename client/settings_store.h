@@ -12,21 +12,14 @@
 #include <cstdint>
 #include <string>
 
+#include "settings_location.h"
 #include "usb_device_info.h"
-
-constexpr uint16_t kSettingsStoreNone = 0;
-constexpr uint16_t kSettingsStoreIni = 1;
-constexpr uint16_t kSettingsStoreRegistry = 2;
 
 // The sub-key of the store path that holds the device keys.
 constexpr const char* kStoreDeviceKey = "Device";
 
-struct SettingsStore {
-    uint16_t kind = kSettingsStoreNone;
-    HKEY root = nullptr;       // registry kind
-    std::string keyPath;       // registry kind: the key below root
-    std::string iniFile;       // INI kind
-};
+// The store is the client's settings location.
+using SettingsStore = qz::SettingsLocation;
 
 // The store that a settings location names: a registry location ("HCU\Software\...") or else
 // the path of an INI file; an empty or null location is no store.
@@ -34,6 +27,11 @@ SettingsStore SettingsStoreFromLocation(const char* location);
 
 // The store of the client that registered (its settings location).
 SettingsStore CurrentSettingsStore();
+
+// Opens a device's key in a registry store ("<path>\Device\<device key>"; with create made
+// when missing). False for any other store, an empty device key or a key that cannot be had.
+bool OpenDeviceStoreKey(const SettingsStore& store, const char* deviceKey, bool create, qz::RegKey* key,
+                        REGSAM access = 0);
 
 // The registry path of a device's key: "<path>\Device\<device key>".
 std::string DeviceKeyPath(const SettingsStore& store, const char* deviceKey);

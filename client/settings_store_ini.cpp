@@ -9,7 +9,6 @@
 #include "settings_store_backends.h"
 
 namespace {
-constexpr size_t kMaxIniText = 65536;
 
 // Device identity keys.
 constexpr const char* kKeyDeviceName = "DEVICENAME";
@@ -48,23 +47,15 @@ std::string InterfaceText(const uint16_t* values, uint32_t count) {
 }
 
 void Write(const SettingsStore& store, const char* section, const char* key, const std::string& text) {
-    WritePrivateProfileStringA(section, key, text.c_str(), store.iniFile.c_str());
+    store.WriteText(section, key, text.c_str());
 }
 
-void Flush(const SettingsStore& store) { WritePrivateProfileStringA(nullptr, nullptr, nullptr, store.iniFile.c_str()); }
+void Flush(const SettingsStore& store) { store.Flush(); }
 
-// The whole text of a key (empty when missing); the buffer grows until the text fits.
+// The whole text of a key (empty when missing or too long to be a setting).
 std::string ReadText(const SettingsStore& store, const char* section, const char* key) {
-    std::string buffer(256, '\0');
-    for (;;) {
-        DWORD got = GetPrivateProfileStringA(section, key, "", buffer.data(), static_cast<DWORD>(buffer.size()),
-                                             store.iniFile.c_str());
-        if (got + 1 < buffer.size() || buffer.size() >= kMaxIniText) {
-            buffer.resize(got < buffer.size() ? got : buffer.size() - 1);
-            return buffer;
-        }
-        buffer.assign(buffer.size() * 2, '\0');
-    }
+    std::string text;
+    return store.ReadText(section, key, &text) ? text : std::string();
 }
 
 // A number of at most maxDigits hexadecimal digits; anything else (empty, too long, not

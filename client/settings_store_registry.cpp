@@ -33,13 +33,11 @@ constexpr const char* kValueCom = "Com";
 constexpr const char* kValueComPort = "ComPort";
 
 bool OpenDeviceKey(const SettingsStore& store, const char* deviceKey, REGSAM access, qz::RegKey* key) {
-    return RegOpenKeyExA(store.root, DeviceKeyPath(store, deviceKey).c_str(), 0, access, key->put()) ==
-           ERROR_SUCCESS;
+    return OpenDeviceStoreKey(store, deviceKey, false, key, access);
 }
 
 bool CreateDeviceKey(const SettingsStore& store, const char* deviceKey, qz::RegKey* key) {
-    return RegCreateKeyExA(store.root, DeviceKeyPath(store, deviceKey).c_str(), 0, nullptr,
-                           REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key->put(), nullptr) == ERROR_SUCCESS;
+    return OpenDeviceStoreKey(store, deviceKey, true, key);
 }
 
 // Interface classes or subclasses as the store keeps them: u16 little-endian each.

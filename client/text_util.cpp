@@ -46,11 +46,11 @@ long ParseNumber(const char* text, int base) {
 size_t ReplaceHeapString(char** target, const char* source, size_t n) {
     if (!target || !source || n == 0) return 0;
     // Allocate before freeing, so a failed allocation leaves the old string in place.
-    auto* copy = static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, n + 1));
+    qz::HeapBlock copy(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, n + 1));
     if (!copy) return 0;
-    std::memcpy(copy, source, n);
-    if (*target) HeapFree(GetProcessHeap(), 0, *target);
-    *target = copy;
+    std::memcpy(copy.get(), source, n);
+    qz::HeapBlock old(*target);  // freed on return
+    *target = static_cast<char*>(copy.release());
     return n;
 }
 

@@ -71,6 +71,6 @@ void WarnDisconnect(HWND serverWindow, DeviceEntry* device) {
         device->pending |= kPendingAutoConnect;
         SettingsStore store = CurrentSettingsStore();
         std::string key = DeviceKeyOfLocked(device);
-        if (store.kind != kSettingsStoreNone && !key.empty()) SetConnectMark(&store, key.c_str());
+        if (store.kind != qz::SettingsLocation::kNone && !key.empty()) SetConnectMark(&store, key.c_str());
     }
 }

@@ -58,7 +58,7 @@ TEST_F(DeviceEntries, AStoredConnectMarkMakesTheDeviceWaitForAReconnectOnce) {
     RegistryTestKey key("DeviceEntries");
     UseStore(key.location());
     SettingsStore store = CurrentSettingsStore();
-    ASSERT_EQ(store.kind, kSettingsStoreRegistry);
+    ASSERT_EQ(store.kind, qz::SettingsLocation::kRegistry);
     DeviceEntry* first = Create(Named("Disk"));
     ASSERT_NE(first, nullptr);
     std::string deviceKey;

@@ -35,7 +35,7 @@ TEST_F(ServicePropertiesTest, RegistryReadOrCreateThenRoundTrip) {
     key.WriteDword("Mode", "CommunicateMode", 0x10);  // a DWORD where one byte belongs
     key.WriteDword("Mode", "Timer", 2500);
     ASSERT_TRUE(LoadServiceProperties(key.location().c_str()));
-    EXPECT_EQ(PropertiesStoreKind(), kPropertiesStoreRegistry);
+    EXPECT_EQ(PropertiesStoreKind(), qz::SettingsLocation::kRegistry);
     Expect(1, 2500, 0);
     // Missing and mistyped values are written with the current settings, one byte each.
     uint8_t byte = 0xFF;
@@ -58,7 +58,7 @@ TEST_F(ServicePropertiesTest, IniReadOrCreateThenRoundTrip) {
     WritePrivateProfileStringA("CONFIG", "UseBroadAddress", "", ini.c_str());
     WritePrivateProfileStringA("CONFIG", "CommunicateMode", "999", ini.c_str());  // no byte
     ASSERT_TRUE(LoadServiceProperties(ini.c_str()));
-    EXPECT_EQ(PropertiesStoreKind(), kPropertiesStoreIni);
+    EXPECT_EQ(PropertiesStoreKind(), qz::SettingsLocation::kIni);
     Expect(1, 4000, 0);
     char text[16] = {};
     GetPrivateProfileStringA("CONFIG", "UseBroadAddress", "<none>", text, sizeof text, ini.c_str());
@@ -72,7 +72,7 @@ TEST_F(ServicePropertiesTest, IniReadOrCreateThenRoundTrip) {
 
     // An empty location chooses no store: nothing is loaded or saved any more.
     EXPECT_FALSE(LoadServiceProperties(""));
-    EXPECT_EQ(PropertiesStoreKind(), kPropertiesStoreNone);
+    EXPECT_EQ(PropertiesStoreKind(), qz::SettingsLocation::kNone);
     TakeServiceProperties({6, 800, 1, 10});
     SaveServiceProperties();
     GetPrivateProfileStringA("CONFIG", "Timer", "", text, sizeof text, ini.c_str());

@@ -81,7 +81,7 @@ protected:
 
 TEST_F(SettingsStoreTest, RegistryRoundTripKeepsIdentityAndSettings) {
     SettingsStore store = SettingsStoreFromLocation(scratch.location().c_str());
-    ASSERT_EQ(store.kind, kSettingsStoreRegistry);
+    ASSERT_EQ(store.kind, qz::SettingsLocation::kRegistry);
     EXPECT_FALSE(DeviceKeyExists(&store, "K1"));
     PropertyInfo written = SampleProperty(favorite);
     ASSERT_TRUE(WriteDeviceIdentity(&store, "K1", &device.info));
@@ -119,7 +119,7 @@ TEST_F(SettingsStoreTest, ComPortDevicesKeepTheirComSettings) {
 
 TEST_F(SettingsStoreTest, IniStoreGivesEachDeviceItsOwnSection) {
     SettingsStore store = SettingsStoreFromLocation(folder.File("store.ini").c_str());
-    ASSERT_EQ(store.kind, kSettingsStoreIni);
+    ASSERT_EQ(store.kind, qz::SettingsLocation::kIni);
     device.MakeComPort();
     PropertyInfo first = SampleProperty(favorite);
     char otherName[] = "Scanner";
