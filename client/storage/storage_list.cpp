@@ -205,8 +205,10 @@ void MarkMissing(HWND serverWindow, NasMissing mode, uint16_t state) {
     for (const NasNotice& n : deletions) DeleteStorageRowLocked(serverWindow, n.entry);
 }
 
-// Every entry gets the same notice; `doomed` entries are deleted afterwards.
-void RefreshAll(HWND serverWindow, const char* text, bool destroy) {
+// Each entry is either deleted (doomed(info): notice deleteText) or asked again (askText); the
+// deletions come after every notice has gone out.
+template <typename Doomed>
+void RefreshEach(HWND serverWindow, Doomed doomedIf, const char* deleteText, const char* askText) {
     std::vector<NasNotice> notices;
     std::vector<DeviceEntry*> doomed;
     {
@@ -214,18 +216,23 @@ void RefreshAll(HWND serverWindow, const char* text, bool destroy) {
         for (DeviceEntry* entry : StorageEntriesLocked(serverWindow)) {
             NasInfo* info = entry->storage;
             info->previousState = info->state;
-            if (destroy) {
-                notices.push_back({entry, PNXET_DELETE, text});
+            if (doomedIf(*info)) {
+                notices.push_back({entry, PNXET_DELETE, deleteText});
                 doomed.push_back(entry);
             } else {
                 info->state = kNasStateAsking;
-                notices.push_back({entry, PNXET_CHANGE, text});
+                notices.push_back({entry, PNXET_CHANGE, askText});
             }
         }
     }
     SendNotices(serverWindow, notices);
     LibraryLock lock;
     for (DeviceEntry* entry : doomed) DeleteStorageRowLocked(serverWindow, entry);
+}
+
+// Every entry gets the same notice, and with destroy is deleted.
+void RefreshAll(HWND serverWindow, const char* text, bool destroy) {
+    RefreshEach(serverWindow, [destroy](const NasInfo&) { return destroy; }, text, text);
 }
 
 }  // namespace
@@ -330,25 +337,8 @@ void ClearServerStorage(HWND serverWindow) { MarkMissing(serverWindow, NasMissin
 void DestroyServerStorage(HWND serverWindow) { RefreshAll(serverWindow, "*** (Destroy) ***", true); }
 
 void RefreshServerStorageForSearch(HWND serverWindow) {
-    std::vector<NasNotice> notices;
-    std::vector<DeviceEntry*> doomed;
-    {
-        LibraryLock lock;
-        for (DeviceEntry* entry : StorageEntriesLocked(serverWindow)) {
-            NasInfo* info = entry->storage;
-            info->previousState = info->state;
-            if (info->state == kNasStateNoDevice) {
-                notices.push_back({entry, PNXET_DELETE, "*** (SearchPacket - Error) ***"});
-                doomed.push_back(entry);
-            } else {
-                info->state = kNasStateAsking;
-                notices.push_back({entry, PNXET_CHANGE, "*** (SearchPacket - GetStatus) ***"});
-            }
-        }
-    }
-    SendNotices(serverWindow, notices);
-    LibraryLock lock;
-    for (DeviceEntry* entry : doomed) DeleteStorageRowLocked(serverWindow, entry);
+    RefreshEach(serverWindow, [](const NasInfo& info) { return info.state == kNasStateNoDevice; },
+                "*** (SearchPacket - Error) ***", "*** (SearchPacket - GetStatus) ***");
 }
 
 int StorageGetInfo(HPnxDv entry, NasInfo* info) {
