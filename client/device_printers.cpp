@@ -27,13 +27,9 @@ std::string DeviceKeyOf(DeviceEntry* device) {
 }
 
 qz::RegKey OpenStoreKey(const std::string& deviceKey, bool write) {
-    SettingsStore store = CurrentSettingsStore();
-    if (store.kind != kSettingsStoreRegistry || deviceKey.empty()) return qz::RegKey();
-    std::string path = DeviceKeyPath(store, deviceKey.c_str());
-    HKEY raw = nullptr;
-    LONG rc = write ? RegCreateKeyExA(store.root, path.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &raw, nullptr)
-                    : RegOpenKeyExA(store.root, path.c_str(), 0, KEY_READ, &raw);
-    return rc == ERROR_SUCCESS ? qz::RegKey(raw) : qz::RegKey();
+    qz::RegKey key;
+    OpenDeviceStoreKey(CurrentSettingsStore(), deviceKey.c_str(), write, &key);
+    return key;
 }
 
 // A block of entries the caller releases with PnxFreePrinterInfo (LocalFree).

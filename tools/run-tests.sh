@@ -14,7 +14,16 @@ xvfb=$!
 read -r disp <"$fifo"; rm -f "$fifo"
 export DISPLAY=":$disp"
 
-ctest --test-dir "$build" -j8 --output-on-failure --timeout 300 ${QZ_CTEST_REPEAT---repeat until-pass:2} "$@"
+# Wine closes the session's desktop a second after the last program on it ends, and a program
+# that starts meanwhile gets the closing desktop and no window. The keeper stays on the desktop
+# until ctest is done (tests/harness/keeper/session_keeper.cpp).
+coproc KEEPER { "$build/wine-run" "$build/bin/session_keeper.exe" 2>/dev/null; }
+if ! read -r -t 120 ready <&"${KEEPER[0]}" || [ "$ready" != ready ]; then
+  echo "run-tests: the session keeper did not start" >&2
+fi
+
+# No retry: a test that fails once is a failure.
+ctest --test-dir "$build" -j8 --output-on-failure --timeout 300 "$@"
 rc=$?
 
 /usr/lib/wine/wineserver -k 2>/dev/null

@@ -86,7 +86,11 @@ def test_each_server_is_asked_for_the_list_of_its_level_and_polled(lan_ns, clien
         for server in (L2, L3, L4):
             wait_for(client, lambda n: n["msg"] == "PNXN_SERVER" and n["kind"] == 3 and n["flags"] == 8
                      and n["lparam"] == handles[server])
-        time.sleep(3 * TIMER_MS / 1000 + 1.5)
+        # Three polls of each (six requests of the storage server), however slow the machine.
+        deadline = time.monotonic() + 60
+        while (any(len(first_requests(sim, server, mark)) < 3 for server in (L2, L3))
+               or len(first_requests(sim, L4, mark)) < 6) and time.monotonic() < deadline:
+            time.sleep(0.2)
 
         for server in (L2, L3):
             requests = first_requests(sim, server, mark)
@@ -94,8 +98,9 @@ def test_each_server_is_asked_for_the_list_of_its_level_and_polled(lan_ns, clien
             assert {(port, command) for _, port, command in requests} == {(RWP_PORT, LISTS[server])}
             times = [t for t, _, _ in requests]
             assert len(times) >= 3, (server, requests)
-            # Each poll follows the last answer by one Timer interval.
-            assert all(TIMER_MS / 1000 - 0.3 < g < TIMER_MS / 1000 + 1.2 for g in gaps(times)), gaps(times)
+            # Each poll follows the last answer by one Timer interval (the upper margin is for a
+            # loaded machine, where the answer itself may take a while).
+            assert all(TIMER_MS / 1000 - 0.3 < g < TIMER_MS / 1000 + 3.0 for g in gaps(times)), gaps(times)
 
         # The storage server: each poll asks for the device list, then for the storage list on
         # the second channel.
@@ -122,11 +127,11 @@ def test_a_silent_server_times_out_reports_a_network_error_and_is_deleted_once(l
         requests = [t for t, port, command in first_requests(sim, SILENT, mark)
                     if command == LISTS[L4] and port == RWP_PORT]
         assert len(requests) >= 3, requests
-        assert all(1.6 < g < 2.8 for g in gaps(requests[:3])), gaps(requests[:3])
-        assert 5.0 < notice_time - requests[0] < 8.0
+        assert all(1.6 < g < 4.5 for g in gaps(requests[:3])), gaps(requests[:3])
+        assert 5.0 < notice_time - requests[0] < 15.0
         # Then the server's status shows the error.
         wait_for(client, lambda n: n["msg"] == "PNXN_SERVER" and n["kind"] == 3 and n["flags"] == 4
-                 and n["lparam"] == handle, timeout=5)
+                 and n["lparam"] == handle, timeout=20)
         info = ok(client.command("serverinfo %s" % handle))["info"]
         assert info["status"] & 0x4
 

@@ -75,8 +75,8 @@ def test_keepalive_every_8_s_for_a_zka_server_and_never_without_the_bit(lan_ns, 
         for server in (ZKA, PLAIN):
             sim.set_reply(server, "GET USB_DEVICE_LIST_EX_II", bytes(8))
         # The devices below are the harness's own, not in the servers' replies: a poll of the
-        # (empty) device list would report them missing, so the next poll is a minute away.
-        ok(harness.command("start mode=1 timer=60000 broad=0"))
+        # (empty) device list would report them missing, so the next poll is ten minutes away.
+        ok(harness.command("start mode=1 timer=600000 broad=0"))
         handles = wait_servers(harness, [ZKA, PLAIN])
         assert ok(harness.command("session %s" % handles[ZKA]))["keepalive_timer"] is True
         assert ok(harness.command("session %s" % handles[PLAIN]))["keepalive_timer"] is False
@@ -84,14 +84,15 @@ def test_keepalive_every_8_s_for_a_zka_server_and_never_without_the_bit(lan_ns, 
             ok(harness.command("adddevice %s ports=p1,p2 busy=1" % handles[server]))
 
         mark = sim.mark()
-        sent = wait_keepalives(sim, ZKA, 3, mark, timeout=3 * TICK + 4)
+        sent = wait_keepalives(sim, ZKA, 3, mark, timeout=3 * TICK + 10)
         for datagram in sent:
             assert datagram["magic"] == 0x4B41
             assert datagram["length"] == datagram["size"] == 4 + len(b"p1\0p2\0\0")
             assert datagram["length_ok"] and datagram["terminated"]
             assert datagram["ports"] == ["p1", "p2"]
         times = [d["mono"] for d in sent]
-        assert all(TICK - 0.6 < b - a < TICK + 0.8 for a, b in zip(times, times[1:])), times
+        # The upper margin holds on a loaded machine.
+        assert all(TICK - 0.6 < b - a < TICK + 3.0 for a, b in zip(times, times[1:])), times
         assert sim.keepalives(PLAIN) == []
 
         # A connected device whose port the driver holds is named too; an answer from the
@@ -100,7 +101,7 @@ def test_keepalive_every_8_s_for_a_zka_server_and_never_without_the_bit(lan_ns, 
         assert bridge.ask("attach %s 1-1 USB\\VID_0001&PID_0001\\1" % ZKA) == "OK"
         held = ok(harness.command("adddevice %s ports=q locations=1-1 action=1 status=2" % handles[ZKA]))["device"]
         mark = sim.mark()
-        sent = wait_keepalives(sim, ZKA, 1, mark, timeout=TICK + 3)
+        sent = wait_keepalives(sim, ZKA, 1, mark, timeout=2 * TICK + 5)
         # A device-list poll in between would have marked the device missing (status 4).
         assert sent[0]["ports"] == ["p1", "p2", "q"], (sent, harness.command("device %s" % held))
         assert ok(harness.command("device %s" % held))["keepalive_lost"] == 0
@@ -108,13 +109,13 @@ def test_keepalive_every_8_s_for_a_zka_server_and_never_without_the_bit(lan_ns, 
         # The driver lost the port: the device is marked, and left out of the next datagrams.
         assert bridge.ask("detach %s 1-1" % ZKA) == "OK"
         mark = sim.mark()
-        sent = wait_keepalives(sim, ZKA, 1, mark, timeout=TICK + 3)
+        sent = wait_keepalives(sim, ZKA, 1, mark, timeout=2 * TICK + 5)
         assert sent[0]["ports"] == ["p1", "p2"], sent
         # The loss makes the library read the device list again at once; that update consumes
         # the mark (this device is not in the server's reply, so it is reported missing).
         sim.wait_log(lambda e: e["dir"] == "in" and e.get("type") == 1
-                     and e.get("command") == "GET USB_DEVICE_LIST_EX_II", timeout=5, server=ZKA, since=mark)
-        deadline = time.monotonic() + 5
+                     and e.get("command") == "GET USB_DEVICE_LIST_EX_II", timeout=20, server=ZKA, since=mark)
+        deadline = time.monotonic() + 20
         while ok(harness.command("device %s" % held))["keepalive_lost"] != 0:
             assert time.monotonic() < deadline
             time.sleep(0.2)

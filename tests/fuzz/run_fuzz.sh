@@ -11,12 +11,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 
 declare -A sources=(
-  [rwp_reply]="$root/client/rwp_packet.cpp $root/client/rwp_stream.cpp"
-  [search_reply]="$root/client/search_reply.cpp"
+  [rwp_reply]="$root/client/protocol/rwp_packet.cpp $root/client/protocol/rwp_stream.cpp"
+  [search_reply]="$root/client/protocol/search_reply.cpp"
   [bitmap_block]="$root/setupcommon/bitmap_parse.cpp"
-  [device_list]="$root/client/device_list_parse.cpp $root/client/device_compare.cpp $root/client/usb_device_info.cpp $here/device_heap_native.cpp"
+  [device_list]="$root/client/devices/device_list_parse.cpp $root/client/devices/device_compare.cpp $root/client/usb_device_info.cpp $here/device_heap_native.cpp"
   [dib_parse]="$root/utility/dib_parse.cpp"
-  [storage_list]="$root/client/storage_list_parse.cpp"
+  [storage_list]="$root/client/storage/storage_list_parse.cpp"
   [use_request]="$root/utility/app/use_request_codec.cpp $root/utility/app/use_request_exchange.cpp"
 )
 [ -n "${sources[$target]:-}" ] || { echo "unknown fuzz target: $target" >&2; exit 2; }
@@ -30,9 +30,12 @@ else
 fi
 
 binary="$work/${target}_fuzz"
+# The library's headers lie in its top folder and one folder per layer.
+client_includes=(-I"$root/client")
+for layer in "$root"/client/*/; do client_includes+=(-I"${layer%/}"); done
 # shellcheck disable=SC2086
 clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -I"$root/client" -I"$root/utility" -I"$root/common" -I"$root/setupcommon" -I"$root/utility/app" "$here/${target}_fuzz.cpp" ${sources[$target]} -o "$binary"
+  "${client_includes[@]}" -I"$root/utility" -I"$root/common" -I"$root/setupcommon" -I"$root/utility/app" "$here/${target}_fuzz.cpp" ${sources[$target]} -o "$binary"
 
 corpus="$work/corpus_$target"
 rm -rf "$corpus"

@@ -127,13 +127,8 @@ int main(int argc, char** argv) {
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = kClientClass;
     RegisterClassA(&wc);
-    // Under heavy load Wine's display connection has been seen to refuse a window now and
-    // then; a few tries keep one such moment from failing a whole end-to-end test.
-    for (int attempt = 0; attempt < 5 && !g_ctx.window; ++attempt) {
-        if (attempt > 0) Sleep(1000);
-        g_ctx.window = CreateWindowExA(0, kClientClass, "Harness client", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
-                                       nullptr, nullptr, wc.hInstance, nullptr);
-    }
+    g_ctx.window = CreateWindowExA(0, kClientClass, "Harness client", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
+                                   nullptr, wc.hInstance, nullptr);
     if (!g_ctx.window) {
         harness::JsonLine error("error");
         error.Add("error", "cannot create the client window").Add("code", static_cast<int64_t>(GetLastError()));

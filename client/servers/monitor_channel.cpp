@@ -1,0 +1,270 @@
+#include "monitor_channel.h"
+
+#include <algorithm>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "text_util.h"
+#include "messages.h"
+#include "no_throw.h"
+#include "rwp_commands.h"
+#include "rwp_stream.h"
+#include "udp_socket.h"
+
+namespace {
+
+constexpr int kChannelWidth = 320;
+constexpr int kChannelHeight = 24;
+constexpr int kResendLimit = 10;      // further sends when a request went out short
+constexpr DWORD kResendDelay = 50;    // ms
+constexpr size_t kPortNameSize = 128;
+constexpr size_t kTitleLimit = 1024;  // characters of reply text shown as the title
+
+HINSTANCE g_monitorInstance = nullptr;
+
+// Owned by the channel window from WM_CREATE until WM_DESTROY; used on the GUI thread only.
+struct MonitorChannel {
+    HWND owner = nullptr;
+    UdpSocket socket;
+    CRwpStreamRecv stream;
+    std::vector<uint8_t> reassembly;
+    char portName[kPortNameSize] = {};
+    uint8_t firstByte = 0;      // first byte of the last complete reply
+    size_t textLength = 0;      // length of its text (the title)
+    UINT armedMessage = PNXM_MONITOR_SYSTEM;  // the message the socket's read notice posts
+    std::string title;          // the window's title as last set
+    bool awaiting = false;      // a request is out and its reply not yet complete
+};
+
+struct CreateContext {
+    MonitorChannel* record;
+    bool attached;
+};
+
+bool IsReplyMessage(UINT message) {
+    return message == PNXM_MONITOR_SYSTEM || message == PNXM_MONITOR_DEVICE_LIST ||
+           message == PNXM_MONITOR_STORAGE_LIST || message == PNXM_MONITOR_DEVICE_LIST_EX ||
+           message == PNXM_MONITOR_DEVICE_LIST_EX_II;
+}
+
+MonitorChannel* RecordOf(HWND window) {
+    return reinterpret_cast<MonitorChannel*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+// The record of a live channel window of this process; null for anything else, so a stale or
+// foreign handle never makes us read another window's user data as a record.
+MonitorChannel* LookupChannel(HWND window) {
+    if (!window || !IsWindow(window)) return nullptr;
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != GetCurrentProcessId()) return nullptr;
+    char className[64] = {};
+    if (!GetClassNameA(window, className, sizeof(className)) ||
+        lstrcmpA(className, kMonitorWindowClass) != 0)
+        return nullptr;
+    return RecordOf(window);
+}
+
+// Text of the reply from byte `start` up to its first zero byte, never past the bytes received.
+std::string ReplyText(const uint8_t* data, size_t length, size_t start, size_t limit) {
+    std::string text;
+    for (size_t i = start; i < length && text.size() < limit && data[i]; ++i)
+        text.push_back(static_cast<char>(data[i]));
+    return text;
+}
+
+void OnReplyComplete(HWND window, MonitorChannel& channel) {
+    channel.awaiting = false;
+    const uint8_t* data = channel.reassembly.data();
+    const size_t length = std::min(channel.stream.ReceivedLength(), channel.reassembly.size());
+    channel.firstByte = length ? data[0] : 0;
+
+    const UINT message = channel.armedMessage;
+    std::string title;
+    if (message == PNXM_MONITOR_SYSTEM) {
+        title = ReplyText(data, length, 2, kTitleLimit);
+    } else if (message == PNXM_MONITOR_STORAGE_LIST) {
+        title = ReplyText(data, length, 1, kPortNameSize - 1);
+        CopyCut(title, channel.portName, kPortNameSize);
+    } else {
+        title = ReplyText(data, length, 1, kTitleLimit);
+    }
+    channel.textLength = title.size();
+    PostMessageA(channel.owner, message, reinterpret_cast<WPARAM>(window),
+                 reinterpret_cast<LPARAM>(channel.reassembly.data()));
+    // The same list again leaves the title as it is (setting it is a window-server call).
+    if (title != channel.title) {
+        SetWindowTextA(window, title.c_str());
+        channel.title = std::move(title);
+    }
+}
+
+void OnReplyNotice(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    MonitorChannel* channel = RecordOf(window);
+    if (!channel) {
+        if (WSAGetLastError() == WSAEWOULDBLOCK) PostMessageA(window, message, wParam, lParam);
+        return;
+    }
+    int received = channel->socket.Receive(channel->stream.ReceiveBuffer(),
+                                           channel->stream.ReceiveCapacity());
+    // A datagram with no request of ours outstanding (a late repeat of a finished reply) is
+    // read and dropped, so a repeated end reply cannot post the same list twice.
+    if (received <= 0 || !channel->awaiting) return;
+    int result = channel->stream.ParseReply(channel->stream.ReceiveBuffer(),
+                                            static_cast<size_t>(received));
+    if (result == kRwpParsed)
+        channel->socket.Send(channel->stream.SendData(), channel->stream.SendLength());
+    else if (result == kRwpComplete)
+        OnReplyComplete(window, *channel);
+}
+
+LRESULT OnCreate(HWND window, const CREATESTRUCTA* create) {
+    auto* context = static_cast<CreateContext*>(create->lpCreateParams);
+    if (!context || !context->record) return -1;
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(context->record));
+    context->attached = true;
+    MonitorChannel* channel = context->record;
+    channel->armedMessage = PNXM_MONITOR_SYSTEM;
+    channel->socket.AsyncNotice(window, PNXM_MONITOR_SYSTEM, FD_READ);
+    return 0;
+}
+
+void OnDestroy(HWND window) {
+    MonitorChannel* channel = RecordOf(window);
+    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    delete channel;  // closes the socket
+}
+
+void OnGetMinMaxInfo(MINMAXINFO* info) {
+    info->ptMaxTrackSize.y = info->ptMinTrackSize.y;
+    info->ptMaxSize.y = info->ptMinTrackSize.y;
+}
+
+LRESULT DispatchMonitorMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate(window, reinterpret_cast<CREATESTRUCTA*>(lParam));
+    case WM_DESTROY:
+        OnDestroy(window);
+        return 0;
+    case WM_GETMINMAXINFO:
+        OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
+        return 0;
+    default:
+        if (IsReplyMessage(message)) {
+            OnReplyNotice(window, message, wParam, lParam);
+            return 0;
+        }
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK MonitorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return qz::NoThrow([&] { return DispatchMonitorMessage(window, message, wParam, lParam); });
+}
+
+int SendChannelRequest(HWND window, int commandIndex, UINT replyMessage) {
+    MonitorChannel* channel = LookupChannel(window);
+    if (!channel || !channel->socket.Valid()) return 0;
+    if (!channel->stream.BuildRequest(RwpCommandText(commandIndex), nullptr, 0)) return 0;
+    // The read notice stays armed between requests; it changes only for another reply kind.
+    if (channel->armedMessage != replyMessage) {
+        channel->armedMessage = replyMessage;
+        channel->socket.AsyncNotice(window, replyMessage, FD_READ);
+    }
+    channel->stream.SetSendLength(rwp::kHeaderSize);
+    channel->awaiting = true;
+
+    const int length = static_cast<int>(rwp::kHeaderSize);
+    int sent = channel->socket.Send(channel->stream.SendData(), rwp::kHeaderSize);
+    for (int retry = 0; sent != length && retry < kResendLimit; ++retry) {
+        if (sent < 0) return 0;
+        Sleep(kResendDelay);
+        sent = channel->socket.Send(channel->stream.SendData(), rwp::kHeaderSize);
+    }
+    return sent == length ? 1 : 0;
+}
+
+}  // namespace
+
+bool RegisterMonitorWindowClass(HINSTANCE instance, size_t reassemblySize) {
+    SetRwpReassemblySize(reassemblySize);
+    g_monitorInstance = instance;
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = MonitorWindowProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = kMonitorWindowClass;
+    return RegisterClassA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+void UnregisterMonitorWindowClass(HINSTANCE instance) {
+    UnregisterClassA(kMonitorWindowClass, instance);
+}
+
+HWND CreateMonitorChannel(HWND owner, const AddressRecord& server, const char* name,
+                          int showCommand) {
+    std::unique_ptr<MonitorChannel> channel(new (std::nothrow) MonitorChannel);
+    if (!channel) return nullptr;
+    try {
+        channel->reassembly.assign(RwpReassemblySize(), 0);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    channel->owner = owner;
+    channel->title = name ? name : "";
+    channel->stream.SetReplyBuffer(channel->reassembly.data(), channel->reassembly.size());
+    AddressRecord local = AddressRecord::Any(server.kind);
+    // A failed socket still gets its window; the senders then give 0.
+    channel->socket.Create(server, &local);
+
+    CreateContext context{channel.get(), false};
+    HWND window = CreateWindowExA(0, kMonitorWindowClass, name ? name : "",
+                                  WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, kChannelWidth, kChannelHeight, owner, nullptr,
+                                  g_monitorInstance, &context);
+    if (context.attached) channel.release();  // the window owns it now (and freed it on failure)
+    if (!window) return nullptr;
+    ShowWindow(window, showCommand);
+    return window;
+}
+
+void CloseMonitorChannel(HWND channel) {
+    if (LookupChannel(channel)) DestroyWindow(channel);
+}
+
+int MonitorSendDeviceList(HWND channel, DeviceListKind kind) {
+    switch (kind) {
+    case DeviceListKind::Ex:
+        return SendChannelRequest(channel, kRwpUsbDeviceListEx, PNXM_MONITOR_DEVICE_LIST_EX);
+    case DeviceListKind::ExII:
+        return SendChannelRequest(channel, kRwpUsbDeviceListExII, PNXM_MONITOR_DEVICE_LIST_EX_II);
+    default:
+        return SendChannelRequest(channel, kRwpUsbDeviceList, PNXM_MONITOR_DEVICE_LIST);
+    }
+}
+
+int MonitorSendStorageList(HWND channel) {
+    return SendChannelRequest(channel, kRwpStorageList, PNXM_MONITOR_STORAGE_LIST);
+}
+
+size_t MonitorReceivedLength(HWND channel) {
+    MonitorChannel* record = LookupChannel(channel);
+    return record ? record->stream.ReceivedLength() : 0;
+}
+
+bool MonitorLastReply(HWND channel, const uint8_t** data, size_t* length) {
+    MonitorChannel* record = LookupChannel(channel);
+    if (!record || !data || !length) return false;
+    *data = record->reassembly.data();
+    *length = std::min(record->stream.ReceivedLength(), record->reassembly.size());
+    return true;
+}
+
+const char* MonitorChannelName(HWND channel) {
+    MonitorChannel* record = LookupChannel(channel);
+    return record ? record->portName : "";
+}
