@@ -4,6 +4,8 @@
 # window, starts the service and lists the servers it finds and the USB devices of each; then
 # it connects one device through the simulated bus driver and disconnects it again. Then the
 # utility does the same as a person would: select a device, press Connect, see it connected.
+# Last, the silent setup installs the suite into a fresh prefix and its uninstaller removes it
+# again (tools/demo_life.sh).
 # Usage: bash tools/demo.sh        (builds dist/ first, as tools/build.sh does)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -13,7 +15,7 @@ if [ "${1:-}" != "--inside" ]; then
   bash tools/install-deps.sh --test
   bash tools/build.sh >/dev/null
   cmake --preset x64 >/dev/null
-  cmake --build --preset x64 --target harness guidriver -- --no-print-directory >/dev/null
+  cmake --build --preset x64 --target harness guidriver session_keeper -- --no-print-directory >/dev/null
   exec bash tools/testnet.sh bash "$root/tools/demo.sh" --inside
 fi
 
@@ -29,4 +31,5 @@ exec bash "$root/tools/inside_session.sh" "$build" --driver bash -c '
   python3 "$QZ_ROOT/tools/demo.py" --wine-run "$QZ_BUILD/wine-run" --harness "$QZ_BUILD/bin/harness.exe" \
     --library "$QZ_LIBRARY" --bridge "$QZ_BUILD/bin/zkuptp_bridge.exe" &&
   python3 "$QZ_ROOT/tools/demo_utility.py" --wine-run "$QZ_BUILD/wine-run" --build "$QZ_BUILD" \
-    --utility "$QZ_ROOT/dist/x64/QuelboZovu.exe" --out "$QZ_SHOT"'
+    --utility "$QZ_ROOT/dist/x64/QuelboZovu.exe" --out "$QZ_SHOT" &&
+  bash "$QZ_ROOT/tools/demo_life.sh" --inside'

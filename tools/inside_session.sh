@@ -20,5 +20,10 @@ cleanup() {
   kill $xvfb 2>/dev/null
 }
 trap cleanup EXIT
+# The keeper holds the session's desktop open between programs (tests/harness/keeper/).
+if [ -x "$build/bin/session_keeper.exe" ]; then
+  coproc KEEPER { "$build/wine-run" "$build/bin/session_keeper.exe" 2>/dev/null; }
+  read -r -t 120 ready <&"${KEEPER[0]}" || echo "inside_session: the session keeper did not start" >&2
+fi
 [ $driver -eq 1 ] && "$build/wine-run" "$build/bin/zkuptp_install.exe" install >/dev/null
 "$@"
