@@ -129,10 +129,8 @@ HFONT MainFont() {
 
 std::wstring RowStateText(const ListRowRecord* record, bool paintRule) {
     const DeviceRowData* d = record->data;
-    const uint32_t row = d->stateRow < kStateRows ? d->stateRow : 0;
-    std::wstring text = row == kStateRowOther ? SafeFormat(g_listView.stateText[row].c_str(), {d->userPcName})
-                                              : g_listView.stateText[row];
-    if (paintRule && row == kStateRowServerError) return text;
+    std::wstring text = StateRowText(g_listView.stateText, d->stateRow, d->userPcName);
+    if (paintRule && d->stateRow == kStateRowServerError) return text;
     wchar_t size[520];
     wcsncpy(size, text.c_str(), 519);
     size[519] = L'\0';

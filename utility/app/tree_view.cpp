@@ -41,10 +41,10 @@ int CALLBACK CompareTreeItems(LPARAM a, LPARAM b, LPARAM) {
     const auto* ra = reinterpret_cast<const TreeItemRecord*>(a);
     const auto* rb = reinterpret_cast<const TreeItemRecord*>(b);
     if (!ra || !rb || !ra->deviceData || !rb->deviceData) return 0;
-    if (ra->deviceData->classRow != rb->deviceData->classRow)
-        return ra->deviceData->classRow < rb->deviceData->classRow ? -1 : 1;
-    return CompareStringW(LOCALE_USER_DEFAULT, 0, ra->deviceData->displayName, -1, rb->deviceData->displayName, -1) -
-           CSTR_EQUAL;
+    return CompareTreeDevices(ra->deviceData->classRow, ra->deviceData->displayName, rb->deviceData->classRow,
+                              rb->deviceData->displayName, [](const wchar_t* x, const wchar_t* y) {
+                                  return CompareStringW(LOCALE_USER_DEFAULT, 0, x, -1, y, -1) - CSTR_EQUAL;
+                              });
 }
 
 void SortChildren(HWND tree, HTREEITEM parent) {
@@ -131,16 +131,12 @@ int GetServerImageIndex(uint16_t functionWord, uint16_t statusWord, const wchar_
     return index < 0 ? 0 : index;
 }
 
-std::wstring TreeServerName(const TreeServerData& data) {
-    return data.hostName[0] ? data.hostName : data.addressText;
-}
+std::wstring TreeServerName(const TreeServerData& data) { return ServerItemName(data.hostName, data.addressText); }
 
 std::wstring TreeStateText(const TreeItemRecord& record) {
     const TreeDeviceData* d = record.deviceData;
     if (!d) return {};
-    const uint32_t row = d->stateRow < kStateRows ? d->stateRow : 0;
-    std::wstring text = row == kStateRowOther ? SafeFormat(g_treeView.stateText[row].c_str(), {d->userPcName})
-                                              : g_treeView.stateText[row];
+    std::wstring text = StateRowText(g_treeView.stateText, d->stateRow, d->userPcName);
     wchar_t size[520];
     wcsncpy(size, text.c_str(), 519);
     size[519] = L'\0';
@@ -153,12 +149,7 @@ std::wstring FormatTreeItemText(HWND tree, const TreeItemRecord& record) {
     std::wstring text;
     if (record.serverData) {
         const TreeServerData& d = *record.serverData;
-        text = TreeServerName(d);
-        if (d.status & kServerNetworkError) {
-            text += g_treeView.networkError;
-        } else if (d.status & kServerOverCurrent) {
-            text += g_treeView.overCurrent;
-        }
+        text = TreeServerName(d) + ServerItemSuffix(d.status, g_treeView.overCurrent, g_treeView.networkError);
         if (g_app.osCode == kOsCodeXp) {
             while (text.size() < 600 && TextWidth(dc, MainFont(), text) < TextWidth(dc, g_treeView.bold, text)) text += L' ';
         }
