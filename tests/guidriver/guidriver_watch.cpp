@@ -73,10 +73,18 @@ int WatchGuiThread(const WatchRequest& request) {
 
 int TimeRepaint(HWND control) {
     Count(control, WM_NULL);  // the thread is free before the clock starts
-    const double t0 = NowMs();
     InvalidateRect(control, nullptr, TRUE);
-    UpdateWindow(control);  // the paint message is sent to the control's thread and waited for
-    const double t1 = NowMs();
-    std::printf("{\"ok\":true,\"paint_ms\":%.1f}\n", t1 - t0);
+    // The paint runs when the control's thread next finds its queue empty; a poll that waits
+    // for it takes as long as the paint.
+    const double begin = NowMs();
+    double longest = 0;
+    while (NowMs() - begin < 1000.0) {
+        const double t0 = NowMs();
+        Count(control, WM_NULL);
+        const double t1 = NowMs();
+        if (t1 - t0 > longest) longest = t1 - t0;
+        Sleep(1);
+    }
+    std::printf("{\"ok\":true,\"paint_ms\":%.1f}\n", longest);
     return 0;
 }

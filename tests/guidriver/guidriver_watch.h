@@ -20,5 +20,6 @@ struct WatchRequest {
 // is free), until both counts are reached and the thread stayed free for a second, or the time
 // is up. Prints when the counts were reached, every stretch the thread was busy, and its sum.
 int WatchGuiThread(const WatchRequest& request);
-// Invalidates the whole control and has it repaint at once; prints the time the paint took.
+// Invalidates the whole control and prints the longest time its thread then kept a poll
+// waiting (the repaint, which runs at its next empty queue).
 int TimeRepaint(HWND control);

@@ -131,6 +131,16 @@ bool AnyServerReachable() {
 }  // namespace
 
 LRESULT CALLBACK ListSubclassProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kListResortMessage) {
+        g_listView.resortPending = false;
+        ResortList(list);
+        if (g_listView.selectFirstAfterResort) {
+            g_listView.selectFirstAfterResort = false;
+            ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+            ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        }
+        return 0;
+    }
     if (message == WM_PAINT && ListView_GetItemCount(list) == 0) {
         // The header paints itself; the message goes below it.
         CallWindowProcW(g_listView.listProc, list, message, wParam, lParam);

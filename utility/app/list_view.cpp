@@ -131,6 +131,7 @@ std::wstring RowStateText(const ListRowRecord* record, bool paintRule) {
     const DeviceRowData* d = record->data;
     std::wstring text = StateRowText(g_listView.stateText, d->stateRow, d->userPcName);
     if (paintRule && d->stateRow == kStateRowServerError) return text;
+    if (d->classRow != kClassRowStorage) return text;  // only storage entries show sizes
     wchar_t size[520];
     wcsncpy(size, text.c_str(), 519);
     size[519] = L'\0';
@@ -234,6 +235,8 @@ void DestroyListResources(HWND list) {
 
 void FreeListRowRecord(ListRowRecord* record) {
     if (!record) return;
+    auto& index = g_listView.rowsByHandle;
+    if (auto found = index.find(record->handle); found != index.end() && found->second == record) index.erase(found);
     delete record->data;
     delete record;
 }
@@ -249,6 +252,7 @@ int InsertListRow(HWND list, ListRowRecord* record, int index) {
         FreeListRowRecord(record);
         return -1;
     }
+    if (list == g_listView.list) g_listView.rowsByHandle[record->handle] = record;
     SetRowCells(list, row, record);
     return row;
 }
@@ -262,6 +266,13 @@ void ResortList(HWND list) {
     ListView_SortItems(list, CompareListItems, static_cast<LPARAM>(HeaderColumnId(list, static_cast<int>(g_listView.sort.column))));
 }
 
+void RequestResort(HWND list, bool selectFirst) {
+    if (selectFirst) g_listView.selectFirstAfterResort = true;
+    if (g_listView.resortPending) return;
+    g_listView.resortPending = PostMessageW(list, kListResortMessage, 0, 0) != FALSE;
+    if (!g_listView.resortPending) ResortList(list);  // no queue: at once
+}
+
 ListRowRecord* ListGetRowRecord(HWND list, int index) {
     LVITEMW item{};
     item.mask = LVIF_PARAM;
@@ -271,6 +282,14 @@ ListRowRecord* ListGetRowRecord(HWND list, int index) {
 }
 
 int ListFindRowByHandle(HWND list, uint64_t handle) {
+    if (list == g_listView.list) {
+        const auto found = g_listView.rowsByHandle.find(handle);
+        if (found == g_listView.rowsByHandle.end()) return -1;
+        LVFINDINFOW find{};
+        find.flags = LVFI_PARAM;
+        find.lParam = reinterpret_cast<LPARAM>(found->second);
+        return ListView_FindItem(list, -1, &find);
+    }
     const int count = ListView_GetItemCount(list);
     for (int i = 0; i < count; ++i) {
         const ListRowRecord* record = ListGetRowRecord(list, i);

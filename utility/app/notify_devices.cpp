@@ -68,12 +68,7 @@ void OnNewDevice(HPnxDv device) {
     record->handle = handle;
     record->data = row;
     record->lastState = facts.info.status;
-    const int index = InsertListRow(list, record, ListView_GetItemCount(list));
-    if (index >= 0) ResortList(list);
-    if (index >= 0 && WithinStartWindow()) {
-        ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
-        ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-    }
+    if (InsertListRow(list, record, ListView_GetItemCount(list)) >= 0) RequestResort(list, WithinStartWindow());
     InsertTreeChild(tree, reinterpret_cast<uint64_t>(facts.serverHandle), handle, item);
 }
 
@@ -148,7 +143,7 @@ LRESULT OnDeviceStatusChange(const NotifyEvent& event, HPnxDv device) {
     }
     if (event.flags & kChangeStatus) ApplyStatusChange(device, record, item, facts);
     UpdateListItem(list, index);
-    ResortList(list);
+    RequestResort(list, false);
     TreeUpdateItem(tree, treeItem, 0, item);
     return 1;
 }
