@@ -27,6 +27,7 @@ sys.path.insert(0, os.path.join(ROOT, "sim"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "guidriver"))
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
+from bench_discovery import Harness  # noqa: E402
 from demo_utility import Paths  # noqa: E402
 from simctl import Simulator  # noqa: E402
 import utility_rig as rig  # noqa: E402
@@ -56,6 +57,29 @@ def watch(gui, dialog, rows, items, ms, message=None):
     return gui.must(*args, timeout=ms / 1000 + 120)
 
 
+def library_alone(args):
+    """The same servers with the library in the harness, no views: the time from the start to
+    its last new-device notice, the floor under the utility's fill time."""
+    library = "Z:" + os.path.join(os.path.abspath(args.build), "bin", "Pnxscapi.dll").replace("/", "\\")
+    harness = Harness(args.wine_run, os.path.join(args.build, "bin", "harness.exe"), library)
+    try:
+        harness.command("register")
+        started = time.monotonic()
+        harness.send("start mode=1 timer=10000 broad=0")
+        want = len(SERVERS) * DEVICES
+        news = []
+
+        def device_new(line):
+            if line.get("msg") == "PNXN_DEVICE" and line.get("kind") == 1:
+                news.append(time.monotonic())
+            return len(news) >= want
+
+        harness.wait(device_new, 600)
+        return (news[-1] - started) * 1000 if len(news) >= want else float("nan")
+    finally:
+        harness.quit()
+
+
 def one_round(paths, gui, rounds_out):
     rig.reset_registry(paths)
     utility = rig.Utility(paths, ["-m"])
@@ -81,7 +105,7 @@ def one_round(paths, gui, rounds_out):
         print("  round: " + ", ".join("%s %s" % (k, v) for k, v in result.items()), flush=True)
         main = gui.must("find", rig.CLASS, rig.TITLE, 20000)
         gui.must("post", main["hwnd"], rig.UM_EXIT, 0, 0)
-        utility.wait(120)
+        utility.wait(600)
     finally:
         utility.close(gui)
 
@@ -101,11 +125,14 @@ def main(argv):
         print("Views benchmark: %d servers x %d devices (%d rows, %d tree items), %d rounds"
               % (len(SERVERS), DEVICES, len(SERVERS) * DEVICES, len(SERVERS) * (DEVICES + 1), args.rounds), flush=True)
         for _ in range(args.rounds):
+            alone = library_alone(args)
+            print("  library alone: last new-device notice %.1f ms after the start" % alone, flush=True)
             one_round(paths, gui, rounds)
+            rounds[-1]["library_alone_ms"] = alone
     finally:
         sim.stop()
     print("median over %d rounds:" % len(rounds))
-    for key in ("fill_ms", "fill_busy_ms", "fill_longest_ms", "after_last_notice_ms", "refresh_ms", "column_ms",
+    for key in ("library_alone_ms", "fill_ms", "fill_busy_ms", "fill_longest_ms", "after_last_notice_ms", "refresh_ms", "column_ms",
                 "paint_ms"):
         print("  %-22s %9.1f ms" % (key, statistics.median(r[key] for r in rounds)))
     goal = statistics.median(r["refresh_ms"] for r in rounds)

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "app.h"
+#include "app_ids.h"
 #include "dialog_layout.h"
 #include "list_state.h"
 #include "../../client/server_entry.h"
@@ -139,6 +140,12 @@ LRESULT CALLBACK ListSubclassProc(HWND list, UINT message, WPARAM wParam, LPARAM
             ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
             ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         }
+        return 0;
+    }
+    if (message == kListCommandsMessage) {
+        HWND dialog = g_listView.commandsPending;
+        g_listView.commandsPending = nullptr;
+        if (dialog) SendMessageW(dialog, UM_UPDATE_COMMANDS, 0, 0);
         return 0;
     }
     if (message == WM_PAINT && ListView_GetItemCount(list) == 0) {

@@ -36,9 +36,11 @@ struct ListViewState {
     // arrive together (the list's private message); it then selects row 0 when asked to.
     bool resortPending = false;
     bool selectFirstAfterResort = false;
+    HWND commandsPending = nullptr;  // the dialog whose buttons are to be recomputed
 };
 
 constexpr UINT kListResortMessage = WM_APP + 0x101;
+constexpr UINT kListCommandsMessage = WM_APP + 0x102;
 
 extern ListViewState g_listView;
 

@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "app.h"
+#include "app_ids.h"
 #include "ini_font.h"
 #include "ini_text.h"
 #include "list_state.h"
@@ -79,12 +80,18 @@ void FitFixedColumn(HWND list, int column) {
 
 void FillColumn(HWND list, int column, uint32_t columnId) {
     const int rows = ListView_GetItemCount(list);
+    // One repaint for the column, not one a row (a hidden list stays as it is: the redraw
+    // switch would show it).
+    const bool visible = IsWindowVisible(list) != FALSE;
+    if (visible) SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     for (int i = 0; i < rows; ++i) {
         ListRowRecord* record = ListGetRowRecord(list, i);
         if (!record || !record->data) continue;
         std::wstring text = ListCellText(record, columnId);
         ListView_SetItemText(list, i, column, text.data());
     }
+    if (visible) SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, FALSE);
 }
 
 void SetRowCells(HWND list, int index, const ListRowRecord* record) {
@@ -279,6 +286,15 @@ ListRowRecord* ListGetRowRecord(HWND list, int index) {
     item.iItem = index;
     if (index < 0 || !ListView_GetItem(list, &item)) return nullptr;
     return reinterpret_cast<ListRowRecord*>(item.lParam);
+}
+
+void RequestCommandUpdate(HWND list, HWND dialog) {
+    if (g_listView.commandsPending) return;
+    if (list && PostMessageW(list, kListCommandsMessage, 0, 0)) {
+        g_listView.commandsPending = dialog;
+        return;
+    }
+    SendMessageW(dialog, UM_UPDATE_COMMANDS, 0, 0);
 }
 
 int ListFindRowByHandle(HWND list, uint64_t handle) {

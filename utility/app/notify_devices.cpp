@@ -26,7 +26,11 @@ constexpr uint32_t kBalloonMs = 10000;
 
 void FillDeviceTexts(DeviceRowData* row, TreeDeviceData* item, HPnxDv device, const DeviceFacts& facts) {
     CopyText(row->displayName, 512, facts.displayName);
-    row->classRow = static_cast<uint32_t>(ClassRowOfCategory(GetDeviceCategory(device)));
+    // The category from the records already read: each library call on a device handle costs.
+    const int category = facts.serverHandle ? CategoryOf(facts.server.rwpLevel, facts.info.name, facts.info.function,
+                                                         facts.info.interfaceClasses, facts.info.interfaceCount)
+                                            : GetDeviceCategory(device);
+    row->classRow = static_cast<uint32_t>(ClassRowOfCategory(category));
     row->stateRow = static_cast<uint32_t>(StateRowOfCode(facts.info.status));
     row->autoConnect = (facts.property.property & kPropertyAutomatic) ? 1 : 0;
     item->classRow = row->classRow;
