@@ -21,6 +21,10 @@
 //                                  order), and per row its record, its data and its cell texts
 //   treeitems HWND ID              the utility's tree: every item with its record's data, depth
 //                                  first, children inside their parent
+//   headerclick HWND ID COLUMN     clicks a list view's header item (mouse messages posted)
+//   watch HWND LIST TREE ROWS ITEMS MS [MSG WPARAM LPARAM]
+//                                  times the GUI thread (guidriver_watch.cpp)
+//   paint HWND ID                  the time one full repaint of a control takes
 //   post|send HWND MSG WPARAM LPARAM
 //   screenshot FILE.bmp            the whole screen as a 24-bit bitmap
 // "--exe NAME" before the command limits wait, find and msgbox to windows of processes whose
@@ -35,6 +39,7 @@
 #include <string>
 #include <vector>
 
+#include "guidriver_watch.h"
 #include "list_view.h"
 #include "tree_view.h"
 
@@ -635,6 +640,50 @@ int main(int argc, char** argv) {
         CloseHandle(process);
         std::printf("{\"ok\":true}\n");
         return 0;
+    }
+    if (command == "headerclick" && argc >= 5) {
+        HWND list = GetDlgItem(Handle(argv[2]), std::atoi(argv[3]));
+        HWND header = list ? reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0)) : nullptr;
+        Remote remote(header, sizeof(RECT));
+        if (!header || !remote.at) return Fail("no such control");
+        RECT rc{};
+        if (!SendMessageW(header, HDM_GETITEMRECT, std::atoi(argv[4]), reinterpret_cast<LPARAM>(remote.at)) ||
+            !ReadProcessMemory(remote.process, remote.at, &rc, sizeof rc, nullptr)) {
+            return Fail("no such header item");
+        }
+        // An item beyond the list's width is scrolled into view first: the header takes clicks
+        // inside its window only.
+        RECT client{};
+        GetClientRect(list, &client);
+        SendMessageW(list, LVM_SCROLL, static_cast<WPARAM>(-100000), 0);
+        if (rc.right > client.right) SendMessageW(list, LVM_SCROLL, static_cast<WPARAM>(rc.right - client.right + 8), 0);
+        const LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+        PostMessageW(header, WM_MOUSEMOVE, 0, at);
+        PostMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        PostMessageW(header, WM_LBUTTONUP, 0, at);
+        std::printf("{\"ok\":true}\n");
+        return 0;
+    }
+    if (command == "watch" && argc >= 8) {
+        WatchRequest request;
+        request.dialog = Handle(argv[2]);
+        request.list = GetDlgItem(request.dialog, std::atoi(argv[3]));
+        request.tree = GetDlgItem(request.dialog, std::atoi(argv[4]));
+        request.rows = std::atoi(argv[5]);
+        request.items = std::atoi(argv[6]);
+        request.milliseconds = static_cast<DWORD>(std::strtoul(argv[7], nullptr, 0));
+        if (argc >= 11) {
+            request.message = static_cast<UINT>(std::strtoul(argv[8], nullptr, 0));
+            request.wParam = static_cast<WPARAM>(std::strtoull(argv[9], nullptr, 0));
+            request.lParam = static_cast<LPARAM>(std::strtoll(argv[10], nullptr, 0));
+        }
+        if (!request.list || !request.tree) return Fail("no such control");
+        return WatchGuiThread(request);
+    }
+    if (command == "paint" && argc >= 4) {
+        HWND control = GetDlgItem(Handle(argv[2]), std::atoi(argv[3]));
+        if (!control) return Fail("no such control");
+        return TimeRepaint(control);
     }
     if ((command == "post" || command == "send") && argc >= 6) {
         HWND window = Handle(argv[2]);

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "app.h"
+#include "app_ids.h"
 #include "dialog_layout.h"
 #include "list_state.h"
 #include "../../client/server_entry.h"
@@ -131,6 +132,22 @@ bool AnyServerReachable() {
 }  // namespace
 
 LRESULT CALLBACK ListSubclassProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kListResortMessage) {
+        g_listView.resortPending = false;
+        ResortList(list);
+        if (g_listView.selectFirstAfterResort) {
+            g_listView.selectFirstAfterResort = false;
+            ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+            ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        }
+        return 0;
+    }
+    if (message == kListCommandsMessage) {
+        HWND dialog = g_listView.commandsPending;
+        g_listView.commandsPending = nullptr;
+        if (dialog) SendMessageW(dialog, UM_UPDATE_COMMANDS, 0, 0);
+        return 0;
+    }
     if (message == WM_PAINT && ListView_GetItemCount(list) == 0) {
         // The header paints itself; the message goes below it.
         CallWindowProcW(g_listView.listProc, list, message, wParam, lParam);

@@ -4,7 +4,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdint>
 #include <string>
+#include <unordered_map>
 
 #include "dib.h"
 #include "list_view.h"
@@ -28,7 +30,17 @@ struct ListViewState {
     WNDPROC headerProc = nullptr;
     ListRowMenuHandler rowMenu = nullptr;
     ListDoubleClickHandler doubleClick = nullptr;
+    // Every row's record by its handle: finding a row costs no walk over the rows.
+    std::unordered_map<uint64_t, ListRowRecord*> rowsByHandle;
+    // A re-sort asked for by the notification handlers runs once, after the notices that
+    // arrive together (the list's private message); it then selects row 0 when asked to.
+    bool resortPending = false;
+    bool selectFirstAfterResort = false;
+    HWND commandsPending = nullptr;  // the dialog whose buttons are to be recomputed
 };
+
+constexpr UINT kListResortMessage = WM_APP + 0x101;
+constexpr UINT kListCommandsMessage = WM_APP + 0x102;
 
 extern ListViewState g_listView;
 

@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "app.h"
+#include "app_ids.h"
 #include "ini_font.h"
 #include "ini_text.h"
 #include "list_state.h"
@@ -79,12 +80,18 @@ void FitFixedColumn(HWND list, int column) {
 
 void FillColumn(HWND list, int column, uint32_t columnId) {
     const int rows = ListView_GetItemCount(list);
+    // One repaint for the column, not one a row (a hidden list stays as it is: the redraw
+    // switch would show it).
+    const bool visible = IsWindowVisible(list) != FALSE;
+    if (visible) SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     for (int i = 0; i < rows; ++i) {
         ListRowRecord* record = ListGetRowRecord(list, i);
         if (!record || !record->data) continue;
         std::wstring text = ListCellText(record, columnId);
         ListView_SetItemText(list, i, column, text.data());
     }
+    if (visible) SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, FALSE);
 }
 
 void SetRowCells(HWND list, int index, const ListRowRecord* record) {
@@ -129,10 +136,9 @@ HFONT MainFont() {
 
 std::wstring RowStateText(const ListRowRecord* record, bool paintRule) {
     const DeviceRowData* d = record->data;
-    const uint32_t row = d->stateRow < kStateRows ? d->stateRow : 0;
-    std::wstring text = row == kStateRowOther ? SafeFormat(g_listView.stateText[row].c_str(), {d->userPcName})
-                                              : g_listView.stateText[row];
-    if (paintRule && row == kStateRowServerError) return text;
+    std::wstring text = StateRowText(g_listView.stateText, d->stateRow, d->userPcName);
+    if (paintRule && d->stateRow == kStateRowServerError) return text;
+    if (d->classRow != kClassRowStorage) return text;  // only storage entries show sizes
     wchar_t size[520];
     wcsncpy(size, text.c_str(), 519);
     size[519] = L'\0';
@@ -236,6 +242,8 @@ void DestroyListResources(HWND list) {
 
 void FreeListRowRecord(ListRowRecord* record) {
     if (!record) return;
+    auto& index = g_listView.rowsByHandle;
+    if (auto found = index.find(record->handle); found != index.end() && found->second == record) index.erase(found);
     delete record->data;
     delete record;
 }
@@ -251,6 +259,7 @@ int InsertListRow(HWND list, ListRowRecord* record, int index) {
         FreeListRowRecord(record);
         return -1;
     }
+    if (list == g_listView.list) g_listView.rowsByHandle[record->handle] = record;
     SetRowCells(list, row, record);
     return row;
 }
@@ -264,6 +273,13 @@ void ResortList(HWND list) {
     ListView_SortItems(list, CompareListItems, static_cast<LPARAM>(HeaderColumnId(list, static_cast<int>(g_listView.sort.column))));
 }
 
+void RequestResort(HWND list, bool selectFirst) {
+    if (selectFirst) g_listView.selectFirstAfterResort = true;
+    if (g_listView.resortPending) return;
+    g_listView.resortPending = PostMessageW(list, kListResortMessage, 0, 0) != FALSE;
+    if (!g_listView.resortPending) ResortList(list);  // no queue: at once
+}
+
 ListRowRecord* ListGetRowRecord(HWND list, int index) {
     LVITEMW item{};
     item.mask = LVIF_PARAM;
@@ -272,7 +288,24 @@ ListRowRecord* ListGetRowRecord(HWND list, int index) {
     return reinterpret_cast<ListRowRecord*>(item.lParam);
 }
 
+void RequestCommandUpdate(HWND list, HWND dialog) {
+    if (g_listView.commandsPending) return;
+    if (list && PostMessageW(list, kListCommandsMessage, 0, 0)) {
+        g_listView.commandsPending = dialog;
+        return;
+    }
+    SendMessageW(dialog, UM_UPDATE_COMMANDS, 0, 0);
+}
+
 int ListFindRowByHandle(HWND list, uint64_t handle) {
+    if (list == g_listView.list) {
+        const auto found = g_listView.rowsByHandle.find(handle);
+        if (found == g_listView.rowsByHandle.end()) return -1;
+        LVFINDINFOW find{};
+        find.flags = LVFI_PARAM;
+        find.lParam = reinterpret_cast<LPARAM>(found->second);
+        return ListView_FindItem(list, -1, &find);
+    }
     const int count = ListView_GetItemCount(list);
     for (int i = 0; i < count; ++i) {
         const ListRowRecord* record = ListGetRowRecord(list, i);

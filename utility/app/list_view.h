@@ -50,6 +50,12 @@ int InsertListRow(HWND list, ListRowRecord* record, int index);
 // Rewrites every shown cell of one row and redraws it.
 void UpdateListItem(HWND list, int index);
 void ResortList(HWND list);
+// Re-sorts once the notices that arrive together are handled; `selectFirst` then selects and
+// focuses row 0 alone.
+void RequestResort(HWND list, bool selectFirst);
+// Has `dialog` recompute its command buttons once the notices that arrive together are
+// handled (at once when there is no list).
+void RequestCommandUpdate(HWND list, HWND dialog);
 // Frees a record that never reached the list.
 void FreeListRowRecord(ListRowRecord* record);
 

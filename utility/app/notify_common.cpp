@@ -3,6 +3,7 @@
 
 #include "app.h"
 #include "app_ids.h"
+#include "list_view.h"
 #include "notify_handlers.h"
 
 namespace {
@@ -38,7 +39,8 @@ const ViewHandles& Views() { return g_views; }
 bool WithinStartWindow() { return GetTickCount() - g_startTick < kStartSelectWindowMs; }
 
 void UpdateButtons() {
-    if (g_views.dialog) SendMessageW(g_views.dialog, UM_UPDATE_COMMANDS, 0, 0);
+    // Once after the notices that arrive together, through the list, which hands it on.
+    if (g_views.dialog) RequestCommandUpdate(g_views.list, g_views.dialog);
 }
 
 std::wstring Wide(const char* text, UINT codePage) {

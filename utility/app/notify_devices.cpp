@@ -26,7 +26,11 @@ constexpr uint32_t kBalloonMs = 10000;
 
 void FillDeviceTexts(DeviceRowData* row, TreeDeviceData* item, HPnxDv device, const DeviceFacts& facts) {
     CopyText(row->displayName, 512, facts.displayName);
-    row->classRow = static_cast<uint32_t>(ClassRowOfCategory(GetDeviceCategory(device)));
+    // The category from the records already read: each library call on a device handle costs.
+    const int category = facts.serverHandle ? CategoryOf(facts.server.rwpLevel, facts.info.name, facts.info.function,
+                                                         facts.info.interfaceClasses, facts.info.interfaceCount)
+                                            : GetDeviceCategory(device);
+    row->classRow = static_cast<uint32_t>(ClassRowOfCategory(category));
     row->stateRow = static_cast<uint32_t>(StateRowOfCode(facts.info.status));
     row->autoConnect = (facts.property.property & kPropertyAutomatic) ? 1 : 0;
     item->classRow = row->classRow;
@@ -68,12 +72,7 @@ void OnNewDevice(HPnxDv device) {
     record->handle = handle;
     record->data = row;
     record->lastState = facts.info.status;
-    const int index = InsertListRow(list, record, ListView_GetItemCount(list));
-    if (index >= 0) ResortList(list);
-    if (index >= 0 && WithinStartWindow()) {
-        ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
-        ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-    }
+    if (InsertListRow(list, record, ListView_GetItemCount(list)) >= 0) RequestResort(list, WithinStartWindow());
     InsertTreeChild(tree, reinterpret_cast<uint64_t>(facts.serverHandle), handle, item);
 }
 
@@ -149,7 +148,7 @@ LRESULT OnDeviceStatusChange(const NotifyEvent& event, HPnxDv device) {
     }
     if (event.flags & kChangeStatus) ApplyStatusChange(device, record, item, facts);
     UpdateListItem(list, index);
-    ResortList(list);
+    RequestResort(list, false);
     TreeUpdateItem(tree, treeItem, 0, item);
     return 1;
 }

@@ -39,7 +39,9 @@ void InsertTreeChild(HWND tree, uint64_t server, uint64_t handle, TreeDeviceData
         delete data;
         return;
     }
+    const bool first = TreeView_GetChild(tree, parent) == nullptr;
     TreeSetHasChildren(tree, parent, true);
     auto* record = new TreeItemRecord{0, handle, nullptr, data};
-    TreeInsertItem(tree, parent, 0, record);
+    // A server shows its devices as soon as it has any; later the user's collapse stays.
+    if (TreeInsertItem(tree, parent, 0, record) && first) TreeView_Expand(tree, parent, TVE_EXPAND);
 }

@@ -33,13 +33,9 @@ void RepaintViews() {
     InvalidateRect(Views().tree, nullptr, TRUE);
 }
 
-std::wstring BalloonName(const TreeServerData& data) {
-    return data.hostName[0] ? data.hostName : data.addressText;
-}
-
 void QueueOverCurrent(HPnxSv server, const TreeServerData& data, const wchar_t* logFormat) {
     const std::wstring mac = MacText(data.macAddress);
-    const std::wstring name = BalloonName(data);
+    const std::wstring name = ServerItemName(data.hostName, data.addressText);
     QueueBalloon(g_app.mainWindow, reinterpret_cast<uint64_t>(server), mac.c_str(), L"ERROR", L"TITLE",
                  L"MESSAGE16", name.c_str(), kBalloonMs);
     WriteLog(logFormat, name.c_str());

@@ -44,7 +44,7 @@ void OnNewNasDevice(HPnxDv entry) {
     record->handle = handle;
     record->data = row;
     record->lastState = facts.state;
-    if (InsertListRow(list, record, ListView_GetItemCount(list)) >= 0) ResortList(list);
+    if (InsertListRow(list, record, ListView_GetItemCount(list)) >= 0) RequestResort(list, false);
     auto* item = new TreeDeviceData{};
     item->classRow = row->classRow;
     item->stateRow = row->stateRow;

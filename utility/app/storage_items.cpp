@@ -112,14 +112,6 @@ bool ReadStorageFacts(HPnxDv handle, StorageFacts* facts) {
     return ok;
 }
 
-std::wstring StorageSizeText(const wchar_t* format, uint32_t capacityMiB, uint32_t usedMiB) {
-    const StorageBytes bytes = StorageSizes(capacityMiB, usedMiB);
-    wchar_t freeText[256] = {}, capacityText[256] = {};
-    StrFormatByteSizeW(static_cast<LONGLONG>(bytes.free), freeText, 256);
-    StrFormatByteSizeW(static_cast<LONGLONG>(bytes.capacity), capacityText, 256);
-    return SafeFormat(format, {freeText, capacityText});
-}
-
 BOOL FormatStorageSize(HPnxDv handle, wchar_t* text, size_t textChars) {
     if (!handle || !text || textChars == 0 || !IsStorageDevice(handle)) return FALSE;
     StorageFacts facts;
@@ -184,23 +176,6 @@ BOOL MountAllStorage(HWND window, HWND tree) {
 BOOL RemoveStorage(HWND window, HPnxDv handle) {
     if (!IsStorageDevice(handle)) return FALSE;
     return RunStorageBatch(window, DEVOP_NAS_REMOVE, {handle});
-}
-
-std::vector<HPnxDv> PickRemovals(const std::vector<StorageCandidate>& candidates, bool needMounted, bool needState7) {
-    std::vector<HPnxDv> handles;
-    std::vector<std::wstring> names;
-    for (const StorageCandidate& entry : candidates) {
-        if (needMounted && !entry.facts.mounted) continue;
-        if (needState7 && entry.facts.state != kStateMounted) continue;
-        bool taken = false;
-        for (const std::wstring& name : names) {
-            if (_wcsicmp(name.c_str(), entry.facts.storageName.c_str()) == 0) taken = true;
-        }
-        if (taken) continue;
-        names.push_back(entry.facts.storageName);
-        handles.push_back(entry.handle);
-    }
-    return handles;
 }
 
 BOOL RemoveSelectedStorage(HWND window, HWND list) {

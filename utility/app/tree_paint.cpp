@@ -36,14 +36,12 @@ void DrawServerItem(HDC dc, const TreeItemRecord& record, const RECT& text, UINT
     DrawTextW(dc, name.c_str(), -1, &line, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
     SIZE size{};
     GetTextExtentPoint32W(dc, name.c_str(), static_cast<int>(name.size()), &size);
-    const std::wstring* suffix = (d.status & kServerNetworkError) ? &s.networkError
-                                 : (d.status & kServerOverCurrent) ? &s.overCurrent
-                                                                   : nullptr;
-    if (suffix) {
+    const std::wstring suffix = ServerItemSuffix(d.status, s.overCurrent, s.networkError);
+    if (!suffix.empty()) {
         SelectObject(dc, MainFont());
         SetTextColor(dc, kSuffixColour);
         line.left += size.cx;
-        DrawTextW(dc, suffix->c_str(), -1, &line, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+        DrawTextW(dc, suffix.c_str(), -1, &line, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
     }
     SelectObject(dc, old);
 }

@@ -4,7 +4,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdint>
 #include <string>
+#include <unordered_map>
 
 #include "dib.h"
 #include "view_paint.h"
@@ -24,6 +26,8 @@ struct TreeViewState {
     WNDPROC treeProc = nullptr;
     TreeMenuHandler menu = nullptr;
     TreeDoubleClickHandler doubleClick = nullptr;
+    // Server and device items by their handles: finding an item costs no walk over the tree.
+    std::unordered_map<uint64_t, HTREEITEM> serverItems, deviceItems;
 };
 
 extern TreeViewState g_treeView;

@@ -41,10 +41,10 @@ int CALLBACK CompareTreeItems(LPARAM a, LPARAM b, LPARAM) {
     const auto* ra = reinterpret_cast<const TreeItemRecord*>(a);
     const auto* rb = reinterpret_cast<const TreeItemRecord*>(b);
     if (!ra || !rb || !ra->deviceData || !rb->deviceData) return 0;
-    if (ra->deviceData->classRow != rb->deviceData->classRow)
-        return ra->deviceData->classRow < rb->deviceData->classRow ? -1 : 1;
-    return CompareStringW(LOCALE_USER_DEFAULT, 0, ra->deviceData->displayName, -1, rb->deviceData->displayName, -1) -
-           CSTR_EQUAL;
+    return CompareTreeDevices(ra->deviceData->classRow, ra->deviceData->displayName, rb->deviceData->classRow,
+                              rb->deviceData->displayName, [](const wchar_t* x, const wchar_t* y) {
+                                  return CompareStringW(LOCALE_USER_DEFAULT, 0, x, -1, y, -1) - CSTR_EQUAL;
+                              });
 }
 
 void SortChildren(HWND tree, HTREEITEM parent) {
@@ -131,16 +131,13 @@ int GetServerImageIndex(uint16_t functionWord, uint16_t statusWord, const wchar_
     return index < 0 ? 0 : index;
 }
 
-std::wstring TreeServerName(const TreeServerData& data) {
-    return data.hostName[0] ? data.hostName : data.addressText;
-}
+std::wstring TreeServerName(const TreeServerData& data) { return ServerItemName(data.hostName, data.addressText); }
 
 std::wstring TreeStateText(const TreeItemRecord& record) {
     const TreeDeviceData* d = record.deviceData;
     if (!d) return {};
-    const uint32_t row = d->stateRow < kStateRows ? d->stateRow : 0;
-    std::wstring text = row == kStateRowOther ? SafeFormat(g_treeView.stateText[row].c_str(), {d->userPcName})
-                                              : g_treeView.stateText[row];
+    std::wstring text = StateRowText(g_treeView.stateText, d->stateRow, d->userPcName);
+    if (d->classRow != kClassRowStorage) return text;  // only storage entries show sizes
     wchar_t size[520];
     wcsncpy(size, text.c_str(), 519);
     size[519] = L'\0';
@@ -153,12 +150,7 @@ std::wstring FormatTreeItemText(HWND tree, const TreeItemRecord& record) {
     std::wstring text;
     if (record.serverData) {
         const TreeServerData& d = *record.serverData;
-        text = TreeServerName(d);
-        if (d.status & kServerNetworkError) {
-            text += g_treeView.networkError;
-        } else if (d.status & kServerOverCurrent) {
-            text += g_treeView.overCurrent;
-        }
+        text = TreeServerName(d) + ServerItemSuffix(d.status, g_treeView.overCurrent, g_treeView.networkError);
         if (g_app.osCode == kOsCodeXp) {
             while (text.size() < 600 && TextWidth(dc, MainFont(), text) < TextWidth(dc, g_treeView.bold, text)) text += L' ';
         }
@@ -186,6 +178,10 @@ HTREEITEM TreeInsertItem(HWND tree, HTREEITEM parent, int children, TreeItemReco
     if (!item) {
         FreeTreeItemRecord(record);
         return nullptr;
+    }
+    if (tree == g_treeView.tree) {
+        if (record->server) g_treeView.serverItems[record->server] = item;
+        if (record->device) g_treeView.deviceItems[record->device] = item;
     }
     if (parent && parent != TVI_ROOT) SortChildren(tree, parent);
     return item;
@@ -223,12 +219,24 @@ HTREEITEM TreeFindItemByData(HWND tree, HTREEITEM start, const TreeItemRecord& k
     return nullptr;
 }
 
+namespace {
+// The indexed item of a handle, when it still carries a record of that handle.
+HTREEITEM IndexedItem(HWND tree, const std::unordered_map<uint64_t, HTREEITEM>& index, uint64_t handle, bool server) {
+    const auto found = index.find(handle);
+    if (found == index.end()) return nullptr;
+    const TreeItemRecord* record = TreeGetItemData(tree, found->second);
+    return record && (server ? record->server : record->device) == handle ? found->second : nullptr;
+}
+}  // namespace
+
 HTREEITEM TreeFindServer(HWND tree, uint64_t server) {
+    if (tree == g_treeView.tree) return IndexedItem(tree, g_treeView.serverItems, server, true);
     TreeItemRecord key{server, 0, nullptr, nullptr};
     return TreeFindItemByData(tree, TreeView_GetRoot(tree), key, 0);
 }
 
 HTREEITEM TreeFindDevice(HWND tree, uint64_t device) {
+    if (tree == g_treeView.tree) return IndexedItem(tree, g_treeView.deviceItems, device, false);
     TreeItemRecord key{0, device, nullptr, nullptr};
     for (HTREEITEM server = TreeView_GetRoot(tree); server; server = TreeView_GetNextSibling(tree, server)) {
         if (HTREEITEM item = TreeFindItemByData(tree, server, key, kTreeFindChildren)) return item;
@@ -248,6 +256,8 @@ HPnxSv TreeSelectedServer(HWND tree) {
 
 void FreeTreeItemRecord(TreeItemRecord* record) {
     if (!record) return;
+    if (record->server) g_treeView.serverItems.erase(record->server);
+    if (record->device) g_treeView.deviceItems.erase(record->device);
     delete record->serverData;
     delete record->deviceData;
     delete record;

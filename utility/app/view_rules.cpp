@@ -1,6 +1,10 @@
 #include "view_rules.h"
 
+#include <shlwapi.h>
+
 #include <cwchar>
+
+#include "safe_format.h"
 
 const DeviceTextRow kClassTable[kClassRows] = {
     {123, 18, L"MAIN", L"MFP", L"Multifunction device"},
@@ -39,6 +43,12 @@ int StateRowOfCode(int code) {
         if (kStateTable[row].code == code) return row;
     }
     return 0;
+}
+
+std::wstring StateRowText(const std::wstring* texts, uint32_t stateRow, const wchar_t* userPcName) {
+    const uint32_t row = stateRow < kStateRows ? stateRow : 0;
+    if (row == kStateRowOther) return SafeFormat(texts[row].c_str(), {userPcName ? userPcName : L""});
+    return texts[row];
 }
 
 std::wstring EscapeAmpersands(const std::wstring& text, int mode) {
@@ -153,4 +163,46 @@ StorageBytes StorageSizes(uint32_t capacityMiB, uint32_t usedMiB) {
     const uint64_t capacity = uint64_t{capacityMiB} * kMiB;
     const uint64_t used = uint64_t{usedMiB} * kMiB;
     return {capacity, used >= capacity ? 0 : capacity - used};
+}
+
+std::wstring ServerItemName(const wchar_t* hostName, const wchar_t* addressText) {
+    return hostName && hostName[0] ? hostName : (addressText ? addressText : L"");
+}
+
+std::wstring ServerItemSuffix(uint16_t status, const std::wstring& overCurrent, const std::wstring& networkError) {
+    if (status & 0x0004) return networkError;
+    if (status & 0x0001) return overCurrent;
+    return {};
+}
+
+int CompareTreeDevices(uint32_t classA, const wchar_t* nameA, uint32_t classB, const wchar_t* nameB,
+                       const std::function<int(const wchar_t*, const wchar_t*)>& compare) {
+    if (classA != classB) return classA < classB ? -1 : 1;
+    return Sign(compare(nameA, nameB));
+}
+
+std::wstring StorageSizeText(const wchar_t* format, uint32_t capacityMiB, uint32_t usedMiB) {
+    const StorageBytes bytes = StorageSizes(capacityMiB, usedMiB);
+    wchar_t freeText[256] = {}, capacityText[256] = {};
+    StrFormatByteSizeW(static_cast<LONGLONG>(bytes.free), freeText, 256);
+    StrFormatByteSizeW(static_cast<LONGLONG>(bytes.capacity), capacityText, 256);
+    return SafeFormat(format, {freeText, capacityText});
+}
+
+std::vector<HPnxDv> PickRemovals(const std::vector<StorageCandidate>& candidates, bool needMounted, bool needState7) {
+    constexpr uint16_t kStateMounted = 7;
+    std::vector<HPnxDv> handles;
+    std::vector<const std::wstring*> names;
+    for (const StorageCandidate& entry : candidates) {
+        if (needMounted && !entry.facts.mounted) continue;
+        if (needState7 && entry.facts.state != kStateMounted) continue;
+        bool taken = false;
+        for (const std::wstring* name : names) {
+            if (_wcsicmp(name->c_str(), entry.facts.storageName.c_str()) == 0) taken = true;
+        }
+        if (taken) continue;
+        names.push_back(&entry.facts.storageName);
+        handles.push_back(entry.handle);
+    }
+    return handles;
 }

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "../../client/pnxscapi.h"
 #include "user_settings.h"
 
 // One row of the class or the state table: the theme icon, the code it stands for, and where
@@ -44,6 +46,10 @@ std::wstring EscapeAmpersands(const std::wstring& text, int mode);
 // Shortens `text` from its end until its width plus `extra` fits `maxWidth`, then appends
 // "..."; at least one character stays. `width` measures a text. Returns the final width.
 int EllipsizeText(std::wstring& text, int maxWidth, int extra, const std::function<int(const std::wstring&)>& width);
+
+// A state row's text from `texts` (one per state row): row 3 names the PC that uses the
+// device; an unknown row reads as row 0.
+std::wstring StateRowText(const std::wstring* texts, uint32_t stateRow, const wchar_t* userPcName);
 
 // --- Column model of the list: the table of ListColumnRow plus the sort column (an index of
 // the list's header items) and the sort order (1 ascending, 2 descending).
@@ -92,6 +98,15 @@ std::wstring MacText(const uint8_t* mac);
 // "a.b.c.d" in host byte order; 0 for anything else.
 uint32_t AddressValue(const wchar_t* text);
 
+// --- Tree item texts and order.
+// A server item is named by its host name, or by its address when it has none.
+std::wstring ServerItemName(const wchar_t* hostName, const wchar_t* addressText);
+// The coloured text after a server's name: a network error wins over an over-current.
+std::wstring ServerItemSuffix(uint16_t status, const std::wstring& overCurrent, const std::wstring& networkError);
+// Device items under one server: by class row, then by display name (`compare` as above).
+int CompareTreeDevices(uint32_t classA, const wchar_t* nameA, uint32_t classB, const wchar_t* nameB,
+                       const std::function<int(const wchar_t*, const wchar_t*)>& compare);
+
 // --- Storage sizes: capacity and free space in bytes from the entry's MiB counts. Used space
 // beyond the capacity gives 0 free bytes.
 struct StorageBytes {
@@ -99,3 +114,27 @@ struct StorageBytes {
     uint64_t free;
 };
 StorageBytes StorageSizes(uint32_t capacityMiB, uint32_t usedMiB);
+// The [MAIN] MOUNT text filled with the free space and the capacity (the shell's byte-size
+// forms, in that order).
+std::wstring StorageSizeText(const wchar_t* format, uint32_t capacityMiB, uint32_t usedMiB);
+
+// What a storage entry is, for the rules of the storage commands (the library's record,
+// strings copied).
+struct StorageFacts {
+    std::wstring storageName;
+    std::wstring text;  // the storage's own text
+    std::wstring label;
+    std::wstring shareName;
+    uint32_t capacityMiB = 0;
+    uint32_t usedMiB = 0;
+    uint32_t mounted = 0;
+    uint16_t state = 0;
+};
+struct StorageCandidate {
+    HPnxDv handle;
+    StorageFacts facts;
+};
+// The entries to remove from `candidates`, in their order: mounted-flag set (when
+// `needMounted`) or state 7 (when `needState7`), one per storage name (case-insensitive), so
+// that a storage with several shares is removed once.
+std::vector<HPnxDv> PickRemovals(const std::vector<StorageCandidate>& candidates, bool needMounted, bool needState7);

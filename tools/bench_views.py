@@ -1,0 +1,145 @@
+#!/usr/bin/python3
+"""Views benchmark (run by tools/bench_views.sh inside its own test network).
+
+The utility (QuelboZovu.exe with the real library, no debug log) against 250 simulated servers
+of 8 USB devices each. guidriver.exe's "watch" polls the list and the tree back to back with
+messages that the utility's GUI thread answers only when it is free; a poll that takes longer
+than 15 ms found the thread busy for that long. Per round:
+
+1. fill: from the main dialog's appearance until the list holds 2,000 rows and the tree 2,250
+   items; the GUI thread's busy time meanwhile, its longest stretch, and the stretch in which
+   the last row arrived (what the views still do after the library's last notice);
+2. refresh: REFRESH pressed; the library's search start turns all 2,000 devices to "Receiving
+   status" in one burst of notices and the device lists turn them back: the longest stretch
+   is one full refresh of the list;
+3. column: the IP address column shown (its text set in all 2,000 rows), then hidden;
+4. paint: one full repaint of the list.
+"""
+
+import argparse
+import os
+import statistics
+import sys
+import time
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
+sys.path.insert(0, os.path.join(ROOT, "sim"))
+sys.path.insert(0, os.path.join(ROOT, "tests", "guidriver"))
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from bench_discovery import Harness  # noqa: E402
+from demo_utility import Paths  # noqa: E402
+from simctl import Simulator  # noqa: E402
+import utility_rig as rig  # noqa: E402
+
+SERVERS = ["10.77.0.%d" % (2 + i) for i in range(250)]
+DEVICES = 8
+LIST, TREE = 1082, 1099
+WM_COMMAND, REFRESH, SHOW_ADDRESS = 0x0111, 1024, 0x8018
+# No printers: a free printer starts an automatic-print connect whose batch holds the library.
+CLASSES = [[8, 6], [3, 1], [1, 1], [255, 0], [9, 0], [8, 6], [3, 1], [1, 1]]
+
+
+def simulator():
+    sim = Simulator(SERVERS, netns=os.environ["QZ_LAN_NS"], discovery=True, max_seconds=3600).start()
+    for n, address in enumerate(SERVERS):
+        sim.identity(address, host="BENCH-%03d" % n, model="QZ-7000")
+        for d in range(DEVICES):
+            sim.plug(address, name="Device %03d-%d" % (n, d), location="1-%d" % (d + 1), port=str(d + 1),
+                     interfaces=[CLASSES[d]])
+    return sim
+
+
+def watch(gui, dialog, rows, items, ms, message=None):
+    args = ["watch", dialog, LIST, TREE, rows, items, ms]
+    if message:
+        args += list(message)
+    return gui.must(*args, timeout=ms / 1000 + 120)
+
+
+def library_alone(args):
+    """The same servers with the library in the harness, no views: the time from the start to
+    its last new-device notice, the floor under the utility's fill time."""
+    library = "Z:" + os.path.join(os.path.abspath(args.build), "bin", "Pnxscapi.dll").replace("/", "\\")
+    harness = Harness(args.wine_run, os.path.join(args.build, "bin", "harness.exe"), library)
+    try:
+        harness.command("register")
+        started = time.monotonic()
+        harness.send("start mode=1 timer=10000 broad=0")
+        want = len(SERVERS) * DEVICES
+        news = []
+
+        def device_new(line):
+            if line.get("msg") == "PNXN_DEVICE" and line.get("kind") == 1:
+                news.append(time.monotonic())
+            return len(news) >= want
+
+        harness.wait(device_new, 600)
+        return (news[-1] - started) * 1000 if len(news) >= want else float("nan")
+    finally:
+        harness.quit()
+
+
+def one_round(paths, gui, rounds_out):
+    rig.reset_registry(paths)
+    utility = rig.Utility(paths, ["-m"])
+    try:
+        dialog = gui.must("wait", "#32770", rig.TITLE, 60000)["hwnd"]
+        fill = watch(gui, dialog, len(SERVERS) * DEVICES, len(SERVERS) * (DEVICES + 1), 300000)
+        stretches = fill["stretches"]
+        last = next((s for s in stretches if s[2] >= len(SERVERS) * DEVICES), None)
+        result = {"fill_ms": fill["full_ms"], "fill_busy_ms": fill["busy_ms"], "fill_longest_ms": fill["longest_ms"],
+                  "after_last_notice_ms": last[1] if last else 0.0, "rows": fill["rows"], "items": fill["items"]}
+        time.sleep(3)
+        refreshes = []
+        for _ in range(2):
+            seen = watch(gui, dialog, -1, -1, 12000, (WM_COMMAND, REFRESH, 0))
+            refreshes.append(seen["longest_ms"])
+            time.sleep(1.5)
+        result["refresh_ms"] = max(refreshes)
+        shown = watch(gui, dialog, -1, -1, 1500, (WM_COMMAND, SHOW_ADDRESS, 0))
+        hidden = watch(gui, dialog, -1, -1, 1500, (WM_COMMAND, SHOW_ADDRESS, 0))
+        result["column_ms"] = max(shown["longest_ms"], hidden["longest_ms"])
+        result["paint_ms"] = gui.must("paint", dialog, LIST)["paint_ms"]
+        rounds_out.append(result)
+        print("  round: " + ", ".join("%s %s" % (k, v) for k, v in result.items()), flush=True)
+        main = gui.must("find", rig.CLASS, rig.TITLE, 20000)
+        gui.must("post", main["hwnd"], rig.UM_EXIT, 0, 0)
+        utility.wait(600)
+    finally:
+        utility.close(gui)
+
+
+def main(argv):
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--wine-run", required=True)
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--rounds", type=int, default=2)
+    args = parser.parse_args(argv)
+    paths = Paths(os.path.abspath(args.build), args.wine_run)
+    rig.set_driver_version(paths, "3.3.0.0")
+    gui = rig.Gui(paths)
+    rounds = []
+    sim = simulator()
+    try:
+        print("Views benchmark: %d servers x %d devices (%d rows, %d tree items), %d rounds"
+              % (len(SERVERS), DEVICES, len(SERVERS) * DEVICES, len(SERVERS) * (DEVICES + 1), args.rounds), flush=True)
+        for _ in range(args.rounds):
+            alone = library_alone(args)
+            print("  library alone: last new-device notice %.1f ms after the start" % alone, flush=True)
+            one_round(paths, gui, rounds)
+            rounds[-1]["library_alone_ms"] = alone
+    finally:
+        sim.stop()
+    print("median over %d rounds:" % len(rounds))
+    for key in ("library_alone_ms", "fill_ms", "fill_busy_ms", "fill_longest_ms", "after_last_notice_ms", "refresh_ms", "column_ms",
+                "paint_ms"):
+        print("  %-22s %9.1f ms" % (key, statistics.median(r[key] for r in rounds)))
+    goal = statistics.median(r["refresh_ms"] for r in rounds)
+    print("full refresh of the list: %.1f ms for %d rows (goal under 100 ms): %s"
+          % (goal, len(SERVERS) * DEVICES, "met" if goal < 100 else "missed"))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
