@@ -2,7 +2,9 @@
 
 #include <commctrl.h>
 
+#include <mutex>
 #include <new>
+#include <unordered_set>
 
 #include "connect_marks.h"
 #include "connect_queue.h"
@@ -16,6 +18,9 @@
 #include "settings_store.h"
 
 namespace {
+
+std::mutex g_liveMutex;                          // guards g_liveEntries
+std::unordered_set<const void*> g_liveEntries;  // guarded by g_liveMutex
 
 uint32_t CountPrinterInterfaces(const UsbDeviceInfo& info) {
     uint32_t count = 0;
@@ -102,11 +107,26 @@ DeviceEntry* NewDeviceEntry(HWND serverWindow, const UsbDeviceInfo& record) {
         return nullptr;
     }
     device->ids->printerInterfaces = CountPrinterInterfaces(*device->info);
+    RememberLiveEntry(device);
     return device;
+}
+
+void RememberLiveEntry(const DeviceEntry* entry) {
+    std::lock_guard<std::mutex> guard(g_liveMutex);
+    g_liveEntries.insert(entry);
+}
+
+bool IsLiveEntry(const void* handle) {
+    std::lock_guard<std::mutex> guard(g_liveMutex);
+    return handle && g_liveEntries.count(handle) != 0;
 }
 
 void DestroyDeviceEntry(DeviceEntry* device) {
     if (!device) return;
+    {
+        std::lock_guard<std::mutex> guard(g_liveMutex);
+        g_liveEntries.erase(device);
+    }
     DeleteUsbDeviceInfo(device->info);
     DeletePropertyInfo(device->property);
     delete device->ids;

@@ -88,6 +88,11 @@ DeviceEntry* NewDeviceEntry(HWND serverWindow, const UsbDeviceInfo& record);
 // Releases an entry with everything it owns. The entry must no longer be a row.
 void DestroyDeviceEntry(DeviceEntry* device);
 
+// Every entry made and not yet destroyed, device or storage. A handle from a caller is found
+// here before anything of it is read; a stale or made-up handle is simply not found.
+void RememberLiveEntry(const DeviceEntry* entry);
+bool IsLiveEntry(const void* handle);
+
 // A connect request takes and drops its hold on an entry (library lock held). Dropping the
 // last hold of an entry whose row is gone releases it.
 void HoldDeviceEntryLocked(DeviceEntry* device);

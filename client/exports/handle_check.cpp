@@ -22,12 +22,11 @@ bool ListedServer(HPnxSv server) {
 bool ListedDevice(HPnxDv device) {
     if (!device) return false;
     LibraryLock lock;
-    // Only entries read back from the server list are followed to their windows; the device
-    // pointer itself is compared, never read.
-    for (ServerEntry* server : ServerEntries(g_lib.serviceWindow)) {
-        if (DeviceListedLocked(server->serverWindow, device) || StorageListedLocked(server->serverWindow, device)) {
-            return true;
-        }
-    }
-    return false;
+    // A handle is read only once it is known as a live entry; then its own server window's
+    // lists are asked, instead of every server's.
+    if (!g_lib.serviceWindow || !IsLiveEntry(device)) return false;
+    const auto* entry = static_cast<const DeviceEntry*>(device);
+    HWND window = entry->serverWindow;
+    return window && IsWindow(window) &&
+           (DeviceListedLocked(window, entry) || StorageListedLocked(window, entry));
 }

@@ -130,6 +130,7 @@ DeviceEntry* AddStorageEntryLocked(HWND serverWindow, const StorageShare& share)
     info->shareFlag = (share.flags & kShareFlag) ? 1 : 0;
     entry->serverWindow = serverWindow;
     entry->storage = info;
+    RememberLiveEntry(entry);
     char text[32];
     snprintf(text, sizeof text, "VID:%04x, PID:%04x", share.vid, share.pid);
     LVITEMA item = {};

@@ -124,11 +124,13 @@ class Road:
         self.menu_names = [e[0].rsplit(" (", 1)[0] for e in entries]
         at = self.menu_names.index(name)
         self.gui.must("keys", menu["hwnd"], *(["down"] * (at + 1) + ["right"]))
+
+        # The keys that follow go to the sub-menu only once it is open.
+        def submenu_open():
+            menus = self.gui.must("menus", 20000)["menus"]
+            return menus if len(menus) > 1 else None
+        menus = rig.wait_for(submenu_open, timeout=30)
         if shot:
-            def submenu_open():
-                menus = self.gui.must("menus", 20000)["menus"]
-                return menus if len(menus) > 1 else None
-            menus = rig.wait_for(submenu_open, timeout=30)
             left = min(m["rect"][0] for m in menus) - 8
             top = min(m["rect"][1] for m in menus) - 8
             right = max(m["rect"][2] for m in menus) + 8
