@@ -1,6 +1,7 @@
 // The setup program itself under the X server: its frame found, Next and Back through the
 // page table, the Cancel question, and the exit codes.
 #include "bitmap_builder.h"
+#include "own_window.h"
 #include "test_script.h"
 
 #include <gtest/gtest.h>
@@ -51,34 +52,9 @@ private:
     bool started_ = false;
 };
 
-struct Finder {
-    DWORD process;
-    const char* title;
-    const char* cls;
-    HWND found;
-};
-
-BOOL CALLBACK FindOwnWindow(HWND window, LPARAM param) {
-    auto* f = reinterpret_cast<Finder*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char title[128] = "";
-    GetWindowTextA(window, title, sizeof title);
-    char cls[32] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    if (pid == f->process && IsWindowVisible(window) && strcmp(title, f->title) == 0 &&
-        (!f->cls || strcmp(cls, f->cls) == 0)) {
-        f->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 HWND WaitForWindow(DWORD process, const char* title, const char* cls = "#32770", DWORD ms = 15000) {
     for (DWORD waited = 0; waited < ms; waited += 100) {
-        Finder f{process, title, cls, nullptr};
-        EnumWindows(FindOwnWindow, reinterpret_cast<LPARAM>(&f));
-        if (f.found) return f.found;
+        if (HWND found = qz_test::FindWindowOfProcess(process, cls, title)) return found;
         Sleep(100);
     }
     return nullptr;

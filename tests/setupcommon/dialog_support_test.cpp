@@ -1,5 +1,6 @@
 #include "bitmap_file.h"
 #include "dialog_layout.h"
+#include "own_window.h"
 #include "message_box.h"
 #include "text_measure.h"
 #include "window_position.h"
@@ -239,8 +240,8 @@ TEST_F(DialogSupport, IniMessageBoxIsCentredOnItsOwner) {
     std::thread closer([&] {
         // The box is found by its title and closed as a user would, with its OK button.
         for (int i = 0; i < 500 && !done; ++i) {
-            HWND found = FindWindowA("#32770", "Setup error");
-            if (found && IsWindowVisible(found)) {
+            HWND found = qz_test::FindOwnWindow("#32770", "Setup error");
+            if (found) {
                 Sleep(100);  // let the hook centre it
                 GetWindowRect(found, &box);
                 char text[256] = "";

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "dialog_layout.h"
+#include "own_window.h"
 #include "message_box.h"
 #include "test_dialogs.h"
 #include "test_support.h"
@@ -147,10 +148,9 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-HWND WaitForBox(const wchar_t* title) {
+HWND WaitForBox(const char* title) {
     for (int i = 0; i < 400; ++i) {
-        HWND box = FindWindowW(L"#32770", title);
-        if (box && IsWindowVisible(box)) return box;
+        if (HWND box = qz_test::FindOwnWindow("#32770", title)) return box;
         Sleep(10);
     }
     return nullptr;
@@ -175,11 +175,11 @@ TEST(MessageBoxCentered, BoxesAreCentredOnTheOwnerAlsoWhenNested) {
     std::atomic<int> checked{0};
     POINT first{}, second{};
     std::thread helper([&] {
-        HWND box1 = WaitForBox(L"QzBox1");
+        HWND box1 = WaitForBox("QzBox1");
         if (!box1) return;
         first = CentreOf(box1);
         PostMessageW(owner, WM_APP, 0, 0);  // the first box's loop opens the second one
-        HWND box2 = WaitForBox(L"QzBox2");
+        HWND box2 = WaitForBox("QzBox2");
         if (box2) {
             second = CentreOf(box2);
             ++checked;
@@ -204,7 +204,7 @@ TEST(IniMessageBox, TitleAndFormattedTextComeFromTheIni) {
     TempIni ini(L"[ERROR]\r\nTITLE=Quelbo Plus\r\nMESSAGE02=%s could not be found.%d\r\n");
     std::wstring seen;
     std::thread helper([&] {
-        HWND box = WaitForBox(L"Quelbo Plus");
+        HWND box = WaitForBox("Quelbo Plus");
         if (!box) return;
         // The text is the box's static control 0xFFFF.
         wchar_t text[128] = L"";
