@@ -425,9 +425,8 @@ def bench_memory(args):
     with device_simulator(addresses(servers), devices) as sim:
         floor = Floor(args, "list", servers)
         floor.go()
-        listed = floor.line()
-        if listed.get("type") == "listed":
-            floor_list = listed
+        if floor.line().get("type") == "listed":
+            floor_list = floor.line()
         floor.close()
         harness = Harness(args.wine_run, args.harness, args.library)
         try:

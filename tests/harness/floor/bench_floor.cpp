@@ -13,9 +13,10 @@
 //                                   posted, the title set), end request sent, TimeOut timer
 //                                   killed, Status timer set; runs SECONDS after "polling".
 // Each mode waits for a line on standard input before it starts its clock, and answers with
-// one JSON line per stage. The "ready" and "listed" lines carry the process's memory
-// ("private_usage", "committed_private" in bytes, see process_memory.h): an empty host process,
-// and one that holds the prescribed windows of COUNT servers.
+// one JSON line per stage. The "ready" line and, in the list mode only, a "memory" line after
+// "listed" hold the process's memory ("private_usage", "committed_private" in bytes, see
+// process_memory.h): an empty host process, and one with the prescribed windows of COUNT
+// servers. They are measured outside the timed stretch.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
@@ -80,11 +81,16 @@ double ElapsedMs() {
 }
 
 void Emit(const char* type) {
-    ProcessMemory memory = MeasureProcessMemory();
-    std::printf("{\"type\":\"%s\",\"count\":%u,\"ms\":%.1f,\"polls\":%u,\"replies\":%u,\"searches\":%u,"
-                "\"private_usage\":%llu,\"committed_private\":%llu}\n",
+    std::printf("{\"type\":\"%s\",\"count\":%u,\"ms\":%.1f,\"polls\":%u,\"replies\":%u,\"searches\":%u}\n",
                 type, static_cast<unsigned>(g_run.count == 0 ? 0 : g_run.received), ElapsedMs(), g_run.polls,
-                g_run.replies, g_run.searches, static_cast<unsigned long long>(memory.privateUsage),
+                g_run.replies, g_run.searches);
+    std::fflush(stdout);
+}
+
+void EmitMemory(const char* type) {
+    ProcessMemory memory = MeasureProcessMemory();
+    std::printf("{\"type\":\"%s\",\"private_usage\":%llu,\"committed_private\":%llu}\n", type,
+                static_cast<unsigned long long>(memory.privateUsage),
                 static_cast<unsigned long long>(memory.committedPrivate));
     std::fflush(stdout);
 }
@@ -196,6 +202,7 @@ void OnSearchReply() {
         if (g_run.received == g_run.count && !g_run.done) {
             g_run.done = true;
             Emit("listed");
+            if (g_run.mode == Mode::List) EmitMemory("memory");
             PostQuitMessage(0);
         }
     }
@@ -290,11 +297,10 @@ int main(int argc, char** argv) {
     DestroyWindow(CreateWindowExA(0, kServerClass, "", WS_CAPTION | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
                                   550, 600, g_run.service, nullptr, nullptr, nullptr));
     g_run.servers.reserve(g_run.count + 1);  // windows keep pointers to their servers
-    QueryPerformanceFrequency(&g_run.frequency);
-    QueryPerformanceCounter(&g_run.start);
-    Emit("ready");
+    EmitMemory("ready");
     char line[64];
     if (!std::fgets(line, sizeof line, stdin)) return 1;
+    QueryPerformanceFrequency(&g_run.frequency);
     QueryPerformanceCounter(&g_run.start);
     SendSearch();
     Pump(0);
