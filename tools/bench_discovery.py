@@ -6,6 +6,14 @@
 2. With 250 servers listed and the default Timer (10000 ms): the CPU time of the Wine process
    that holds the library (and of the wineserver) over 60 s of idling, from /proc. Idle
    means the service runs: a search every 10 s and each server's device list polled as often.
+3. Memory with 250 servers of 8 USB devices each, once all 2,000 devices are listed (and again
+   after a minute of polls), beside its floors: an empty host process (bench_floor.exe at its
+   start), the harness with the library loaded, and the library's service running with no
+   server. Each figure both from inside the process (the harness's "memory" command: the
+   committed private regions by VirtualQuery, which is what Windows counts as private bytes;
+   GetProcessMemoryInfo's PagefileUsage, which Wine takes from /proc as resident anonymous
+   memory plus swap, while its PrivateUsage stays 0; the busy heap blocks by HeapWalk) and
+   from /proc/PID/status of the Wine process (VmRSS, RssAnon, Threads).
 """
 
 import argparse
@@ -37,6 +45,23 @@ def simulator(count):
                     max_seconds=1800).start()
     for command in ("GET USB_DEVICE_LIST", "GET USB_DEVICE_LIST_EX", "GET USB_DEVICE_LIST_EX_II"):
         sim.set_reply("*", command, b"\0")
+    return sim
+
+
+# Interface classes of the simulated devices, one per port. No printers: a free printer starts
+# an automatic-print connect whose batch holds the library.
+DEVICE_CLASSES = [[8, 6], [3, 1], [1, 1], [255, 0], [9, 0], [8, 6], [3, 1], [1, 1]]
+
+
+def device_simulator(servers, devices, max_seconds=1800):
+    """Servers with a host name, a model and `devices` USB devices each."""
+    sim = Simulator(servers, netns=os.environ["QZ_LAN_NS"], discovery=True,
+                    max_seconds=max_seconds).start()
+    for n, address in enumerate(servers):
+        sim.identity(address, host="BENCH-%03d" % n, model="QZ-7000")
+        for d in range(devices):
+            sim.plug(address, name="Device %03d-%d" % (n, d), location="1-%d" % (d + 1),
+                     port=str(d + 1), interfaces=[DEVICE_CLASSES[d % len(DEVICE_CLASSES)]])
     return sim
 
 
@@ -86,6 +111,7 @@ class Harness:
     def new_servers(self):
         return [at for at, l in self.seen if l.get("msg") == "PNXN_SERVER" and l.get("kind") == 1]
 
+
     def wine_pid(self):
         """The Linux process that runs harness.exe (a child of the wine-run wrapper)."""
         return child_running(self.proc.pid, b"harness.exe")
@@ -120,6 +146,19 @@ def wineserver_pid():
         except OSError:
             continue
     return None
+
+
+def proc_memory(pid):
+    """VmRSS, RssAnon and VmSwap (bytes) and Threads of a process from /proc/PID/status."""
+    fields = {}
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            key, _, value = line.partition(":")
+            if key in ("VmRSS", "RssAnon", "VmSwap"):
+                fields[key] = int(value.split()[0]) * 1024
+            elif key == "Threads":
+                fields[key] = int(value)
+    return fields
 
 
 def udp_receive_drops():
@@ -168,7 +207,8 @@ class Floor:
         self.proc = subprocess.Popen([args.wine_run, args.floor] + [str(m) for m in mode],
                                      stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                      stderr=subprocess.DEVNULL, cwd=os.path.dirname(args.floor))
-        if self.line().get("type") != "ready":
+        self.ready = self.line()
+        if self.ready.get("type") != "ready":
             raise SystemExit("bench_floor.exe did not start")
 
     def line(self):
@@ -337,6 +377,100 @@ def bench_idle(args):
         print("   floor: bench_floor.exe did not finish its idle run")
 
 
+MB = 1024.0 * 1024.0
+MEMORY_COLUMNS = "   %-36s  %-9s  %-9s  %-9s  %-7s  %-6s  %-7s  %s"
+
+
+def memory_row(label, inside, linux):
+    """One printed row: the figures from inside the process and from /proc, in MB."""
+    def mb(value):
+        return "%.1f" % (value / MB) if value is not None else "-"
+    print(MEMORY_COLUMNS % (
+        label, mb(inside.get("committed_private")), mb(inside.get("pagefile")),
+        mb(inside.get("heap_used")), inside.get("heap_blocks", "-"),
+        mb(linux.get("VmRSS")), mb(linux.get("RssAnon")), linux.get("Threads", "-")))
+
+
+def harness_memory(harness, sizes=0):
+    inside = harness.command("memory sizes=%d" % sizes, timeout=120)
+    return inside, proc_memory(harness.wine_pid())
+
+
+def bench_memory(args):
+    servers, devices = 250, 8
+    print("\n== Memory (MB): %d servers x %d USB devices listed, Timer 10000 ms" % (servers, devices))
+    print("   private bytes: the committed private regions (VirtualQuery); Pagefile: "
+          "GetProcessMemoryInfo's PagefileUsage,\n   which Wine fills with RssAnon + VmSwap "
+          "(its PrivateUsage stays 0); heap: busy blocks by HeapWalk; VmRSS, RssAnon, Threads:\n"
+          "   /proc/PID/status of the Wine process")
+    print(MEMORY_COLUMNS % ("process", "private", "Pagefile", "heap", "blocks", "VmRSS",
+                            "RssAnon", "Threads"))
+    floor = Floor(args, "list", servers)
+    memory_row("empty host (bench_floor.exe)", floor.ready, proc_memory(floor.wine_pid()))
+    floor.proc.stdin.close()
+    floor.close()
+    harness = Harness(args.wine_run, args.harness, args.library)
+    try:
+        loaded = harness_memory(harness)
+        harness.command("register")
+        harness.send("start mode=1 timer=10000 broad=0")
+        time.sleep(12)  # two searches without an answer
+        idle = harness_memory(harness)
+        harness.command("end")
+    finally:
+        harness.quit()
+    memory_row("library loaded (harness.exe)", *loaded)
+    memory_row("service running, no server", *idle)
+    floor_list = None
+    with device_simulator(addresses(servers), devices) as sim:
+        floor = Floor(args, "list", servers)
+        floor.go()
+        if floor.line().get("type") == "listed":
+            floor_list = floor.line()
+        floor.close()
+        harness = Harness(args.wine_run, args.harness, args.library)
+        try:
+            harness.command("register")
+            started = time.monotonic()
+            harness.send("start mode=1 timer=10000 broad=0")
+            news = []
+
+            def device_new(line):
+                if line.get("msg") == "PNXN_DEVICE" and line.get("kind") == 1:
+                    news.append(time.monotonic())
+                return len(news) >= servers * devices
+
+            harness.wait(device_new, args.timeout * 5)
+            found = len(news)
+            listed_s = (news[-1] - started) if news else 0.0
+            time.sleep(2)
+            after_list = harness_memory(harness)
+            time.sleep(args.idle_seconds)
+            after_idle = harness_memory(harness, sizes=12)
+            harness.command("end")
+        finally:
+            harness.quit()
+    if floor_list:
+        memory_row("%d servers' windows (bench_floor)" % servers, floor_list, {})
+    memory_row("%d devices listed (+2 s)" % found, *after_list)
+    memory_row("the same after %d s of polls" % args.idle_seconds, *after_idle)
+    last = after_idle[0]
+    print("   all %d devices listed %.1f s after the start; heap blocks that take the most "
+          "(bytes x count):\n   %s" % (found, listed_s, ", ".join(
+              "%d x %d" % (size, count) for size, count in last.get("sizes", []))))
+    print("   GetProcessMemoryInfo: PrivateUsage %d, PagefileUsage %d, WorkingSetSize %d bytes"
+          % (last.get("private_usage", 0), last.get("pagefile", 0), last.get("working_set", 0)))
+    share = last["committed_private"] - idle[0]["committed_private"]
+    print("   the library's share with %d servers (above the service with no server): private "
+          "bytes %.1f MB, RssAnon %.1f MB, heap %.1f MB" % (
+              servers, share / MB, (after_idle[1]["RssAnon"] - idle[1]["RssAnon"]) / MB,
+              (last["heap_used"] - idle[0]["heap_used"]) / MB))
+    print("   goal: under 20 MB of private bytes with %d servers: whole process %.1f MB, "
+          "the library's share %.1f MB: %s" % (
+              servers, last["committed_private"] / MB, share / MB,
+              "met" if share < 20 * MB else "missed"))
+
+
 def main(argv):
     parser = argparse.ArgumentParser()
     parser.add_argument("--wine-run", required=True)
@@ -347,10 +481,17 @@ def main(argv):
     parser.add_argument("--idle-seconds", type=int, default=60)
     parser.add_argument("--timeout", type=float, default=60.0,
                         help="seconds to wait for every server of a round")
+    parser.add_argument("--only", choices=("start", "idle", "memory"), action="append",
+                        help="run only these parts (default: all)")
     args = parser.parse_args(argv)
+    parts = args.only or ("start", "idle", "memory")
     print("Discovery benchmark, library %s" % args.library)
-    bench_start(args)
-    bench_idle(args)
+    if "start" in parts:
+        bench_start(args)
+    if "idle" in parts:
+        bench_idle(args)
+    if "memory" in parts:
+        bench_memory(args)
     return 0
 
 

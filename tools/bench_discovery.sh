@@ -2,8 +2,10 @@
 # Discovery benchmark (not a test): time from PnxStartService to the last new-server notice
 # for 10, 100 and 250 simulated servers, and the library's CPU time while idle with 250 servers
 # for 60 s, each beside the floor of tests/harness/floor (bench_floor.exe) and as a ratio to
-# it. Runs in its own test network, whose LAN side gets the addresses up to 10.77.0.251.
-# Usage: bash tools/bench_discovery.sh [bench_discovery.py options, e.g. --rounds 5]
+# it; then the memory of the library's process with 250 servers of 8 USB devices each, beside
+# an empty host process and the library with no server. Runs in its own test network, whose
+# LAN side gets the addresses up to 10.77.0.251.
+# Usage: bash tools/bench_discovery.sh [bench_discovery.py options, e.g. --rounds 5, --only memory]
 #   QZ_BENCH_BUILD  the x64 build tree with harness.exe and wine-run (default build/x64)
 #   QZ_BENCH_LIBRARY  the Pnxscapi.dll to measure (default: the build tree's)
 set -euo pipefail

@@ -27,27 +27,18 @@ sys.path.insert(0, os.path.join(ROOT, "sim"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "guidriver"))
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from bench_discovery import Harness  # noqa: E402
+from bench_discovery import Harness, device_simulator  # noqa: E402
 from demo_utility import Paths  # noqa: E402
-from simctl import Simulator  # noqa: E402
 import utility_rig as rig  # noqa: E402
 
 SERVERS = ["10.77.0.%d" % (2 + i) for i in range(250)]
 DEVICES = 8
 LIST, TREE = 1082, 1099
 WM_COMMAND, REFRESH, SHOW_ADDRESS = 0x0111, 1024, 0x8018
-# No printers: a free printer starts an automatic-print connect whose batch holds the library.
-CLASSES = [[8, 6], [3, 1], [1, 1], [255, 0], [9, 0], [8, 6], [3, 1], [1, 1]]
 
 
 def simulator():
-    sim = Simulator(SERVERS, netns=os.environ["QZ_LAN_NS"], discovery=True, max_seconds=3600).start()
-    for n, address in enumerate(SERVERS):
-        sim.identity(address, host="BENCH-%03d" % n, model="QZ-7000")
-        for d in range(DEVICES):
-            sim.plug(address, name="Device %03d-%d" % (n, d), location="1-%d" % (d + 1), port=str(d + 1),
-                     interfaces=[CLASSES[d]])
-    return sim
+    return device_simulator(SERVERS, DEVICES, max_seconds=3600)
 
 
 def watch(gui, dialog, rows, items, ms, message=None):

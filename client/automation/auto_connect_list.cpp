@@ -40,7 +40,7 @@ void AddCandidate(std::vector<AutoDeviceItem>& list, const DeviceEntry* device, 
     list.push_back({static_cast<uint64_t>(reinterpret_cast<uintptr_t>(device)), reason});
 }
 
-void CollectAutoConnectDevices(HWND serverWindow, AutoDeviceCandidates& lists) {
+void CollectAutoConnectDevicesLocked(HWND serverWindow, AutoDeviceCandidates& lists) {
     for (DeviceEntry* device : DeviceEntriesLocked(serverWindow)) {
         if (!device->info || device->info->status != kDeviceStatusFree) continue;
         if (!HasPrinterInterface(*device->info)) continue;
@@ -49,7 +49,7 @@ void CollectAutoConnectDevices(HWND serverWindow, AutoDeviceCandidates& lists) {
     }
 }
 
-void FilterAutoConnectDevices(HWND serverWindow, uint16_t serverOption, AutoDeviceCandidates& lists) {
+void FilterAutoConnectDevicesLocked(HWND serverWindow, uint16_t serverOption, AutoDeviceCandidates& lists) {
     bool ownList = (serverOption & kServerOptionOwnList) != 0;
     bool displayRule = (serverOption & kServerOptionDisplayRule) != 0;
     if (!displayRule) return;

@@ -34,11 +34,11 @@ struct AutoDeviceCandidates {
 void AddCandidate(std::vector<AutoDeviceItem>& list, const DeviceEntry* device, uint16_t reason);
 
 // Every free device of the server with a printer interface whose printer settings allow it
-// goes to the new-device list. Library lock held.
-void CollectAutoConnectDevices(HWND serverWindow, AutoDeviceCandidates& lists);
+// goes to the new-device list.
+void CollectAutoConnectDevicesLocked(HWND serverWindow, AutoDeviceCandidates& lists);
 
-// Applies the server option's rules to the server-option list. Library lock held.
-void FilterAutoConnectDevices(HWND serverWindow, uint16_t serverOption, AutoDeviceCandidates& lists);
+// Applies the server option's rules to the server-option list.
+void FilterAutoConnectDevicesLocked(HWND serverWindow, uint16_t serverOption, AutoDeviceCandidates& lists);
 
 // Sends the lists that are due as PNXN_DEVICE, each with its log line. No lock may be held.
 void SendAutoDeviceLists(HWND serverWindow, uint16_t serverOption, bool newDeviceBit, AutoDeviceCandidates& lists);

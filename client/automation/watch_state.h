@@ -13,7 +13,6 @@
 constexpr UINT PNXM_PROCESS_ROWS = 0x819A;
 
 // Running processes whose path is `path` (ignoring case), as the last look found them.
-// Library lock held.
 size_t CountProcessesLocked(const std::string& path);
 void SetProcessesForTests(std::vector<RunningProcess> processes);
 

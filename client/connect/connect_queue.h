@@ -87,8 +87,8 @@ void ShowConnectQueueRows();
 // Releases a worker held by PnxConnectStop: with `shutdown` it runs no further phase.
 void ReleaseConnectQueueWorker(bool shutdown);
 
-// Drops the waiting requests of a device whose row is deleted (library lock held); the
-// running one sees the mark when it next looks.
+// Drops the waiting requests of a device whose row is deleted; the running one sees the
+// mark when it next looks.
 void DropQueuedRequestsLocked(DeviceEntry* device);
 
 // Kinds of request the queue holds for a device.
@@ -98,7 +98,7 @@ enum class QueuedKind {
     Any,
 };
 
-// True when the connect queue holds a request of `kind` for the device. Library lock held.
+// True when the connect queue holds a request of `kind` for the device.
 bool IsDeviceQueued(const DeviceEntry* device, QueuedKind kind);
 // True when a queued request has that device and message. Library lock taken inside.
 bool IsRequestQueued(const DeviceEntry* device, uint16_t message);

@@ -12,7 +12,7 @@
 
 namespace {
 
-// Library lock: the default property (never with a favorite name) and the extended table
+// library lock: the default property (never with a favorite name) and the extended table
 // with the value its caller gave.
 PropertyInfo g_defaultProperty = {};
 std::vector<PropertyInfoEx> g_defaultTable;  // each property owns its strings and block

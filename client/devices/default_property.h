@@ -22,7 +22,7 @@ void FreeDefaultPropertyLists();
 // kMatchProductHighByte, else only its low byte with kMatchProductLowByte).
 bool DefaultEntryMatches(const PropertyInfoEx& entry, uint16_t vid, uint16_t pid);
 
-// The settings a new device starts with (library lock held): a deep copy of the first extended
+// The settings a new device starts with: a deep copy of the first extended
 // default entry that matches its ids, else of the default property; the favorite name is the
 // entry's, else the device name. `out` must hold nothing. False when memory fails.
 bool StartingPropertyLocked(uint16_t vid, uint16_t pid, const char* deviceName, PropertyInfo* out);

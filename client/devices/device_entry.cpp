@@ -137,7 +137,7 @@ void DestroyDeviceEntry(DeviceEntry* device) {
     delete device;
 }
 
-DeviceEntry* CreateDeviceEntry(HWND serverWindow, const ServerInfo& server, const UsbDeviceInfo& record) {
+DeviceEntry* CreateDeviceEntryLocked(HWND serverWindow, const ServerInfo& server, const UsbDeviceInfo& record) {
     DeviceEntry* device = NewDeviceEntry(serverWindow, record);
     if (!device) return nullptr;
     if (!StartingPropertyLocked(record.vid, record.pid, device->info->name, device->property)) {

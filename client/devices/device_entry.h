@@ -68,14 +68,14 @@ inline HWND ServerDeviceList(HWND serverWindow) {
     return serverWindow && IsWindow(serverWindow) ? GetDlgItem(serverWindow, kIdDeviceList) : nullptr;
 }
 
-// The entries of a server window's device list in row order. The caller holds the library lock
-// for as long as it uses them.
+// The entries of a server window's device list in row order, valid while the caller keeps
+// holding the library lock.
 std::vector<DeviceEntry*> DeviceEntriesLocked(HWND serverWindow);
 
-// True while `device` is a row of the server window's device list (library lock held).
+// True while `device` is a row of the server window's device list.
 bool DeviceListedLocked(HWND serverWindow, const DeviceEntry* device);
 
-// The row of `device` in the server window's device list, or -1 (library lock held).
+// The row of `device` in the server window's device list, or -1.
 int DeviceRowLocked(HWND serverWindow, const DeviceEntry* device);
 
 // --- Entries.
@@ -93,22 +93,22 @@ void DestroyDeviceEntry(DeviceEntry* device);
 void RememberLiveEntry(const DeviceEntry* entry);
 bool IsLiveEntry(const void* handle);
 
-// A connect request takes and drops its hold on an entry (library lock held). Dropping the
-// last hold of an entry whose row is gone releases it.
+// A connect request takes and drops its hold on an entry. Dropping the last hold of an entry
+// whose row is gone releases it.
 void HoldDeviceEntryLocked(DeviceEntry* device);
 void DropDeviceEntryLocked(DeviceEntry* device);
 
 // Creates the entry of a device first seen in a reply and appends it as the last row of the
 // server window's device list with state image kRowStateSeen: starting settings from the
 // extended defaults or the default property, then the settings store's record of the device
-// (settings, ids, connect mark) when it has one, else the device is recorded there. The
-// caller holds the library lock. Null when the entry could not be made or listed.
-DeviceEntry* CreateDeviceEntry(HWND serverWindow, const ServerInfo& server, const UsbDeviceInfo& record);
+// (settings, ids, connect mark) when it has one, else the device is recorded there.
+// Null when the entry could not be made or listed.
+DeviceEntry* CreateDeviceEntryLocked(HWND serverWindow, const ServerInfo& server, const UsbDeviceInfo& record);
 
 // Deletes the row of `device` from its server window's device list and releases the entry.
-// The caller holds the library lock. False when the device is not listed there.
+// False when the device is not listed there.
 bool DeleteDeviceRowLocked(HWND serverWindow, DeviceEntry* device);
 
-// The device key of an entry's device (library lock held); empty when the entry has no info
+// The device key of an entry's device; empty when the entry has no info
 // or its server no record.
 std::string DeviceKeyOfLocked(const DeviceEntry* device);

@@ -45,8 +45,7 @@ struct UpdatePass {
     std::vector<DeviceEntry*> nameLookups;  // devices of another PC whose name is looked up
 };
 
-// Library lock held.
-void Queue(UpdatePass& pass, DeviceEntry* device, uint16_t kind, uint16_t flags, const char* text) {
+void QueueLocked(UpdatePass& pass, DeviceEntry* device, uint16_t kind, uint16_t flags, const char* text) {
     DeviceChangeRecord record;
     if (FillChangeRecord(&record, device, kind, flags, text, nullptr)) pass.records.push_back(record);
 }
@@ -80,8 +79,7 @@ bool ComPortOpenable(uint8_t comPort) {
 
 // A device this PC uses, whose connection the bus driver lost, is disconnected on purpose so
 // that the client learns of it; the mark is consumed here whatever else the reply changed.
-// Library lock held.
-void TakeKeepAliveLoss(UpdatePass& pass, DeviceEntry* device) {
+void TakeKeepAliveLossLocked(UpdatePass& pass, DeviceEntry* device) {
     if (device->keepAliveLost && device->info->status == kDeviceStatusConnected) {
         AddCandidate(pass.lists->disconnect, device, kAutoReasonKeepAlive);
         device->keepAliveLost = 0;
@@ -130,8 +128,7 @@ void LogKnownDevices(HWND window) {
 
 // The first fresh record that is the device; -1 when none. A record that only partly shares
 // the device's locations is a regrouped composite device: the old row is marked to go.
-// Library lock held.
-int MatchKnownDevice(UpdatePass& pass, DeviceEntry* device) {
+int MatchKnownDeviceLocked(UpdatePass& pass, DeviceEntry* device) {
     bool partial = false;
     for (size_t i = 0; i < pass.fresh->size(); ++i) {
         int overlap = 0;
@@ -146,8 +143,8 @@ int MatchKnownDevice(UpdatePass& pass, DeviceEntry* device) {
 }
 
 // Puts a free device that waits for a connect of its own on the connect list, unless the
-// queue already holds a request for it. Library lock held.
-void OfferWaitingDevice(UpdatePass& pass, DeviceEntry* device, uint16_t reason) {
+// queue already holds a request for it.
+void OfferWaitingDeviceLocked(UpdatePass& pass, DeviceEntry* device, uint16_t reason) {
     if (IsDeviceQueued(device, QueuedKind::Any)) return;
     AddCandidate(pass.lists->connect, device, reason);
     if (pass.serverOption) AddCandidate(pass.lists->serverOption, device, reason);
@@ -158,7 +155,7 @@ void UnchangedDevice(UpdatePass& pass, DeviceEntry* device) {
     bool com, waitsForPort, asksForPort;
     {
         LibraryLock lock;
-        Queue(pass, device, 0, 0, "*** (Same Device1) ***");
+        QueueLocked(pass, device, 0, 0, "*** (Same Device1) ***");
         com = IsComDevice(device);
         comPort = device->info->comPort;
         waitsForPort = com && device->info->status == kDeviceStatusFree && comPort &&
@@ -172,7 +169,7 @@ void UnchangedDevice(UpdatePass& pass, DeviceEntry* device) {
     if (portReady && !IsDeviceQueued(device, QueuedKind::Any)) {
         AddCandidate(pass.lists->connect, device, kAutoReasonAutoConnect);
     }
-    if (portFound) Queue(pass, device, PNXET_CHANGE, kDeviceChangePcName, "*** (Same Device1-2) ***");
+    if (portFound) QueueLocked(pass, device, PNXET_CHANGE, kDeviceChangePcName, "*** (Same Device1-2) ***");
     if ((device->pending & kPendingApplication) && device->info->status == kDeviceStatusFree &&
         !IsDeviceQueued(device, QueuedKind::Any)) {
         AddCandidate(pass.lists->connect, device, kAutoReasonApplication);
@@ -207,7 +204,7 @@ void BecameFree(UpdatePass& pass, DeviceEntry* device, uint16_t previousStatus) 
                                                                                           : kAutoReasonAutoConnect;
     if (pending & kPendingApplication) reason = kAutoReasonApplication;
     LibraryLock lock;
-    OfferWaitingDevice(pass, device, reason);
+    OfferWaitingDeviceLocked(pass, device, reason);
 }
 
 void ChangedDevice(UpdatePass& pass, DeviceEntry* device, const UsbDeviceInfo& fresh) {
@@ -226,7 +223,7 @@ void ChangedDevice(UpdatePass& pass, DeviceEntry* device, const UsbDeviceInfo& f
     }
     if (askPort && RefreshDeviceComPort(device)) {
         LibraryLock lock;
-        Queue(pass, device, PNXET_CHANGE, kDeviceChangePcName, "*** (Same Device1-3) ***");
+        QueueLocked(pass, device, PNXET_CHANGE, kDeviceChangePcName, "*** (Same Device1-3) ***");
     } else if (!askPort) {
         bool com;
         {
@@ -255,7 +252,7 @@ void ChangedDevice(UpdatePass& pass, DeviceEntry* device, const UsbDeviceInfo& f
     if (warn) WarnDisconnect(pass.window, device);
     LibraryLock lock;
     bool sameFunction = device->info->function == device->info->previousFunction;
-    Queue(pass, device, PNXET_CHANGE, sameFunction ? kChangeStatus : kChangeStatusAndFunction,
+    QueueLocked(pass, device, PNXET_CHANGE, sameFunction ? kChangeStatus : kChangeStatusAndFunction,
           "*** (Same Device2) ***");
 }
 
@@ -265,7 +262,7 @@ void UpdateKnownDevice(UpdatePass& pass, DeviceEntry* device) {
     {
         LibraryLock lock;
         if (!DeviceListedLocked(pass.window, device) || !device->info) return;
-        match = MatchKnownDevice(pass, device);
+        match = MatchKnownDeviceLocked(pass, device);
         if (match < 0) return;
         UsbDeviceInfo* info = device->info;
         info->previousStatus = info->status;
@@ -280,7 +277,7 @@ void UpdateKnownDevice(UpdatePass& pass, DeviceEntry* device) {
         UnchangedDevice(pass, device);
     }
     LibraryLock lock;
-    TakeKeepAliveLoss(pass, device);
+    TakeKeepAliveLossLocked(pass, device);
 }
 
 void UpdateExistingDevices(UpdatePass& pass) {
@@ -295,9 +292,9 @@ void UpdateExistingDevices(UpdatePass& pass) {
     MarkDevicesMissing(pass.window, MissingMode::NoDevice, kDeviceStatusNoDevice, &pass.seen);
 }
 
-// --- New devices. Library lock held.
+// --- New devices.
 
-bool MatchesRow(UpdatePass& pass, const UsbDeviceInfo& record) {
+bool MatchesRowLocked(UpdatePass& pass, const UsbDeviceInfo& record) {
     bool matched = false;
     for (DeviceEntry* device : DeviceEntriesLocked(pass.window)) {
         if (device->info && IsSameDevice(pass.level, *device->info, record, nullptr)) {
@@ -308,16 +305,17 @@ bool MatchesRow(UpdatePass& pass, const UsbDeviceInfo& record) {
     return matched;
 }
 
-void AddNewDevice(UpdatePass& pass, const UsbDeviceInfo& record) {
-    if (MatchesRow(pass, record)) return;
-    DeviceEntry* device = CreateDeviceEntry(pass.window, *pass.entry->record->info, record);
+void AddNewDeviceLocked(UpdatePass& pass, const UsbDeviceInfo& record) {
+    if (MatchesRowLocked(pass, record)) return;
+    DeviceEntry* device = CreateDeviceEntryLocked(pass.window, *pass.entry->record->info, record);
     if (!device) return;
     pass.seen.insert(device);
     UsbDeviceInfo* info = device->info;
     uint16_t property = device->property ? device->property->property : 0;
     bool automatic = (property & kPropertyAutomatic) && (property & kPropertyAutoConnect);
     if (info->status == kDeviceStatusFree) {
-        if ((device->pending & kPendingAutoConnect) || automatic) OfferWaitingDevice(pass, device, kAutoReasonAutoConnect);
+        if ((device->pending & kPendingAutoConnect) || automatic)
+            OfferWaitingDeviceLocked(pass, device, kAutoReasonAutoConnect);
         SetUserPcName(info, "");
     } else if (info->status == kDeviceStatusOtherPc) {
         SetUserPcName(info, DottedText(info->userAddress));
@@ -326,13 +324,13 @@ void AddNewDevice(UpdatePass& pass, const UsbDeviceInfo& record) {
     } else {
         SetUserPcName(info, "");
     }
-    Queue(pass, device, PNXET_NEW, 0, "*** (New Device) ***");
+    QueueLocked(pass, device, PNXET_NEW, 0, "*** (New Device) ***");
 }
 
 void AddNewDevices(UpdatePass& pass) {
     {
         LibraryLock lock;
-        for (size_t i = 0; i < pass.fresh->size(); ++i) AddNewDevice(pass, (*pass.fresh)[i]);
+        for (size_t i = 0; i < pass.fresh->size(); ++i) AddNewDeviceLocked(pass, (*pass.fresh)[i]);
     }
     SendQueued(pass.window, pass.records);
 }
@@ -392,8 +390,8 @@ void UpdateDeviceList(HWND window, ParsedDeviceList& fresh, AutoDeviceCandidates
     if (!SessionAlive(window, entry)) return;
     {
         LibraryLock lock;
-        if (g_lib.options & kRegisterOptionNewDeviceAutoConnect) CollectAutoConnectDevices(window, lists);
-        if (pass.serverOption) FilterAutoConnectDevices(window, pass.serverOption, lists);
+        if (g_lib.options & kRegisterOptionNewDeviceAutoConnect) CollectAutoConnectDevicesLocked(window, lists);
+        if (pass.serverOption) FilterAutoConnectDevicesLocked(window, pass.serverOption, lists);
         for (DeviceEntry* device : DeviceEntriesLocked(window)) device->keepAliveLost = 0;
     }
     StartBlackoutWatch(window, entry);
@@ -427,7 +425,6 @@ struct MissingPass {
     std::vector<DeviceChangeRecord> records;
 };
 
-// Library lock held.
 void MarkMissingLocked(HWND window, MissingMode mode, uint16_t status, const SeenDevices* seen, MissingPass& pass) {
     const char* text = MissingModeText(mode);
     for (DeviceEntry* device : DeviceEntriesLocked(window)) {
@@ -449,8 +446,7 @@ void MarkMissingLocked(HWND window, MissingMode mode, uint16_t status, const See
     }
 }
 
-// Library lock held.
-void Doom(DeviceEntry* device, const char* text, std::vector<DeviceEntry*>& doomed,
+void DoomLocked(DeviceEntry* device, const char* text, std::vector<DeviceEntry*>& doomed,
           std::vector<DeviceChangeRecord>& records) {
     if (std::find(doomed.begin(), doomed.end(), device) != doomed.end()) return;
     doomed.push_back(device);
@@ -480,12 +476,12 @@ void MarkDevicesMissing(HWND window, MissingMode mode, uint16_t status, const Se
         if (entry->record->deviceDeleteMark) {
             entry->record->deviceDeleteMark = false;
             for (DeviceEntry* device : DeviceEntriesLocked(window)) {
-                if (device->deleteMark) Doom(device, MissingModeText(mode), doomed, deletions);
+                if (device->deleteMark) DoomLocked(device, MissingModeText(mode), doomed, deletions);
             }
         }
         if (entry->record->removeMissing) {
             for (DeviceEntry* device : pass.takingPart) {
-                if (DeviceListedLocked(window, device)) Doom(device, MissingModeText(mode), doomed, deletions);
+                if (DeviceListedLocked(window, device)) DoomLocked(device, MissingModeText(mode), doomed, deletions);
             }
         }
     }

@@ -28,7 +28,7 @@ int BothRecordsResult(const void* info, const void* property) { return (property
 
 // Copies what the caller needs only when it fits with its terminator.
 // Clears the connect mark of a device whose settings no longer ask for a reconnect, or that
-// is not waiting for one. Library lock held.
+// is not waiting for one.
 void ClearConnectMarkLocked(DeviceEntry* device, const std::string& key) {
     UsbDeviceInfo* info = device->info;
     device->pending &= static_cast<uint16_t>(~kPendingAutoConnect);

@@ -15,7 +15,6 @@ struct RefreshPlan {
     std::vector<DeviceEntry*> doomed;  // rows deleted after the notices
 };
 
-// Library lock held.
 void PlanSearchStartLocked(HWND serverWindow, RefreshPlan& plan) {
     for (DeviceEntry* device : DeviceEntriesLocked(serverWindow)) {
         UsbDeviceInfo* info = device->info;
@@ -38,7 +37,6 @@ void PlanSearchStartLocked(HWND serverWindow, RefreshPlan& plan) {
     }
 }
 
-// Library lock held.
 void PlanDestroyLocked(HWND serverWindow, RefreshPlan& plan) {
     for (DeviceEntry* device : DeviceEntriesLocked(serverWindow)) {
         DeviceChangeRecord record;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 CProtoBase::CProtoBase() = default;
 CProtoBase::~CProtoBase() = default;
@@ -29,8 +30,33 @@ void CProtoBase::SetSendLength(size_t length) {
 }
 
 void CProtoBase::SetReplyBuffer(uint8_t* buffer, size_t capacity) {
+    replyStore_ = nullptr;
+    replyLimit_ = 0;
     replyBuffer_ = buffer;
     replyCapacity_ = buffer ? capacity : 0;
+}
+
+void CProtoBase::SetGrowingReplyBuffer(std::vector<uint8_t>* store, size_t limit) {
+    replyStore_ = store;
+    replyLimit_ = store ? limit : 0;
+    replyBuffer_ = store && !store->empty() ? store->data() : nullptr;
+    replyCapacity_ = store ? std::min(store->size(), limit) : 0;
+}
+
+bool CProtoBase::ReplyFits(size_t end) {
+    if (replyStore_ && end > replyCapacity_ && end <= replyLimit_) {
+        // Doubling keeps the copies few; most replies take one or two steps.
+        constexpr size_t kFirstSize = 1024;
+        size_t size = std::min(replyLimit_, std::max({end, 2 * replyStore_->size(), kFirstSize}));
+        try {
+            replyStore_->resize(size);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        replyBuffer_ = replyStore_->data();
+        replyCapacity_ = size;
+    }
+    return end <= replyCapacity_;
 }
 
 void CProtoBase::SetFurtherData(const uint8_t* data, size_t length) {
@@ -81,7 +107,7 @@ int CRwpStream::ParseReply(const uint8_t* datagram, size_t length) {
         if (fragment.more > 1) return kRwpRejected;
         // The end reply normally carries nothing. Data it does carry are copied only when they
         // fit the caller's buffer; the exchange is over either way.
-        if (fragment.length && replyBuffer_ && fragment.length <= replyCapacity_) {
+        if (fragment.length && HasReplyBuffer() && ReplyFits(fragment.length)) {
             std::memcpy(replyBuffer_, fragment.data, fragment.length);
             receivedLength_ = fragment.length;
         }
@@ -126,7 +152,7 @@ int CRwpStreamRecv::ParseReply(const uint8_t* datagram, size_t length) {
         return kRwpDuplicate;
 
     const size_t end = size_t(offset) + fragmentLength;
-    if (replyBuffer_ && end > replyCapacity_) return kRwpOverflow;
+    if (HasReplyBuffer() && !ReplyFits(end)) return kRwpOverflow;
     if (replyBuffer_ && fragmentLength)
         std::memcpy(replyBuffer_ + offset, datagram + rwp::kReplyHeaderSize, fragmentLength);
     currentOffset_ = end;

@@ -44,6 +44,10 @@ public:
 
     // The caller's reply (reassembly) buffer; null means "do not copy reply data".
     void SetReplyBuffer(uint8_t* buffer, size_t capacity);
+    // A reply buffer that grows with the reply up to `limit` bytes: what would not fit a fixed
+    // buffer of `limit` bytes does not fit this one either. The vector is the caller's and is
+    // only ever enlarged, never shrunk; its data move when it grows.
+    void SetGrowingReplyBuffer(std::vector<uint8_t>* store, size_t limit);
     const uint8_t* ReplyBuffer() const { return replyBuffer_; }
     size_t ReplyCapacity() const { return replyCapacity_; }
 
@@ -60,12 +64,17 @@ public:
 
 protected:
     uint16_t Version() const { return rwp::VersionWord(versionMajor_, versionMinor_); }
+    bool HasReplyBuffer() const { return replyBuffer_ || replyStore_; }
+    // True when `end` bytes fit the reply buffer; a growing buffer is enlarged to hold them.
+    bool ReplyFits(size_t end);
 
     uint8_t sendBuffer_[rwp::kFirstRequestSize] = {};
     size_t sendLength_ = 0;
     uint8_t receiveBuffer_[rwp::kReceiveBufferSize] = {};
     uint8_t* replyBuffer_ = nullptr;  // not owned
     size_t replyCapacity_ = 0;
+    std::vector<uint8_t>* replyStore_ = nullptr;  // not owned; the growing reply buffer
+    size_t replyLimit_ = 0;
     size_t receivedLength_ = 0;
     const uint8_t* lastDatagram_ = nullptr;  // view of the last datagram passed to ParseReply
     size_t lastDatagramLength_ = 0;

@@ -147,7 +147,7 @@ int CloseKeepAliveSocket() {
     return 1;
 }
 
-void ReadKeepAliveSocket(HWND, WPARAM wParam, LPARAM lParam) {
+void ReadKeepAliveSocketLocked(HWND, WPARAM wParam, LPARAM lParam) {
     if (!g_keepAliveSocket.Valid() || static_cast<SOCKET>(wParam) != g_keepAliveSocket.Handle()) return;
     if (WSAGETSELECTEVENT(lParam) != FD_READ) return;
     uint8_t buffer[kKeepAliveReadMax];

@@ -64,8 +64,8 @@ KeepAliveChoice ChooseKeepAlive(uint16_t busy, uint16_t connectAction, uint16_t 
 bool OpenKeepAliveSocket(HWND window, uint16_t serverPort, UINT message);
 // 1 when there was none or it closed.
 int CloseKeepAliveSocket();
-// Reads what the socket notice announced (called under the library lock).
-void ReadKeepAliveSocket(HWND window, WPARAM wParam, LPARAM lParam);
+// Reads what the socket notice announced.
+void ReadKeepAliveSocketLocked(HWND window, WPARAM wParam, LPARAM lParam);
 // Sends a datagram to the server's keep-alive port; false when it did not go out whole.
 bool SendKeepAlive(uint32_t serverIpv4, const std::vector<uint8_t>& datagram);
 

@@ -29,7 +29,7 @@ struct MonitorChannel {
     HWND owner = nullptr;
     UdpSocket socket;
     CRwpStreamRecv stream;
-    std::vector<uint8_t> reassembly;
+    std::vector<uint8_t> reassembly;  // grows with the largest reply up to RwpReassemblySize()
     char portName[kPortNameSize] = {};
     uint8_t firstByte = 0;      // first byte of the last complete reply
     size_t textLength = 0;      // length of its text (the title)
@@ -67,6 +67,12 @@ MonitorChannel* LookupChannel(HWND window) {
     return RecordOf(window);
 }
 
+// The bytes of the last reply; never null, also before the first reply.
+const uint8_t* ReplyData(const MonitorChannel& channel) {
+    static const uint8_t kNoReply[1] = {};
+    return channel.reassembly.empty() ? kNoReply : channel.reassembly.data();
+}
+
 // Text of the reply from byte `start` up to its first zero byte, never past the bytes received.
 std::string ReplyText(const uint8_t* data, size_t length, size_t start, size_t limit) {
     std::string text;
@@ -77,7 +83,7 @@ std::string ReplyText(const uint8_t* data, size_t length, size_t start, size_t l
 
 void OnReplyComplete(HWND window, MonitorChannel& channel) {
     channel.awaiting = false;
-    const uint8_t* data = channel.reassembly.data();
+    const uint8_t* data = ReplyData(channel);
     const size_t length = std::min(channel.stream.ReceivedLength(), channel.reassembly.size());
     channel.firstByte = length ? data[0] : 0;
 
@@ -93,7 +99,7 @@ void OnReplyComplete(HWND window, MonitorChannel& channel) {
     }
     channel.textLength = title.size();
     PostMessageA(channel.owner, message, reinterpret_cast<WPARAM>(window),
-                 reinterpret_cast<LPARAM>(channel.reassembly.data()));
+                 reinterpret_cast<LPARAM>(data));
     // The same list again leaves the title as it is (setting it is a window-server call).
     if (title != channel.title) {
         SetWindowTextA(window, title.c_str());
@@ -209,14 +215,9 @@ HWND CreateMonitorChannel(HWND owner, const AddressRecord& server, const char* n
                           int showCommand) {
     std::unique_ptr<MonitorChannel> channel(new (std::nothrow) MonitorChannel);
     if (!channel) return nullptr;
-    try {
-        channel->reassembly.assign(RwpReassemblySize(), 0);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
     channel->owner = owner;
     channel->title = name ? name : "";
-    channel->stream.SetReplyBuffer(channel->reassembly.data(), channel->reassembly.size());
+    channel->stream.SetGrowingReplyBuffer(&channel->reassembly, RwpReassemblySize());
     AddressRecord local = AddressRecord::Any(server.kind);
     // A failed socket still gets its window; the senders then give 0.
     channel->socket.Create(server, &local);
@@ -259,7 +260,7 @@ size_t MonitorReceivedLength(HWND channel) {
 bool MonitorLastReply(HWND channel, const uint8_t** data, size_t* length) {
     MonitorChannel* record = LookupChannel(channel);
     if (!record || !data || !length) return false;
-    *data = record->reassembly.data();
+    *data = ReplyData(*record);
     *length = std::min(record->stream.ReceivedLength(), record->reassembly.size());
     return true;
 }

@@ -135,9 +135,9 @@ int CALLBACK CompareServerRows(LPARAM first, LPARAM second, LPARAM) {
     return order;
 }
 
-// Adds the entry's row and sorts the list; under the library lock. False when the row could
-// not be added (the entry is then still the caller's).
-bool InsertServerRow(HWND list, ServerEntry* entry, const ReplyServer& server) {
+// Adds the entry's row and sorts the list. False when the row could not be added (the entry
+// is then still the caller's).
+bool InsertServerRowLocked(HWND list, ServerEntry* entry, const ReplyServer& server) {
     std::string hardware = HardwareAddressText(server.info.hardwareAddress);
     LVITEMA item = {};
     item.mask = LVIF_TEXT | LVIF_PARAM;
@@ -175,7 +175,7 @@ int AddNewServer(HWND service, ReplyServer& server, uint16_t sourcePort) {
     {
         LibraryLock lock;
         StoreReplyServer(entry->record, server, sourcePort);
-        if (!InsertServerRow(list, entry, server)) {
+        if (!InsertServerRowLocked(list, entry, server)) {
             FreeServerEntry(entry);
             return 0;
         }

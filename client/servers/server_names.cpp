@@ -31,7 +31,7 @@ struct PcNameRequest {
     HMODULE module;  // keeps the library loaded while the thread runs in it
 };
 
-// A finished look-up waiting for its window. Library lock.
+// A finished look-up waiting for its window.
 struct PcNameResult {
     HWND window;
     uint32_t address;
@@ -79,7 +79,7 @@ DWORD WINAPI PcNameWorker(void* parameter) {
 }
 
 // Gives the name to every device of the window still used by that address; fills a change
-// record for each. Library lock held.
+// record for each.
 size_t NameDevicesLocked(HWND window, const PcNameResult& result, std::vector<DeviceChangeRecord>& records) {
     size_t named = 0;
     for (DeviceEntry* device : DeviceEntriesLocked(window)) {

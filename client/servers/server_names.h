@@ -29,7 +29,6 @@ void ForgetHostAddresses();
 // The address toward the server with the mask of the local adapter that has it.
 PcAddress ComputePcAddress(uint32_t serverIpv4);
 // Stores the address in the server's record; true when it differs from what was stored.
-// Library lock held.
 bool StorePcAddressLocked(ServerRecord* record, const PcAddress& pc);
 
 // Longest PC name kept for a device (the field holds it with its terminator).

@@ -30,10 +30,10 @@ bool ClaimInitialized(bool wanted) {
 }  // namespace
 
 namespace {
-// The helper service's "forget every pair" record is due (library lock). Sending it may wait
-// for a busy pipe, which must not happen under the loader lock: loading only marks it due, and
-// the first call into the library sends it, before any pair record can go out.
-bool g_clearPairsDue = false;
+// The helper service's "forget every pair" record is due. Sending it may wait for a busy
+// pipe, which must not happen under the loader lock: loading only marks it due, and the first
+// call into the library sends it, before any pair record can go out.
+bool g_clearPairsDue = false;  // library lock
 bool g_inLoader = false;
 }  // namespace
 

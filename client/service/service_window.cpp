@@ -165,7 +165,7 @@ LRESULT OnPrinterChange(HWND window, WPARAM added, LPARAM name) {
 
 LRESULT OnKeepAliveSocket(HWND window, WPARAM wParam, LPARAM lParam) {
     LibraryLock lock;
-    ReadKeepAliveSocket(window, wParam, lParam);
+    ReadKeepAliveSocketLocked(window, wParam, lParam);
     return 0;
 }
 }  // namespace

@@ -87,7 +87,7 @@ int RowImage(HWND list, int row) {
     return static_cast<int>((ListView_GetItemState(list, row, LVIS_STATEIMAGEMASK) & LVIS_STATEIMAGEMASK) >> 12);
 }
 
-// Deletes the entry's row; the entry goes when no request holds it (library lock held).
+// Deletes the entry's row; the entry goes when no request holds it.
 void DeleteStorageRowLocked(HWND serverWindow, DeviceEntry* entry) {
     HWND list = NasList(serverWindow);
     int row = list ? RowOfLocked(list, entry) : -1;

@@ -39,16 +39,16 @@ void DestroyServerStorage(HWND serverWindow);
 // The start of a search: state 4 entries go, the others are asked again (state 0).
 void RefreshServerStorageForSearch(HWND serverWindow);
 
-// The storage entries in row order (library lock held).
+// The storage entries in row order.
 std::vector<DeviceEntry*> StorageEntriesLocked(HWND serverWindow);
 
-// True while `entry` is a row of the server window's storage list (library lock held).
+// True while `entry` is a row of the server window's storage list.
 bool StorageListedLocked(HWND serverWindow, const DeviceEntry* entry);
 
 // True when the share matches the entry: the same storage name and share name, ignoring case.
 bool ShareMatches(const NasInfo& info, const StorageShare& share);
 
-// The default storage name for shares without a label (PnxDefaultNasName). Library lock.
+// The default storage name for shares without a label (PnxDefaultNasName).
 void SetDefaultNasName(const wchar_t* name);
 std::wstring DefaultNasName();
 

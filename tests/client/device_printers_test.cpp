@@ -92,7 +92,12 @@ TEST_F(DevicePrinters, TheManualListMatchesPrinterNamesInAnyCase) {
     EXPECT_EQ(count, 2u);
     ASSERT_EQ(PnxSetPrinterInfo(nullptr, device, "ignored", 0), 1);
     char stored[16] = "x";
-    EXPECT_TRUE(key.Read(("Device\\" + DeviceKeyOfLocked(device)).c_str(), "PrnManualNames", stored, 1));
+    std::string deviceKey;
+    {
+        LibraryLock lock;
+        deviceKey = DeviceKeyOfLocked(device);
+    }
+    EXPECT_TRUE(key.Read(("Device\\" + deviceKey).c_str(), "PrnManualNames", stored, 1));
     EXPECT_EQ(PnxGetPrinterInfo(nullptr, device, &count, nullptr, nullptr, 1), 0);
 }
 

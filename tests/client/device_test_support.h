@@ -39,7 +39,7 @@ protected:
         ParsedDeviceList parsed = ParseUsbDeviceList(reply.bytes().data(), reply.bytes().size(), form, {});
         if (parsed.size() != 1) return nullptr;
         LibraryLock lock;
-        return CreateDeviceEntry(server->serverWindow, *server->record->info, parsed[0]);
+        return CreateDeviceEntryLocked(server->serverWindow, *server->record->info, parsed[0]);
     }
 
     static ReplyDevice Named(const char* name, const char* location = "1-1") {

@@ -215,7 +215,7 @@ TEST_F(DeviceListUpdate, NewPrinterDevicesAreCollectedUnlessTheirSettingsRefuse)
     AutoDeviceCandidates lists;
     {
         LibraryLock lock;
-        CollectAutoConnectDevices(server->serverWindow, lists);
+        CollectAutoConnectDevicesLocked(server->serverWindow, lists);
     }
     ASSERT_EQ(lists.newDevice.size(), 1u);
     EXPECT_TRUE(Holds(lists.newDevice, p, kAutoReasonNewDevice));
@@ -223,7 +223,7 @@ TEST_F(DeviceListUpdate, NewPrinterDevicesAreCollectedUnlessTheirSettingsRefuse)
     lists = {};
     {
         LibraryLock lock;
-        CollectAutoConnectDevices(server->serverWindow, lists);
+        CollectAutoConnectDevicesLocked(server->serverWindow, lists);
     }
     EXPECT_TRUE(lists.newDevice.empty());
 }
@@ -238,7 +238,7 @@ TEST_F(DeviceListUpdate, TheDisplayRuleFollowsTheServersDisplayDevice) {
     AddCandidate(lists.serverOption, dock, kAutoReasonAutoConnect);
     {
         LibraryLock lock;
-        FilterAutoConnectDevices(server->serverWindow, kServerOptionDisplayRule, lists);
+        FilterAutoConnectDevicesLocked(server->serverWindow, kServerOptionDisplayRule, lists);
     }
     EXPECT_TRUE(lists.serverOption.empty());  // the display device waits for nothing
 
@@ -246,7 +246,7 @@ TEST_F(DeviceListUpdate, TheDisplayRuleFollowsTheServersDisplayDevice) {
     AddCandidate(lists.serverOption, dock, kAutoReasonAutoConnect);
     {
         LibraryLock lock;
-        FilterAutoConnectDevices(server->serverWindow, kServerOptionDisplayRule, lists);
+        FilterAutoConnectDevicesLocked(server->serverWindow, kServerOptionDisplayRule, lists);
     }
     EXPECT_EQ(lists.serverOption.size(), 2u);  // every free device of the server
     EXPECT_TRUE(Holds(lists.serverOption, RowNamed("Disk"), kAutoReasonAutoConnect));
@@ -255,7 +255,7 @@ TEST_F(DeviceListUpdate, TheDisplayRuleFollowsTheServersDisplayDevice) {
     AddCandidate(lists.serverOption, RowNamed("Disk"), kAutoReasonAutoConnect);
     {
         LibraryLock lock;
-        FilterAutoConnectDevices(server->serverWindow, kServerOptionOwnList | kServerOptionDisplayRule, lists);
+        FilterAutoConnectDevicesLocked(server->serverWindow, kServerOptionOwnList | kServerOptionDisplayRule, lists);
     }
     EXPECT_TRUE(lists.serverOption.empty());
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "fake_rwp_peer.h"
 
@@ -195,4 +196,33 @@ TEST(RwpStreamRecv, BuildRequestStartsAFreshExchange) {
     EXPECT_EQ(SentRequest(stream).command, "GET STORAGE_LIST");
     EXPECT_EQ(Feed(stream, Reply(1, 0, 0, Bytes(10, 'b'))), kRwpParsed);
     EXPECT_EQ(stream.ReceivedLength(), 10u);
+}
+
+TEST(RwpStreamRecv, GrowingReplyBufferTakesWhatAFixedOneOfItsLimitTakes) {
+    const Bytes body = qztest::Pattern(3000);
+    CRwpStreamRecv stream;
+    std::vector<uint8_t> store;
+    stream.SetGrowingReplyBuffer(&store, 2600);
+    ASSERT_TRUE(stream.BuildRequest("GET USB_DEVICE_LIST", nullptr, 0));
+    EXPECT_EQ(Feed(stream, Reply(1, 0, 0, {})), kRwpParsed);  // an empty reply needs no bytes
+    EXPECT_TRUE(store.empty());
+
+    ASSERT_TRUE(stream.BuildRequest("GET USB_DEVICE_LIST", nullptr, 0));
+    for (size_t offset = 0; offset < 2560; offset += 512) {
+        Bytes part(body.begin() + offset, body.begin() + offset + 512);
+        ASSERT_EQ(Feed(stream, Reply(offset ? 2 : 1, 1, static_cast<uint16_t>(offset), part)), kRwpParsed);
+    }
+    EXPECT_EQ(Feed(stream, Reply(2, 0, 2560, Bytes(41, 'x'))), kRwpOverflow);
+    EXPECT_EQ(stream.ReceivedLength(), 2560u);
+    EXPECT_EQ(Feed(stream, Reply(2, 0, 2560, Bytes(body.begin() + 2560, body.begin() + 2600))), kRwpParsed);
+    EXPECT_EQ(store.size(), 2600u);
+    EXPECT_EQ(Bytes(store.begin(), store.end()), Bytes(body.begin(), body.begin() + 2600));
+
+    // End reply data: copied when they fit the limit; the buffer never shrinks.
+    ASSERT_TRUE(stream.BuildRequest("EXEC SAFE REMOVE:", nullptr, 0));
+    ASSERT_EQ(Feed(stream, Reply(1, 0, 0, Bytes(2, 'o'))), kRwpParsed);
+    EXPECT_EQ(Feed(stream, Reply(3, 0, 2, Bytes(16, 'E'))), kRwpComplete);
+    EXPECT_EQ(stream.ReceivedLength(), 16u);
+    EXPECT_EQ(store[0], 'E');
+    EXPECT_EQ(store.size(), 2600u);
 }

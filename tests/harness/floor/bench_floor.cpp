@@ -13,7 +13,10 @@
 //                                   posted, the title set), end request sent, TimeOut timer
 //                                   killed, Status timer set; runs SECONDS after "polling".
 // Each mode waits for a line on standard input before it starts its clock, and answers with
-// one JSON line per stage.
+// one JSON line per stage. The "ready" line and, in the list mode only, a "memory" line after
+// "listed" hold the process's memory ("private_usage", "committed_private" in bytes, see
+// process_memory.h): an empty host process, and one with the prescribed windows of COUNT
+// servers. They are measured outside the timed stretch.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
@@ -25,6 +28,7 @@
 #include <set>
 #include <vector>
 
+#include "process_memory.h"
 #include "rwp_packet.h"
 #include "search_packet.h"
 
@@ -80,6 +84,14 @@ void Emit(const char* type) {
     std::printf("{\"type\":\"%s\",\"count\":%u,\"ms\":%.1f,\"polls\":%u,\"replies\":%u,\"searches\":%u}\n",
                 type, static_cast<unsigned>(g_run.count == 0 ? 0 : g_run.received), ElapsedMs(), g_run.polls,
                 g_run.replies, g_run.searches);
+    std::fflush(stdout);
+}
+
+void EmitMemory(const char* type) {
+    ProcessMemory memory = MeasureProcessMemory();
+    std::printf("{\"type\":\"%s\",\"private_usage\":%llu,\"committed_private\":%llu}\n", type,
+                static_cast<unsigned long long>(memory.privateUsage),
+                static_cast<unsigned long long>(memory.committedPrivate));
     std::fflush(stdout);
 }
 
@@ -190,6 +202,7 @@ void OnSearchReply() {
         if (g_run.received == g_run.count && !g_run.done) {
             g_run.done = true;
             Emit("listed");
+            if (g_run.mode == Mode::List) EmitMemory("memory");
             PostQuitMessage(0);
         }
     }
@@ -284,8 +297,7 @@ int main(int argc, char** argv) {
     DestroyWindow(CreateWindowExA(0, kServerClass, "", WS_CAPTION | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
                                   550, 600, g_run.service, nullptr, nullptr, nullptr));
     g_run.servers.reserve(g_run.count + 1);  // windows keep pointers to their servers
-    std::printf("{\"type\":\"ready\"}\n");
-    std::fflush(stdout);
+    EmitMemory("ready");
     char line[64];
     if (!std::fgets(line, sizeof line, stdin)) return 1;
     QueryPerformanceFrequency(&g_run.frequency);
