@@ -401,7 +401,8 @@ def sh(*args):
 class SecondPc:
     """PC B: a network namespace of its own joined to PC A's and to the LAN's by veth pairs,
     with the address 10.77.0.62 on both links and host routes toward it; its own host name,
-    Wine prefix (build/x64/wineprefix_pcb), simulated bus driver and bridge."""
+    X server, Wine prefix (build/x64/wineprefix_pcb) with its desktop keeper, simulated bus
+    driver and bridge."""
 
     def __init__(self, paths):
         tag = os.getpid() % 100000
