@@ -9,8 +9,8 @@ device and answers stand-in requesters through its answer toast (a third PC is t
 No refuses, Yes disconnects and releases, a countdown is announced and queried, a withdrawn
 request closes the toast). The property dialog opened from the list writes the name the
 library then reports back and the request options into the device's registry key; Cancel
-after Apply keeps what was applied. With QZ_TWO_PC=1 a second utility (PC B) runs in a network
-namespace and Wine prefix of its own, and the two hand the device over for real.
+after Apply keeps what was applied. Last, a second utility (PC B) runs in a network namespace,
+Wine prefix and X server of its own, and the two hand the device over for real.
 """
 
 import copy
@@ -401,7 +401,8 @@ def sh(*args):
 class SecondPc:
     """PC B: a network namespace of its own joined to PC A's and to the LAN's by veth pairs,
     with the address 10.77.0.62 on both links and host routes toward it; its own host name,
-    Wine prefix (build/x64/wineprefix_pcb), simulated bus driver and bridge."""
+    X server, Wine prefix (build/x64/wineprefix_pcb) with its desktop keeper, simulated bus
+    driver and bridge."""
 
     def __init__(self, paths):
         tag = os.getpid() % 100000
@@ -427,6 +428,19 @@ class SecondPc:
         sh("ip", "-n", lan, "link", "set", from_lan, "up")
         sh("ip", "-n", lan, "route", "add", PC_B + "/32", "dev", from_lan)
 
+        # B's own screen. An X client finds its server by the abstract socket of its network
+        # namespace first and only then by the file in /tmp/.X11-unix, which another X server of
+        # the machine (with the same display number in a namespace of its own) may have taken:
+        # through A's display, B's Wine would now and then reach no server, or the wrong one.
+        read, write = os.pipe()
+        self.xvfb = subprocess.Popen(["ip", "netns", "exec", self.ns, "Xvfb", "-displayfd", str(write), "-screen", "0",
+                                      "1280x1024x24", "-nolisten", "tcp"], pass_fds=(write,),
+                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write)
+        with os.fdopen(read) as display:
+            self.display = ":" + display.readline().strip()
+        assert self.display != ":", "PC B's X server did not start"
+
         self.paths = copy.copy(paths)
         self.paths.prefix = os.path.join(paths.build, "wineprefix_pcb")
         inner = os.path.join(paths.build, "wine-run-pcb.inner")
@@ -436,15 +450,27 @@ class SecondPc:
             f.write(text)
         wrapper = os.path.join(paths.build, "wine-run-pcb")
         with open(wrapper, "w") as f:
-            f.write('#!/usr/bin/env bash\n# PC B of the request test: its namespace, host name and prefix.\n'
+            f.write('#!/usr/bin/env bash\n# PC B of the request test: its namespace, host name, screen and prefix.\n'
+                    'export DISPLAY=%s\n'
                     'exec ip netns exec %s unshare --uts bash -c \'hostname %s && exec bash "$0" "$@"\' %s "$@"\n'
-                    % (self.ns, PC_B_NAME.lower(), inner))
+                    % (self.display, self.ns, PC_B_NAME.lower(), inner))
         os.chmod(wrapper, 0o755)
         self.paths.wine_run = wrapper
         self.gui = rig.Gui(self.paths)
-        self.utility = self.bridge = None
+        self.utility = self.bridge = self.keeper = None
+
+    def keep_desktop(self):
+        """Starts B's session with its desktop keeper (as tools/run-tests.sh does for A's): Wine
+        closes a prefix's desktop a second after its last program ends, and a program started
+        meanwhile gets no window. The first start also creates the prefix."""
+        self.keeper = subprocess.Popen([self.paths.wine_run, os.path.join(self.paths.bin, "session_keeper.exe")],
+                                       stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        ready = queue.Queue()
+        threading.Thread(target=lambda: ready.put(self.keeper.stdout.readline()), daemon=True).start()
+        assert ready.get(timeout=240).strip() == b"ready", "PC B's session keeper did not start"
 
     def start(self, sim):
+        self.keep_desktop()
         done = subprocess.run([self.paths.wine_run, os.path.join(self.paths.bin, "zkuptp_install.exe"), "install"],
                               stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
         assert done.returncode == 0, done.stderr[-500:]
@@ -454,8 +480,11 @@ class SecondPc:
         option = rig.OPTION_KEY + r"\Option"
         rig.reg(self.paths, "add", option, "/v", "PermitMessage", "/t", "REG_BINARY", "/d", "00", "/f")
         rig.reg(self.paths, "add", option, "/v", "StatusTimer", "/t", "REG_DWORD", "/d", "3000", "/f")
-        self.bridge = BusBridge(self.paths.wine_run, os.path.join(self.paths.bin, "zkuptp_bridge.exe"), PC_B,
+        # Bound to any address: Wine ties a socket bound to one address to the first interface
+        # holding it (here the link toward A), and the simulator's commands come over the LAN link.
+        self.bridge = BusBridge(self.paths.wine_run, os.path.join(self.paths.bin, "zkuptp_bridge.exe"), "0.0.0.0",
                                 seconds=600)
+        self.bridge.address = (PC_B, self.bridge.address[1])
         sim.set_bridge(*self.bridge.address, pc=PC_B)
         self.utility = rig.Utility(self.paths, ["-dlog", "-m"])
         # A fresh prefix's first program start takes long: look several times.
@@ -474,8 +503,16 @@ class SecondPc:
                 self.bridge.close()
             subprocess.run([self.paths.wine_run, os.path.join(self.paths.bin, "zkuptp_install.exe"), "remove"],
                            stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
+            if self.keeper:
+                self.keeper.stdin.close()  # the keeper ends with its input
+                try:
+                    self.keeper.wait(timeout=30)
+                except subprocess.TimeoutExpired:
+                    self.keeper.kill()
             subprocess.run(["ip", "netns", "exec", self.ns, "env", "WINEPREFIX=" + self.paths.prefix,
                             "/usr/lib/wine/wineserver", "-k"], capture_output=True, timeout=60)
+            self.xvfb.terminate()
+            self.xvfb.wait(timeout=30)
         finally:
             pids = subprocess.run(["ip", "netns", "pids", self.ns], capture_output=True, text=True).stdout.split()
             for pid in pids:
@@ -486,8 +523,6 @@ class SecondPc:
             subprocess.run(["ip", "netns", "del", self.ns], capture_output=True)
 
 
-@pytest.mark.skipif(os.environ.get("QZ_TWO_PC") != "1",
-                    reason="PC B's utility now and then ends silently during start-up: run with QZ_TWO_PC=1")
 def test_two_pcs_hand_a_device_over(paths, world):
     gui_a, sim, main_a = world["gui"], world["sim"], world["main"]
     bridge_a = world["bridge"]
@@ -510,6 +545,8 @@ def test_two_pcs_hand_a_device_over(paths, world):
         wait_text(gui_a, toast_a, "%s asks to use Lab Printer." % PC_B_NAME)
         assert toast_text(gui_a, toast_a, T_LOWER) == "It is released in 2 minutes."
         wait_text(gui_b, toast_b, "It is released in 2 minutes.", control=T_LOWER)
+        toast_png(gui_a, paths, "utility_two_pc_answer_a.png")  # each PC's own screen
+        toast_png(gui_b, paths, "utility_two_pc_request_b.png")
         gui_a.must("press", toast_a, YES)
         gui_a.must("gone", toast_a, 60000)
         try:
@@ -531,8 +568,11 @@ def test_two_pcs_hand_a_device_over(paths, world):
         # B's socket is closed while its session is locked: A's request goes unanswered.
         server_b = gui_b.must("find", *SERVER_WINDOW, 5000)["hwnd"]
         gui_b.must("send", server_b, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 1)
+        # A knows B by what its library reports as the device's user (the test network has no
+        # reverse name lookup: the address).
+        b_listed = row(gui_a, main_a)["user"].upper()
         toast_a = request_from_list(gui_a, main_a)
-        wait_text(gui_a, toast_a, "%s does not answer." % PC_B_NAME)
+        wait_text(gui_a, toast_a, "%s does not answer." % b_listed)
         gui_a.must("press", toast_a, CANCEL)
         gui_a.must("gone", toast_a, 10000)
         gui_b.must("send", server_b, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 1)

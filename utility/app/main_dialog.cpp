@@ -21,6 +21,7 @@
 #include "notify_handlers.h"
 #include "owner_menu.h"
 #include "pnx_api.h"
+#include "request_dialog.h"
 #include "resource.h"
 #include "storage_items.h"
 #include "theme_resources.h"
@@ -159,9 +160,12 @@ LRESULT CALLBACK MessageHookProc(int code, WPARAM wParam, LPARAM lParam) {
     if (code < 0) return CallNextHookEx(g_main.hook, code, wParam, lParam);
     const MSG* msg = reinterpret_cast<const MSG*>(lParam);
     if (code == MSGF_DIALOGBOX && msg && (msg->message == WM_SYSKEYDOWN || msg->message == WM_KEYDOWN)) {
-        if (g_app.progressDialog) {
-            SendMessageW(g_app.progressDialog,
-                         msg->message == WM_SYSKEYDOWN ? UM_FORWARD_SYSKEYDOWN : UM_FORWARD_KEYDOWN, 0, 0);
+        // The keyboard cues go to the first open one of the modal dialogs with bitmap buttons.
+        HWND target = g_app.progressDialog;
+        if (!target) target = GetRequestDialogWindow();
+        if (!target) target = GetAnswerDialogWindow();
+        if (target) {
+            SendMessageW(target, msg->message == WM_SYSKEYDOWN ? UM_FORWARD_SYSKEYDOWN : UM_FORWARD_KEYDOWN, 0, 0);
         }
     }
     return 0;

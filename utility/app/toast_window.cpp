@@ -12,6 +12,7 @@
 #include "ini_font.h"
 #include "ini_text.h"
 #include "list_state.h"
+#include "resource.h"
 #include "theme_resources.h"
 
 namespace {
@@ -319,6 +320,16 @@ BOOL ToastCommonMessage(Toast& toast, UINT message, WPARAM wParam, LPARAM lParam
             return TRUE;
         case WM_CTLCOLORDLG:
             *result = reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
+            return TRUE;
+        // Forwarded by the message loop and the modal-loop hook: the keyboard cues of the
+        // three bitmap buttons.
+        case UM_FORWARD_SYSKEYDOWN:
+            ShowButtonAccelerators(toast.dialog, g_toastButtons, kToastButtonCount, TRUE);
+            *result = TRUE;
+            return TRUE;
+        case UM_FORWARD_KEYDOWN:
+            ShowButtonFocus(toast.dialog, g_toastButtons, kToastButtonCount, TRUE);
+            *result = TRUE;
             return TRUE;
         default:
             return FALSE;

@@ -243,6 +243,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     if (g_app.options.startDelaySeconds) Sleep(g_app.options.startDelaySeconds * 1000);
     g_app.mainWindow = CreateWindowExW(0, kMainClass, kMainTitle, 0x20C00000, 0, 0, 300, 400, nullptr,
                                        nullptr, instance, nullptr);
-    if (!g_app.mainWindow) return 0;
+    if (!g_app.mainWindow) {
+        // Without its window the program can do nothing; say why in the log and let the
+        // library go as at any other end.
+        WriteLog(L"  Main Window    : not created (error %lu)", GetLastError());
+        return ExitApplication(0);
+    }
     return ExitApplication(RunMessageLoop());
 }
