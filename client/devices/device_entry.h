@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "child_windows.h"
 #include "messages.h"
 #include "pnxscapi.h"
 #include "usb_device_info.h"
@@ -63,9 +64,10 @@ struct DeviceEntry {
     bool removed;                  // no longer a row: nothing may act on it any more
 };
 
-// The device list of a server window, or null.
+// The device list of a server window, or null. Remembered per window: every export on a device
+// handle looks it up.
 inline HWND ServerDeviceList(HWND serverWindow) {
-    return serverWindow && IsWindow(serverWindow) ? GetDlgItem(serverWindow, kIdDeviceList) : nullptr;
+    return serverWindow && IsWindow(serverWindow) ? ChildWindow(serverWindow, kIdDeviceList) : nullptr;
 }
 
 // The entries of a server window's device list in row order, valid while the caller keeps

@@ -6,6 +6,7 @@
 #include "app_ids.h"
 #include "dialog_layout.h"
 #include "list_state.h"
+#include "view_batch.h"
 #include "../../client/server_entry.h"
 #include "pnx_api.h"
 #include "view_paint.h"
@@ -133,13 +134,7 @@ bool AnyServerReachable() {
 
 LRESULT CALLBACK ListSubclassProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kListResortMessage) {
-        g_listView.resortPending = false;
-        ResortList(list);
-        if (g_listView.selectFirstAfterResort) {
-            g_listView.selectFirstAfterResort = false;
-            ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
-            ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-        }
+        FlushViews(list);
         return 0;
     }
     if (message == kListCommandsMessage) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "dib.h"
 #include "list_view.h"
@@ -32,9 +33,13 @@ struct ListViewState {
     ListDoubleClickHandler doubleClick = nullptr;
     // Every row's record by its handle: finding a row costs no walk over the rows.
     std::unordered_map<uint64_t, ListRowRecord*> rowsByHandle;
-    // A re-sort asked for by the notification handlers runs once, after the notices that
-    // arrive together (the list's private message); it then selects row 0 when asked to.
-    bool resortPending = false;
+    // Rows changed by the notification handlers get their cells rewritten, and the list
+    // re-sorted, once, after the notices that arrive together (the flush, view_batch.h); the
+    // re-sort runs when asked for or when a changed row's value of the sort column (or its
+    // name, the tie-break) changed, and then selects row 0 when asked to.
+    std::unordered_set<ListRowRecord*> changedRows;
+    uint32_t changedColumns = 0;  // bit n: column id n changed in some row
+    bool resortWanted = false;
     bool selectFirstAfterResort = false;
     HWND commandsPending = nullptr;  // the dialog whose buttons are to be recomputed
 };

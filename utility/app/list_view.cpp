@@ -3,6 +3,7 @@
 
 #include <uxtheme.h>
 
+#include <cstring>
 #include <cwchar>
 
 #include "app.h"
@@ -13,6 +14,7 @@
 #include "safe_format.h"
 #include "storage_items.h"
 #include "user_settings.h"
+#include "view_batch.h"
 
 ListViewState g_listView;
 
@@ -23,6 +25,8 @@ constexpr int kHeaderTextPadding = 26;
 constexpr UINT kTipDelayMs = 1300;
 constexpr int kRowIconSize = 48;
 constexpr int kRowHeightImage = 60;
+constexpr int kCellTextChars = 520;
+constexpr size_t kFindEachLimit = 4;  // changed rows found one by one up to this many
 
 HIMAGELIST IconList(const DeviceTextRow* rows, int count, int size) {
     HIMAGELIST images = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, count, 0);
@@ -94,20 +98,55 @@ void FillColumn(HWND list, int column, uint32_t columnId) {
     InvalidateRect(list, nullptr, FALSE);
 }
 
+// Sets the cells whose text differs: setting a text notifies and invalidates even when it is
+// the same.
 void SetRowCells(HWND list, int index, const ListRowRecord* record) {
     if (!record || !record->data) return;
     const int columns = Header_GetItemCount(ListView_GetHeader(list));
+    wchar_t shown[kCellTextChars];
     for (int c = 1; c < columns; ++c) {
         std::wstring text = ListCellText(record, HeaderColumnId(list, c));
+        shown[0] = L'\0';
+        ListView_GetItemText(list, index, c, shown, kCellTextChars);
+        if (text.size() < kCellTextChars - 1 && text == shown) continue;
         ListView_SetItemText(list, index, c, text.data());
     }
 }
+
+// The rows of `records` get their cells rewritten (and, unless redraw is held, are redrawn).
+void RewriteRows(HWND list, const std::unordered_set<ListRowRecord*>& records) {
+    const bool held = ViewRedrawHeld(list);
+    auto rewrite = [&](int index, const ListRowRecord* record) {
+        SetRowCells(list, index, record);
+        if (!held) ListView_RedrawItems(list, index, index);
+    };
+    if (records.size() <= kFindEachLimit) {
+        for (ListRowRecord* record : records) {
+            LVFINDINFOW find{};
+            find.flags = LVFI_PARAM;
+            find.lParam = reinterpret_cast<LPARAM>(record);
+            const int index = ListView_FindItem(list, -1, &find);
+            if (index >= 0) rewrite(index, record);
+        }
+        return;
+    }
+    const int count = ListView_GetItemCount(list);  // one walk instead of a search per row
+    for (int i = 0; i < count; ++i) {
+        ListRowRecord* record = ListGetRowRecord(list, i);
+        if (record && records.count(record)) rewrite(i, record);
+    }
+}
+
+constexpr uint32_t ColumnBit(uint32_t columnId) { return columnId < 32 ? 1u << columnId : 0; }
 
 int CALLBACK CompareListItems(LPARAM a, LPARAM b, LPARAM columnId) {
     const auto* ra = reinterpret_cast<const ListRowRecord*>(a);
     const auto* rb = reinterpret_cast<const ListRowRecord*>(b);
     if (!ra || !rb || !ra->data || !rb->data) return 0;
-    std::wstring macA = MacText(ra->data->macAddress), macB = MacText(rb->data->macAddress);
+    // The MAC texts are made only when they are compared.
+    const bool byMac = columnId == 5;
+    std::wstring macA = byMac ? MacText(ra->data->macAddress) : std::wstring{};
+    std::wstring macB = byMac ? MacText(rb->data->macAddress) : std::wstring{};
     auto key = [](const DeviceRowData* d, const std::wstring& mac) {
         return RowKey{d->displayName, d->classRow, d->stateRow, d->hostName, AddressValue(d->addressText),
                       mac.c_str(), d->modelName, d->autoConnect};
@@ -244,11 +283,13 @@ void FreeListRowRecord(ListRowRecord* record) {
     if (!record) return;
     auto& index = g_listView.rowsByHandle;
     if (auto found = index.find(record->handle); found != index.end() && found->second == record) index.erase(found);
+    g_listView.changedRows.erase(record);
     delete record->data;
     delete record;
 }
 
 int InsertListRow(HWND list, ListRowRecord* record, int index) {
+    if (list == g_listView.list) NoteViewChange(list);
     LVITEMW item{};
     item.mask = LVIF_PARAM | LVIF_TEXT;
     item.iItem = index;
@@ -275,9 +316,60 @@ void ResortList(HWND list) {
 
 void RequestResort(HWND list, bool selectFirst) {
     if (selectFirst) g_listView.selectFirstAfterResort = true;
-    if (g_listView.resortPending) return;
-    g_listView.resortPending = PostMessageW(list, kListResortMessage, 0, 0) != FALSE;
-    if (!g_listView.resortPending) ResortList(list);  // no queue: at once
+    g_listView.resortWanted = true;
+    if (list != g_listView.list || !NoteViewChange(list)) FlushListChanges(list);  // no flush to come: at once
+}
+
+void ListRowChanged(HWND list, ListRowRecord* record, uint32_t changedColumns) {
+    if (!record) return;
+    if (list == g_listView.list && NoteViewChange(list)) {
+        g_listView.changedRows.insert(record);
+        g_listView.changedColumns |= changedColumns;
+        return;
+    }
+    const int index = ListFindRowByHandle(list, record->handle);  // no flush to come: at once
+    if (index >= 0) UpdateListItem(list, index);
+    if (changedColumns) ResortList(list);
+}
+
+void FlushListChanges(HWND list) {
+    ListViewState& s = g_listView;
+    if (list == s.list && !s.changedRows.empty()) {
+        RewriteRows(list, s.changedRows);
+        s.changedRows.clear();
+    }
+    const uint32_t sortId = HeaderColumnId(list, static_cast<int>(s.sort.column));
+    const bool keyChanged = (s.changedColumns & (ColumnBit(0) | ColumnBit(sortId))) != 0;
+    const bool resort = s.resortWanted || keyChanged;
+    s.resortWanted = false;
+    s.changedColumns = 0;
+    if (resort) ResortList(list);
+    if (s.selectFirstAfterResort) {
+        s.selectFirstAfterResort = false;
+        ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+        ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    }
+}
+
+ListRowRecord* ListRecordByHandle(HWND list, uint64_t handle) {
+    if (list == g_listView.list) {
+        const auto found = g_listView.rowsByHandle.find(handle);
+        return found == g_listView.rowsByHandle.end() ? nullptr : found->second;
+    }
+    return ListGetRowRecord(list, ListFindRowByHandle(list, handle));
+}
+
+uint32_t ChangedRowColumns(const DeviceRowData& before, const DeviceRowData& after) {
+    uint32_t bits = 0;
+    if (std::wcscmp(before.displayName, after.displayName) != 0) bits |= ColumnBit(0);
+    if (before.classRow != after.classRow) bits |= ColumnBit(1);
+    if (before.stateRow != after.stateRow) bits |= ColumnBit(2);
+    if (std::wcscmp(before.hostName, after.hostName) != 0) bits |= ColumnBit(3);
+    if (std::wcscmp(before.addressText, after.addressText) != 0) bits |= ColumnBit(4);
+    if (std::memcmp(before.macAddress, after.macAddress, sizeof before.macAddress) != 0) bits |= ColumnBit(5);
+    if (std::wcscmp(before.modelName, after.modelName) != 0) bits |= ColumnBit(6);
+    if (before.autoConnect != after.autoConnect) bits |= ColumnBit(7);
+    return bits;
 }
 
 ListRowRecord* ListGetRowRecord(HWND list, int index) {
@@ -332,6 +424,14 @@ std::vector<ListRowRecord*> ListGetAllRecords(HWND list) {
     for (int i = 0; i < count; ++i) {
         if (ListRowRecord* record = ListGetRowRecord(list, i)) out.push_back(record);
     }
+    return out;
+}
+
+std::vector<ListRowRecord*> ListAllRecordsUnordered(HWND list) {
+    if (list != g_listView.list) return ListGetAllRecords(list);
+    std::vector<ListRowRecord*> out;
+    out.reserve(g_listView.rowsByHandle.size());
+    for (const auto& entry : g_listView.rowsByHandle) out.push_back(entry.second);
     return out;
 }
 

@@ -53,6 +53,13 @@ void ResortList(HWND list);
 // Re-sorts once the notices that arrive together are handled; `selectFirst` then selects and
 // focuses row 0 alone.
 void RequestResort(HWND list, bool selectFirst);
+// A row's data changed (`changedColumns`: bit n for column id n, see ChangedRowColumns): its
+// cells are rewritten and it is redrawn once the notices that arrive together are handled,
+// and the list re-sorted then when the sort column's value or the name changed.
+void ListRowChanged(HWND list, ListRowRecord* record, uint32_t changedColumns);
+uint32_t ChangedRowColumns(const DeviceRowData& before, const DeviceRowData& after);
+// The deferred work of RequestResort and ListRowChanged (the flush, view_batch.h).
+void FlushListChanges(HWND list);
 // Has `dialog` recompute its command buttons once the notices that arrive together are
 // handled (at once when there is no list).
 void RequestCommandUpdate(HWND list, HWND dialog);
@@ -61,6 +68,8 @@ void FreeListRowRecord(ListRowRecord* record);
 
 // Row look-ups. Indexes are list positions; records stay valid until their row is deleted.
 int ListFindRowByHandle(HWND list, uint64_t handle);
+// The record of the row with this handle, or null; no search through the rows.
+ListRowRecord* ListRecordByHandle(HWND list, uint64_t handle);
 ListRowRecord* ListGetRowRecord(HWND list, int index);
 // The record of the first selected row, or null.
 ListRowRecord* ListGetSelectedItemData(HWND list);
@@ -68,6 +77,8 @@ ListRowRecord* ListGetSelectedItemData(HWND list);
 std::vector<ListRowRecord*> ListGetSelectedRecords(HWND list);
 // Every row's record, in list order.
 std::vector<ListRowRecord*> ListGetAllRecords(HWND list);
+// Every row's record in no particular order, without reading the rows (the main list).
+std::vector<ListRowRecord*> ListAllRecordsUnordered(HWND list);
 
 // Column table (g_settings.columns) and sorting.
 void OnListColumnClick(HWND list, int column);

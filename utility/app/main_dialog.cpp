@@ -28,6 +28,7 @@
 #include "tree_view.h"
 #include "user_settings.h"
 #include "utility_log.h"
+#include "view_batch.h"
 
 namespace {
 
@@ -148,6 +149,7 @@ void UpdateCommandStates(HWND dialog) {
 }
 
 void ShowView(HWND dialog) {
+    ReleaseViewRedraw();  // a held view keeps its visible style until then
     const bool tree = g_settings.mainView == 1;
     EnableWindow(g_main.tree, tree);
     ShowWindow(g_main.tree, tree ? SW_SHOW : SW_HIDE);

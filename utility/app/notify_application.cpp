@@ -66,7 +66,7 @@ void OnApplicationEnded(HPnxDv device, ListRowRecord* record, const DeviceFacts&
 
 LRESULT OnApplicationTrigger(const NotifyEvent* event, HPnxDv device) {
     if (!event || !device) return 0;
-    ListRowRecord* record = ListGetRowRecord(Views().list, ListFindRowByHandle(Views().list, reinterpret_cast<uint64_t>(device)));
+    ListRowRecord* record = ListRecordByHandle(Views().list, reinterpret_cast<uint64_t>(device));
     if (!record) return 0;
     DeviceFacts facts;
     if (!ReadDeviceFacts(device, &facts)) return 0;

@@ -132,8 +132,7 @@ void ApplyStatusChange(HPnxDv device, ListRowRecord* record, TreeItemRecord* ite
 LRESULT OnDeviceStatusChange(const NotifyEvent& event, HPnxDv device) {
     HWND list = Views().list, tree = Views().tree;
     const auto handle = reinterpret_cast<uint64_t>(device);
-    const int index = ListFindRowByHandle(list, handle);
-    ListRowRecord* record = ListGetRowRecord(list, index);
+    ListRowRecord* record = ListRecordByHandle(list, handle);
     HTREEITEM treeItem = TreeFindDevice(tree, handle);
     TreeItemRecord* item = TreeGetItemData(tree, treeItem);
     if (!record || !record->data || !item || !item->deviceData) return 0;
@@ -141,15 +140,18 @@ LRESULT OnDeviceStatusChange(const NotifyEvent& event, HPnxDv device) {
     if (!ReadDeviceFacts(device, &facts)) return 0;
     WriteLog(L"*** Change Device Status  ***");
     WriteLog(L"  %hS - %s", facts.info.name ? facts.info.name : "", FormatChangeReason(PNXN_DEVICE, event).c_str());
+    const DeviceRowData before = *record->data;
+    const uint32_t classBefore = item->deviceData->classRow;
+    const std::wstring nameBefore = item->deviceData->displayName;
     if (event.flags & kChangeBase) SetUserPcText(record->data, item->deviceData, facts);
     if (event.flags & kChangeFunction) {
         record->data->autoConnect = (facts.property.property & kPropertyAutomatic) ? 1 : 0;
         g_pnx.PnxSetUsbDeviceInfo(g_app.service, device, &facts.property);
     }
     if (event.flags & kChangeStatus) ApplyStatusChange(device, record, item, facts);
-    UpdateListItem(list, index);
-    RequestResort(list, false);
-    TreeUpdateItem(tree, treeItem, 0, item);
+    ListRowChanged(list, record, ChangedRowColumns(before, *record->data));
+    const bool sortKeyChanged = classBefore != item->deviceData->classRow || nameBefore != item->deviceData->displayName;
+    TreeUpdateItem(tree, treeItem, 0, item, sortKeyChanged);
     return 1;
 }
 

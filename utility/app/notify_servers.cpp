@@ -93,14 +93,13 @@ void OnDeleteServer(HPnxSv server) {
 bool UpdateRowsOfServer(const TreeServerData& data, const std::wstring& host, const std::wstring& address) {
     HWND list = Views().list;
     bool any = false;
-    const int count = ListView_GetItemCount(list);
-    for (int i = 0; i < count; ++i) {
-        ListRowRecord* record = ListGetRowRecord(list, i);
+    for (ListRowRecord* record : ListAllRecordsUnordered(list)) {
         if (!record || !record->data || std::memcmp(record->data->macAddress, data.macAddress, 6) != 0) continue;
         if (host == record->data->hostName && address == record->data->addressText) continue;
+        const DeviceRowData before = *record->data;
         CopyText(record->data->hostName, 32, host);
         CopyText(record->data->addressText, 32, address);
-        UpdateListItem(list, i);
+        ListRowChanged(list, record, ChangedRowColumns(before, *record->data));
         any = true;
     }
     return any;

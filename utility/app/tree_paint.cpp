@@ -155,6 +155,10 @@ LRESULT OnTreeCustomDraw(NMTVCUSTOMDRAW* draw) {
 }
 
 LRESULT CALLBACK TreeSubclassProc(HWND tree, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kTreeTextsMessage) {
+        TreeRewriteSomeTexts(tree);
+        return 0;
+    }
     if (message == WM_ERASEBKGND) {
         if (Styled()) return 1;
         EraseAroundItems(tree, reinterpret_cast<HDC>(wParam));

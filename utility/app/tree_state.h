@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "dib.h"
 #include "view_paint.h"
@@ -28,7 +29,18 @@ struct TreeViewState {
     TreeDoubleClickHandler doubleClick = nullptr;
     // Server and device items by their handles: finding an item costs no walk over the tree.
     std::unordered_map<uint64_t, HTREEITEM> serverItems, deviceItems;
+    // Servers whose children are re-sorted at the flush (view_batch.h), by server handle.
+    std::unordered_set<uint64_t> sortPending;
+    HDC measureDc = nullptr;  // texts are measured here, not in a window's DC fetched each time
+    // Device items whose text is rewritten by the tree's own message (kTreeTextsMessage), by
+    // device handle, with their children mark.
+    std::unordered_map<uint64_t, int> staleTexts;
+    bool textsPending = false;
 };
+
+constexpr UINT kTreeTextsMessage = WM_APP + 0x103;
+// Rewrites some of the queued device item texts and queues the message again for the rest.
+void TreeRewriteSomeTexts(HWND tree);
 
 extern TreeViewState g_treeView;
 

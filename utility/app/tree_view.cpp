@@ -10,6 +10,7 @@
 #include "safe_format.h"
 #include "storage_items.h"
 #include "tree_state.h"
+#include "view_batch.h"
 
 TreeViewState g_treeView;
 
@@ -18,6 +19,8 @@ namespace {
 constexpr int kStateTextPadding = 20;
 constexpr int kOsCodeXp = 5;
 constexpr int kOsCodeVista = 6;
+constexpr int kItemTextChars = 1024;
+constexpr int kTextsPerMessage = 32;
 
 HIMAGELIST TreeIcons(const DeviceTextRow* rows, int count, int size) {
     HIMAGELIST images = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, count, 0);
@@ -52,6 +55,54 @@ void SortChildren(HWND tree, HTREEITEM parent) {
     sort.hParent = parent;
     sort.lpfnCompare = CompareTreeItems;
     TreeView_SortChildrenCB(tree, &sort, FALSE);
+}
+
+// Sorts the children of `parent` now, or at the flush when one is to come.
+void SortChildrenSoon(HWND tree, HTREEITEM parent) {
+    const TreeItemRecord* record = tree == g_treeView.tree ? TreeGetItemData(tree, parent) : nullptr;
+    if (record && record->server && NoteViewChange(tree)) {
+        g_treeView.sortPending.insert(record->server);
+        return;
+    }
+    SortChildren(tree, parent);
+}
+
+// Sets an item's text and children mark when they differ from what it has: setting a text
+// re-measures the tree's items (a walk over all of them in some implementations).
+void SetTextIfChanged(HWND tree, HTREEITEM item, const std::wstring& text, int children) {
+    wchar_t shown[kItemTextChars] = {};
+    TVITEMW current{};
+    current.mask = TVIF_TEXT | TVIF_CHILDREN;
+    current.hItem = item;
+    current.pszText = shown;
+    current.cchTextMax = kItemTextChars;
+    if (TreeView_GetItem(tree, &current) && current.cChildren == children && text.size() < kItemTextChars - 1 &&
+        text == shown) {
+        return;
+    }
+    std::wstring copy = text;
+    TVITEMW update{};
+    update.mask = TVIF_TEXT | TVIF_CHILDREN;
+    update.hItem = item;
+    update.pszText = copy.data();
+    update.cChildren = children;
+    TreeView_SetItem(tree, &update);
+}
+
+// Queues a device item's text to be rewritten by the tree's own message, a few items at a
+// time, so that a burst of changes never waits for them; a text queued twice is written once.
+bool RewriteTextSoon(HWND tree, uint64_t device, int children) {
+    TreeViewState& s = g_treeView;
+    if (tree != s.tree) return false;
+    if (!s.textsPending) s.textsPending = PostMessageW(tree, kTreeTextsMessage, 0, 0) != FALSE;
+    if (!s.textsPending) return false;
+    s.staleTexts[device] = children;
+    return true;
+}
+
+HDC MeasureDc() {
+    if (!g_treeView.measureDc) g_treeView.measureDc = CreateCompatibleDC(nullptr);
+    return g_treeView.measureDc;
 }
 
 bool Matches(const TreeItemRecord* record, const TreeItemRecord& key) {
@@ -118,6 +169,10 @@ void DestroyTreeResources() {
     }
     FreeDib(&s.selFocus);
     FreeDib(&s.sel);
+    if (s.measureDc) DeleteDC(s.measureDc);
+    s.measureDc = nullptr;
+    s.sortPending.clear();
+    s.staleTexts.clear();
 }
 
 int GetServerImageIndex(uint16_t functionWord, uint16_t statusWord, const wchar_t* modelName) {
@@ -146,7 +201,9 @@ std::wstring TreeStateText(const TreeItemRecord& record) {
 }
 
 std::wstring FormatTreeItemText(HWND tree, const TreeItemRecord& record) {
-    HDC dc = GetDC(tree);
+    HDC dc = MeasureDc();
+    const bool own = dc == nullptr;
+    if (own) dc = GetDC(tree);
     std::wstring text;
     if (record.serverData) {
         const TreeServerData& d = *record.serverData;
@@ -161,11 +218,12 @@ std::wstring FormatTreeItemText(HWND tree, const TreeItemRecord& record) {
         const std::wstring name = record.deviceData->displayName;
         text = TextWidth(dc, MainFont(), name) > TextWidth(dc, MainFont(), state) ? name : state;
     }
-    ReleaseDC(tree, dc);
+    if (own) ReleaseDC(tree, dc);
     return text;
 }
 
 HTREEITEM TreeInsertItem(HWND tree, HTREEITEM parent, int children, TreeItemRecord* record) {
+    if (tree == g_treeView.tree) NoteViewChange(tree);
     std::wstring text = FormatTreeItemText(tree, *record);
     TVINSERTSTRUCTW insert{};
     insert.hParent = parent ? parent : TVI_ROOT;
@@ -183,23 +241,51 @@ HTREEITEM TreeInsertItem(HWND tree, HTREEITEM parent, int children, TreeItemReco
         if (record->server) g_treeView.serverItems[record->server] = item;
         if (record->device) g_treeView.deviceItems[record->device] = item;
     }
-    if (parent && parent != TVI_ROOT) SortChildren(tree, parent);
+    if (parent && parent != TVI_ROOT) SortChildrenSoon(tree, parent);
     return item;
 }
 
-void TreeUpdateItem(HWND tree, HTREEITEM item, int children, TreeItemRecord* record) {
-    std::wstring text = FormatTreeItemText(tree, *record);
-    TVITEMW update{};
-    update.mask = TVIF_TEXT | TVIF_CHILDREN;
-    update.hItem = item;
-    update.pszText = text.data();
-    update.cChildren = children;
-    TreeView_SetItem(tree, &update);
-    if (record->deviceData) {
-        if (HTREEITEM parent = TreeView_GetParent(tree, item)) SortChildren(tree, parent);
+void TreeUpdateItem(HWND tree, HTREEITEM item, int children, TreeItemRecord* record, bool sortKeyChanged) {
+    if (tree == g_treeView.tree) NoteViewChange(tree);
+    if (record->deviceData && sortKeyChanged) {
+        if (HTREEITEM parent = TreeView_GetParent(tree, item)) SortChildrenSoon(tree, parent);
     }
+    // The painting reads the record, so the item shows its change at once; a device item's text
+    // (its width) follows in the background unless that cannot be queued.
+    if (!record->deviceData || !record->device || !RewriteTextSoon(tree, record->device, children)) {
+        SetTextIfChanged(tree, item, FormatTreeItemText(tree, *record), children);
+    }
+    if (ViewRedrawHeld(tree)) return;  // the whole tree is redrawn when the hold ends
     RECT rc{};
     if (TreeView_GetItemRect(tree, item, &rc, FALSE)) InvalidateRect(tree, &rc, FALSE);
+}
+
+void TreeRewriteSomeTexts(HWND tree) {
+    TreeViewState& s = g_treeView;
+    s.textsPending = false;
+    if (tree != s.tree) return;
+    for (int n = 0; n < kTextsPerMessage && !s.staleTexts.empty(); ++n) {
+        const auto next = s.staleTexts.begin();
+        const uint64_t device = next->first;
+        const int children = next->second;
+        s.staleTexts.erase(next);
+        HTREEITEM item = TreeFindDevice(tree, device);  // items deleted meanwhile are skipped
+        TreeItemRecord* record = TreeGetItemData(tree, item);
+        if (!record) continue;
+        SetTextIfChanged(tree, item, FormatTreeItemText(tree, *record), children);
+    }
+    if (!s.staleTexts.empty()) s.textsPending = PostMessageW(tree, kTreeTextsMessage, 0, 0) != FALSE;
+    if (!s.textsPending) s.staleTexts.clear();
+}
+
+void FlushTreeChanges() {
+    HWND tree = g_treeView.tree;
+    std::unordered_set<uint64_t> servers;
+    servers.swap(g_treeView.sortPending);
+    if (!tree) return;
+    for (uint64_t server : servers) {
+        if (HTREEITEM item = TreeFindServer(tree, server)) SortChildren(tree, item);  // servers gone meanwhile are skipped
+    }
 }
 
 TreeItemRecord* TreeGetItemData(HWND tree, HTREEITEM item) {

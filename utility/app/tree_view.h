@@ -42,7 +42,12 @@ void InitTreeView(HMODULE theme, HWND tree);
 void DestroyTreeResources();
 
 HTREEITEM TreeInsertItem(HWND tree, HTREEITEM parent, int children, TreeItemRecord* record);
-void TreeUpdateItem(HWND tree, HTREEITEM item, int children, TreeItemRecord* record);
+// Rewrites an item's text and children mark; a device item's siblings are re-sorted (once the
+// notices that arrive together are handled) unless `sortKeyChanged` says that its class and
+// display name stayed.
+void TreeUpdateItem(HWND tree, HTREEITEM item, int children, TreeItemRecord* record, bool sortKeyChanged = true);
+// The deferred sorting of TreeInsertItem and TreeUpdateItem (the flush, view_batch.h).
+void FlushTreeChanges();
 HTREEITEM TreeFindItemByData(HWND tree, HTREEITEM start, const TreeItemRecord& key, int mode);
 TreeItemRecord* TreeGetItemData(HWND tree, HTREEITEM item);
 TreeItemRecord* TreeGetSelectedItemData(HWND tree);
