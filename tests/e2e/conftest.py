@@ -9,6 +9,7 @@ import os
 import queue
 import shutil
 import subprocess
+import sys
 import threading
 import time
 import uuid
@@ -220,3 +221,24 @@ def harness(paths):
 @pytest.fixture
 def stand_in_driver(paths):
     return install_stand_in_driver(paths)
+
+
+@pytest.hookimpl(hookwrapper=True)
+def pytest_runtest_makereport(item, call):
+    """A failed test of the utility reports how each utility it started ended, with the tails
+    of the utility's and the library's logs: they are gone once the next test clears them."""
+    outcome = yield
+    report = outcome.get_result()
+    if not report.failed:
+        return
+    rig = sys.modules.get("utility_rig")
+    if rig is None or not rig.STARTED:
+        return
+    paths = BuildPaths(os.environ.get("QZ_BUILD_DIR", ""))
+    lines = [utility.describe() for utility in rig.STARTED]
+    for path in (rig.log_path(paths), rig.library_log_path(paths)):
+        if os.path.exists(path):
+            raw = open(path, "rb").read()
+            text = raw.decode("utf-16" if raw[:2] == b"\xff\xfe" else "latin-1", "replace")
+            lines.append("--- last lines of %s\n%s" % (os.path.basename(path), "\n".join(text.splitlines()[-40:])))
+    report.sections.append(("utility", "\n".join(lines)))

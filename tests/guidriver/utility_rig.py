@@ -7,6 +7,7 @@ import os
 import shutil
 import struct
 import subprocess
+import tempfile
 import time
 import zlib
 
@@ -83,6 +84,10 @@ def write_png_from_bmp(data, path, rect=None):
         f.write(png)
 
 
+# Every utility started by this test file, for the report of a failed test (tests/e2e/conftest.py).
+STARTED = []
+
+
 class Utility:
     """One QuelboZovu.exe process."""
 
@@ -90,10 +95,23 @@ class Utility:
         """`env`: variables added to the program's environment (e.g. QZ_TRAY_RECORD)."""
         self.paths = paths
         self.exe = exe or os.path.join(paths.bin, "QuelboZovu.exe")
+        # wine-run's stderr (the program's own, and its exit code when not 0) is kept for the
+        # report of a failed test.
+        self.stderr = tempfile.TemporaryFile()
         self.proc = subprocess.Popen([paths.wine_run, self.exe, *args], stdin=subprocess.DEVNULL,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                     stdout=subprocess.DEVNULL, stderr=self.stderr,
                                      cwd=cwd or os.path.dirname(self.exe),
                                      env=dict(os.environ, **env) if env else None)
+        STARTED.append(self)
+
+    def describe(self):
+        """A line for the report of a failed test: how the program ended, and its stderr."""
+        self.stderr.seek(0)
+        err = self.stderr.read().decode("utf-8", "replace").strip()[-1500:]
+        code = self.proc.poll()
+        return "%s %s: %s%s" % (os.path.basename(self.exe), " ".join(self.proc.args[2:]),
+                                "running" if code is None else "ended with %d" % code,
+                                ("\n" + err) if err else "")
 
     def wait(self, timeout=60):
         return self.proc.wait(timeout=timeout)
