@@ -21,6 +21,9 @@ constexpr int kResendLimit = 10;      // further sends when a request went out s
 constexpr DWORD kResendDelay = 50;    // ms
 constexpr size_t kPortNameSize = 128;
 constexpr size_t kTitleLimit = 1024;  // characters of reply text shown as the title
+constexpr size_t kParkedPerOwner = 2;  // a session holds two channels
+// Posted by a channel window to itself when it is parked; see ParkedWindow.
+constexpr UINT kParkedReadyMessage = WM_USER + 1;
 
 HINSTANCE g_monitorInstance = nullptr;
 
@@ -37,6 +40,31 @@ struct MonitorChannel {
     std::string title;          // the window's title as last set
     bool awaiting = false;      // a request is out and its reply not yet complete
 };
+
+// A closed channel's hidden window is kept for the owner's next channel: creating and destroying
+// top-level windows is by far the costliest part of a session restart, and nothing outside this
+// file sees the window. The socket goes with the record, as for a destroyed window. The window
+// is taken again only once its own posted notice has come back: every reply and read notice of
+// the closed channel was posted before it, so the owner has seen them off (and refused them)
+// before the same window handle can stand for a new channel. A destroyed owner destroys the
+// windows it owns, parked ones included. GUI thread only.
+struct ParkedWindow {
+    HWND window = nullptr;
+    HWND owner = nullptr;
+    std::string title;  // the window's title as last set
+    bool ready = false;
+};
+std::vector<ParkedWindow> g_parked;
+
+ParkedWindow* FindParked(HWND window) {
+    for (ParkedWindow& parked : g_parked)
+        if (parked.window == window) return &parked;
+    return nullptr;
+}
+
+void ForgetParked(HWND window) {
+    std::erase_if(g_parked, [window](const ParkedWindow& parked) { return parked.window == window; });
+}
 
 struct CreateContext {
     MonitorChannel* record;
@@ -109,6 +137,7 @@ void OnReplyComplete(HWND window, MonitorChannel& channel) {
 
 void OnReplyNotice(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     MonitorChannel* channel = RecordOf(window);
+    if (!channel && FindParked(window)) return;  // a notice of the closed channel
     if (!channel) {
         if (WSAGetLastError() == WSAEWOULDBLOCK) PostMessageA(window, message, wParam, lParam);
         return;
@@ -126,14 +155,17 @@ void OnReplyNotice(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         OnReplyComplete(window, *channel);
 }
 
+void AttachRecord(HWND window, MonitorChannel* channel) {
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(channel));
+    channel->armedMessage = PNXM_MONITOR_SYSTEM;
+    channel->socket.AsyncNotice(window, PNXM_MONITOR_SYSTEM, FD_READ);
+}
+
 LRESULT OnCreate(HWND window, const CREATESTRUCTA* create) {
     auto* context = static_cast<CreateContext*>(create->lpCreateParams);
     if (!context || !context->record) return -1;
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(context->record));
     context->attached = true;
-    MonitorChannel* channel = context->record;
-    channel->armedMessage = PNXM_MONITOR_SYSTEM;
-    channel->socket.AsyncNotice(window, PNXM_MONITOR_SYSTEM, FD_READ);
+    AttachRecord(window, context->record);
     return 0;
 }
 
@@ -141,6 +173,36 @@ void OnDestroy(HWND window) {
     MonitorChannel* channel = RecordOf(window);
     SetWindowLongPtrA(window, GWLP_USERDATA, 0);
     delete channel;  // closes the socket
+    ForgetParked(window);
+}
+
+void OnParkedReady(HWND window) {
+    if (ParkedWindow* parked = FindParked(window)) parked->ready = true;
+}
+
+// A parked window of `owner` that is ready, attached to `channel` and titled as a new one.
+HWND ReuseParkedWindow(HWND owner, MonitorChannel* channel) {
+    auto it = std::find_if(g_parked.begin(), g_parked.end(), [owner](const ParkedWindow& parked) {
+        return parked.owner == owner && parked.ready && IsWindow(parked.window);
+    });
+    if (it == g_parked.end()) return nullptr;
+    HWND window = it->window;
+    const bool retitle = it->title != channel->title;
+    g_parked.erase(it);
+    AttachRecord(window, channel);
+    if (retitle) SetWindowTextA(window, channel->title.c_str());
+    return window;
+}
+
+// Keeps the window of a closed channel for the owner's next one; false when it is not kept.
+bool ParkWindow(HWND window, const MonitorChannel& channel) {
+    if (!channel.owner) return false;
+    size_t held = std::count_if(g_parked.begin(), g_parked.end(),
+                                [&](const ParkedWindow& parked) { return parked.owner == channel.owner; });
+    if (held >= kParkedPerOwner || GetWindow(window, GW_OWNER) != channel.owner) return false;
+    if (!PostMessageA(window, kParkedReadyMessage, 0, 0)) return false;
+    g_parked.push_back(ParkedWindow{window, channel.owner, channel.title, false});
+    return true;
 }
 
 void OnGetMinMaxInfo(MINMAXINFO* info) {
@@ -154,6 +216,9 @@ LRESULT DispatchMonitorMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
         return OnCreate(window, reinterpret_cast<CREATESTRUCTA*>(lParam));
     case WM_DESTROY:
         OnDestroy(window);
+        return 0;
+    case kParkedReadyMessage:
+        OnParkedReady(window);
         return 0;
     case WM_GETMINMAXINFO:
         OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
@@ -222,6 +287,11 @@ HWND CreateMonitorChannel(HWND owner, const AddressRecord& server, const char* n
     // A failed socket still gets its window; the senders then give 0.
     channel->socket.Create(server, &local);
 
+    if (HWND window = ReuseParkedWindow(owner, channel.get())) {
+        channel.release();  // the window owns it now
+        if (showCommand != SW_HIDE) ShowWindow(window, showCommand);
+        return window;
+    }
     CreateContext context{channel.get(), false};
     HWND window = CreateWindowExA(0, kMonitorWindowClass, name ? name : "",
                                   WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
@@ -234,7 +304,14 @@ HWND CreateMonitorChannel(HWND owner, const AddressRecord& server, const char* n
 }
 
 void CloseMonitorChannel(HWND channel) {
-    if (LookupChannel(channel)) DestroyWindow(channel);
+    MonitorChannel* record = LookupChannel(channel);
+    if (!record) return;
+    if (IsWindowVisible(channel) || !ParkWindow(channel, *record)) {
+        DestroyWindow(channel);
+        return;
+    }
+    SetWindowLongPtrA(channel, GWLP_USERDATA, 0);
+    delete record;  // closes the socket
 }
 
 int MonitorSendDeviceList(HWND channel, DeviceListKind kind) {

@@ -100,7 +100,7 @@ TEST_F(MonitorChannelTest, DeviceListArrivesAsOneMessageWithTheBuffer) {
                                 "GET USB_DEVICE_LIST 1@0/88", "GET USB_DEVICE_LIST 2@512/88",
                                 "GET USB_DEVICE_LIST 2@1024/88", "GET USB_DEVICE_LIST 3@1300/88"}));
     CloseMonitorChannel(channel);
-    EXPECT_FALSE(IsWindow(channel));
+    EXPECT_FALSE(IsWindowVisible(channel));
     EXPECT_EQ(MonitorSendDeviceList(channel, DeviceListKind::Ex), 0);
     EXPECT_EQ(MonitorReceivedLength(channel), 0u);
 }
@@ -147,4 +147,35 @@ TEST_F(MonitorChannelTest, RepeatedEndReplyIsPostedOnce) {
     ASSERT_EQ(WaitForOwner(PNXM_MONITOR_DEVICE_LIST_EX).message, PNXM_MONITOR_DEVICE_LIST_EX);
     EXPECT_EQ(WaitForOwner(PNXM_MONITOR_DEVICE_LIST_EX, 300).message, 0u);
     CloseMonitorChannel(channel);
+}
+
+// A closed channel's window comes back for the owner's next channel, titled anew, but only once
+// the messages posted before the close are past: until then a new window is made.
+TEST_F(MonitorChannelTest, ClosedChannelWindowServesTheNextChannelAfterItsNotices) {
+    const Bytes body = {0x02, 'L', 'I', 'S', 'T', 0};
+    FakeRwpPeer peer([&](const RwpRequest& request, size_t) {
+        return qztest::HonestAnswer(request, body);
+    });
+    HWND first = Open(peer);
+    ASSERT_NE(first, nullptr);
+    ASSERT_EQ(MonitorSendDeviceList(first, DeviceListKind::Basic), 1);
+    ASSERT_EQ(WaitForOwner(PNXM_MONITOR_DEVICE_LIST).message, PNXM_MONITOR_DEVICE_LIST);
+    EXPECT_EQ(Title(first), "LIST");
+    CloseMonitorChannel(first);
+    HWND second = Open(peer);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(MonitorReceivedLength(first), 0u);
+    WaitForOwner(0, 200);  // lets the closed window's posted notice come back
+
+    CloseMonitorChannel(second);
+    HWND third = Open(peer);
+    EXPECT_EQ(third, first);
+    EXPECT_EQ(Title(third), "SYSTEM");
+    EXPECT_FALSE(IsWindowVisible(third));
+    EXPECT_EQ(MonitorReceivedLength(third), 0u);
+    ASSERT_EQ(MonitorSendDeviceList(third, DeviceListKind::Basic), 1);
+    Posted posted = WaitForOwner(PNXM_MONITOR_DEVICE_LIST);
+    EXPECT_EQ(reinterpret_cast<HWND>(posted.wParam), third);
+    EXPECT_EQ(MonitorReceivedLength(third), body.size());
+    CloseMonitorChannel(third);
 }
