@@ -11,6 +11,7 @@
 
 #include "dialog_layout.h"
 #include "message_box.h"
+#include "own_window.h"
 #include "test_dialogs.h"
 #include "test_support.h"
 
@@ -147,14 +148,7 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-HWND WaitForBox(const wchar_t* title) {
-    for (int i = 0; i < 400; ++i) {
-        HWND box = FindWindowW(L"#32770", title);
-        if (box && IsWindowVisible(box)) return box;
-        Sleep(10);
-    }
-    return nullptr;
-}
+HWND WaitForBox(const wchar_t* title) { return WaitForOwnBox(title); }
 
 POINT CentreOf(HWND w) {
     RECT r{};
