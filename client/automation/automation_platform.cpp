@@ -8,21 +8,21 @@
 
 namespace {
 
+// The image path is asked of the system, never read out of the process: reading another
+// process's memory needs more access than a user has to every process, fails across bitness
+// (the 32-bit library would not see 64-bit programs) and, under Wine, stops the process being
+// read for each read, a poll every few seconds stopping every program of the session.
 std::vector<RunningProcess> Processes() {
     std::vector<RunningProcess> found;
     std::vector<DWORD> ids(65535);
     DWORD bytes = 0;
     if (!EnumProcesses(ids.data(), static_cast<DWORD>(ids.size() * sizeof(DWORD)), &bytes)) return found;
     for (DWORD i = 0; i < bytes / sizeof(DWORD); ++i) {
-        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, ids[i]);
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ids[i]);
         if (!process) continue;
-        HMODULE module = nullptr;
-        DWORD needed = 0;
         char path[MAX_PATH] = {};
-        if (EnumProcessModules(process, &module, sizeof module, &needed) &&
-            GetModuleFileNameExA(process, module, path, MAX_PATH)) {
-            found.push_back({ids[i], path});
-        }
+        DWORD size = MAX_PATH;
+        if (QueryFullProcessImageNameA(process, 0, path, &size)) found.push_back({ids[i], path});
         CloseHandle(process);
     }
     return found;

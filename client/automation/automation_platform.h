@@ -12,7 +12,7 @@
 
 struct RunningProcess {
     DWORD id;
-    std::string path;  // full path of its first module
+    std::string path;  // full path of its program file
 };
 
 struct LocalPrinter {

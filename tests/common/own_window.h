@@ -1,6 +1,6 @@
-// Finding a window of this test program only. Test programs share one Wine session with the
-// programs of other tests running beside them, so a look-up by class and title alone can find
-// (and then press buttons in) a window of another program that happens to have the same title.
+// Finding windows of one test program only. Other programs of the test run share the desktop
+// (the utility's main dialog, the setup's boxes), so a search by class and title alone may find
+// one of theirs; and on a loaded machine a box may take many seconds to show.
 #pragma once
 
 #include <windows.h>
@@ -9,15 +9,15 @@
 
 namespace qz_test {
 
-struct OwnWindowQuery {
+struct WindowQuery {
     DWORD process;
     const char* cls;
     const char* title;
     HWND found;
 };
 
-inline BOOL CALLBACK MatchOwnWindow(HWND window, LPARAM param) {
-    auto* query = reinterpret_cast<OwnWindowQuery*>(param);
+inline BOOL CALLBACK MatchWindowOfProcess(HWND window, LPARAM param) {
+    auto* query = reinterpret_cast<WindowQuery*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     if (pid != query->process || !IsWindowVisible(window)) return TRUE;
@@ -36,13 +36,29 @@ inline BOOL CALLBACK MatchOwnWindow(HWND window, LPARAM param) {
 
 // A visible top-level window of the process with the class and title given (nullptr: any).
 inline HWND FindWindowOfProcess(DWORD process, const char* cls, const char* title) {
-    OwnWindowQuery query{process, cls, title, nullptr};
-    EnumWindows(MatchOwnWindow, reinterpret_cast<LPARAM>(&query));
+    WindowQuery query{process, cls, title, nullptr};
+    EnumWindows(MatchWindowOfProcess, reinterpret_cast<LPARAM>(&query));
     return query.found;
 }
 
-inline HWND FindOwnWindow(const char* cls, const char* title) {
-    return FindWindowOfProcess(GetCurrentProcessId(), cls, title);
-}
-
 }  // namespace qz_test
+
+// The message box (#32770) of this process with that title once it is shown and active, which
+// is when the hooks that move it have run; nullptr when none came within `ms`.
+inline HWND WaitForOwnBox(const wchar_t* title, DWORD ms = 60000) {
+    const ULONGLONG end = GetTickCount64() + ms;
+    for (;;) {
+        for (HWND w = FindWindowExW(nullptr, nullptr, L"#32770", title); w;
+             w = FindWindowExW(nullptr, w, L"#32770", title)) {
+            DWORD pid = 0;
+            DWORD thread = GetWindowThreadProcessId(w, &pid);
+            GUITHREADINFO info = {};
+            info.cbSize = sizeof info;
+            if (pid == GetCurrentProcessId() && IsWindowVisible(w) && GetGUIThreadInfo(thread, &info) &&
+                info.hwndActive == w)
+                return w;
+        }
+        if (GetTickCount64() > end) return nullptr;
+        Sleep(10);
+    }
+}

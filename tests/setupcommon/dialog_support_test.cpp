@@ -1,18 +1,17 @@
 #include "bitmap_file.h"
 #include "dialog_layout.h"
-#include "own_window.h"
 #include "message_box.h"
 #include "text_measure.h"
 #include "window_position.h"
 
 #include "bitmap_builder.h"
+#include "own_window.h"
 #include "scratch.h"
 
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
 
-#include <atomic>
 #include <thread>
 
 namespace {
@@ -234,28 +233,20 @@ TEST_F(DialogSupport, CentringStaysInsideTheWorkArea) {
 
 TEST_F(DialogSupport, IniMessageBoxIsCentredOnItsOwner) {
     SetWindowPos(dialog_, nullptr, 200, 150, 500, 400, SWP_NOZORDER);
-    std::atomic<bool> done{false};
     RECT box{};
     std::string boxText;
     std::thread closer([&] {
         // The box is found by its title and closed as a user would, with its OK button.
-        for (int i = 0; i < 500 && !done; ++i) {
-            HWND found = qz_test::FindOwnWindow("#32770", "Setup error");
-            if (found) {
-                Sleep(100);  // let the hook centre it
-                GetWindowRect(found, &box);
-                char text[256] = "";
-                GetDlgItemTextA(found, 0xFFFF, text, sizeof text);
-                boxText = text;
-                PostMessageA(found, WM_COMMAND, IDOK, 0);
-                return;
-            }
-            Sleep(20);
-        }
+        HWND found = WaitForOwnBox(L"Setup error");
+        if (!found) return;
+        GetWindowRect(found, &box);
+        char text[256] = "";
+        GetDlgItemTextA(found, 0xFFFF, text, sizeof text);
+        boxText = text;
+        PostMessageA(found, WM_COMMAND, IDOK, 0);
     });
     int button = ShowIniMessageBox(dialog_, ini_.c_str(), "ERROR", "MESSAGE_11", "TITLE", MB_OK | MB_ICONEXCLAMATION,
                                    "Driver", TRUE);
-    done = true;
     closer.join();
     EXPECT_EQ(button, IDOK);
     EXPECT_EQ(boxText, "Component Driver failed\r\n100% sure");

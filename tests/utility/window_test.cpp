@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "dialog_layout.h"
-#include "own_window.h"
 #include "message_box.h"
+#include "own_window.h"
 #include "test_dialogs.h"
 #include "test_support.h"
 
@@ -148,13 +148,7 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-HWND WaitForBox(const char* title) {
-    for (int i = 0; i < 400; ++i) {
-        if (HWND box = qz_test::FindOwnWindow("#32770", title)) return box;
-        Sleep(10);
-    }
-    return nullptr;
-}
+HWND WaitForBox(const wchar_t* title) { return WaitForOwnBox(title); }
 
 POINT CentreOf(HWND w) {
     RECT r{};
@@ -175,11 +169,11 @@ TEST(MessageBoxCentered, BoxesAreCentredOnTheOwnerAlsoWhenNested) {
     std::atomic<int> checked{0};
     POINT first{}, second{};
     std::thread helper([&] {
-        HWND box1 = WaitForBox("QzBox1");
+        HWND box1 = WaitForBox(L"QzBox1");
         if (!box1) return;
         first = CentreOf(box1);
         PostMessageW(owner, WM_APP, 0, 0);  // the first box's loop opens the second one
-        HWND box2 = WaitForBox("QzBox2");
+        HWND box2 = WaitForBox(L"QzBox2");
         if (box2) {
             second = CentreOf(box2);
             ++checked;
@@ -204,7 +198,7 @@ TEST(IniMessageBox, TitleAndFormattedTextComeFromTheIni) {
     TempIni ini(L"[ERROR]\r\nTITLE=Quelbo Plus\r\nMESSAGE02=%s could not be found.%d\r\n");
     std::wstring seen;
     std::thread helper([&] {
-        HWND box = WaitForBox("Quelbo Plus");
+        HWND box = WaitForBox(L"Quelbo Plus");
         if (!box) return;
         // The text is the box's static control 0xFFFF.
         wchar_t text[128] = L"";

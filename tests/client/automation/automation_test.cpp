@@ -233,4 +233,14 @@ TEST_F(Automation, ASuspendedAutoPrinterParksAndEndsWithoutADeadlock) {
     PumpUntil([] { return false; }, 300);
 }
 
+// The real list names each program by its file, this test program among them.
+TEST(AutomationPlatform, TheProcessListNamesThisProgramByItsFile) {
+    char own[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameA(nullptr, own, MAX_PATH), 0u);
+    bool found = false;
+    for (const RunningProcess& p : WindowsAutomation().processes())
+        found = found || (p.id == GetCurrentProcessId() && _stricmp(p.path.c_str(), own) == 0);
+    EXPECT_TRUE(found) << own;
+}
+
 }  // namespace

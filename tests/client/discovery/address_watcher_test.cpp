@@ -95,15 +95,17 @@ TEST_F(AddressWatcherTest, EachChangeRebuildsTheLocalAddressListAndAsksAgain) {
 
 TEST_F(AddressWatcherTest, ANoticeThatReturnsAtOnceDoesNotSpin) {
     ScriptedNotifier& notifier = Notifier(NO_ERROR);
+    ULONGLONG start = GetTickCount64();
     ASSERT_TRUE(StartAddressWatchWith(window, notifier, 100));
-    Sleep(550);
-    // One request per poll interval: about 6 in 550 ms, never thousands.
-    EXPECT_GE(notifier.requests.load(), 3);
-    EXPECT_LE(notifier.requests.load(), 8);
-    EXPECT_GE(AddressWatchRebuildCount(), 3u);
+    ASSERT_TRUE(WaitFor([&] { return notifier.requests >= 3 && AddressWatchRebuildCount() >= 3; }, 10000));
+    Sleep(300);
+    // At most one request per poll interval, never thousands (a loaded machine makes fewer).
+    int requests = notifier.requests.load();
+    EXPECT_LE(requests, static_cast<int>((GetTickCount64() - start) / 100) + 2);
 
     ScriptedNotifier& failing = Notifier(ERROR_NOT_SUPPORTED);
     ASSERT_TRUE(StartAddressWatchWith(window, failing, kAddressPollInterval));
+    ASSERT_TRUE(WaitFor([&] { return failing.requests == 1; }));
     Sleep(200);
     EXPECT_EQ(failing.requests.load(), 1);
 }

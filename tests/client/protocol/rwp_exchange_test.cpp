@@ -98,8 +98,9 @@ TEST_F(RwpExchange, SilenceGivesUpAfterFourTries) {
     EXPECT_EQ(RwpCommandExchange(Loopback(peer.Port()), kRwpSafeRemove, nullptr, nullptr, 0),
               kRwpAnswerNone);
     ULONGLONG elapsed = GetTickCount64() - start;
+    // Each try waits its time-out, not more; the upper bound leaves room for a loaded machine.
     EXPECT_GE(elapsed, 4 * kTestTimeout - 50);
-    EXPECT_LT(elapsed, 4 * kTestTimeout + 1000);
+    EXPECT_LT(elapsed, 4 * kTestTimeout + 4000);
     EXPECT_EQ(Conversation(peer.Requests()), (Lines{"1@0", "1@0", "1@0", "1@0"}));
 }
 
@@ -115,7 +116,7 @@ TEST_F(RwpExchange, FragmentedReplyIsAskedOnceForEachOffset) {
 }
 
 TEST_F(RwpExchange, EmptyRepliesAndEmptyLastFragmentsAreNotDropped) {
-    // Each finishes without a single retry, so it takes far less than one time-out.
+    // Each finishes without a single retry: the conversation holds every request once.
     for (size_t size : {size_t(0), size_t(512)}) {
         const Bytes body = qztest::Pattern(size);
         FakeRwpPeer peer([&](const RwpRequest& request, size_t) {
@@ -125,9 +126,7 @@ TEST_F(RwpExchange, EmptyRepliesAndEmptyLastFragmentsAreNotDropped) {
             return qztest::HonestAnswer(request, body);
         });
         uint8_t reply[1024];
-        ULONGLONG start = GetTickCount64();
         EXPECT_EQ(RunLoop(peer, reply, sizeof(reply)), static_cast<int>(size));
-        EXPECT_LT(GetTickCount64() - start, kTestTimeout);
         Lines expected = size ? Lines{"1@0", "2@512", "3@512"} : Lines{"1@0", "3@0"};
         EXPECT_EQ(Conversation(peer.Requests()), expected);
     }
