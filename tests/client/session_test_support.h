@@ -46,6 +46,11 @@ struct TestDeviceSpec {
 // growth in some test files when its constructor is inlined there, -Warray-bounds).
 ReplyBuilder Reply();
 
+// How long a test waits for an event that must come: far beyond its usual time, since a
+// loaded machine can delay a Wine program by seconds; a passing test waits only as long as the
+// event takes.
+constexpr DWORD kEventWait = 30000;
+
 // Dispatches this thread's messages until `done` holds or `ms` pass; the last value of done().
 inline bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
     ULONGLONG deadline = GetTickCount64() + ms;

@@ -91,7 +91,7 @@ protected:
             StopAutoApplication(d);
         }
         // End and release under a watchdog: a deadlock fails here instead of hanging.
-        EXPECT_TRUE(PumpUntil([] { return WaitAutomationThreads(0); }, 5000));
+        EXPECT_TRUE(PumpUntil([] { return WaitAutomationThreads(0); }, kEventWait));
         PumpUntil([] { return false; }, 50);
         ::Automation() = saved;
         for (auto& p : FakeSpooler::printers) CloseHandle(p.event);
@@ -180,7 +180,7 @@ TEST_F(Automation, ANewJobDuringTheWaitTimeKeepsTheDevice) {
     }
     FakeSpooler::printers[0].jobs = 100;
     ASSERT_TRUE(StartAutoPrinter(device, {{"QZ Driver", "USB100"}}, false, "", 0));
-    ASSERT_TRUE(PumpUntil([&] { return AutoPrinterHasJobs(device); }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return AutoPrinterHasJobs(device); }, kEventWait));
     FakeSpooler::SetJobs(0, 0);
     PumpUntil([] { return false; }, 300);
     FakeSpooler::SetJobs(0, 200);  // printing again inside the wait
@@ -197,9 +197,9 @@ TEST_F(Automation, PrintersThatDoNotOpenTurnAutoPrinterOffAndOnlySixtyThreeAreWa
     std::vector<PrinterPair> pairs;
     for (const auto& p : FakeSpooler::printers) pairs.push_back({p.driver, p.port});
     ASSERT_TRUE(StartAutoPrinter(many, pairs, false, "", 0));
-    EXPECT_TRUE(PumpUntil([] { return FakeSpooler::watched.load() == 63; }, 3000));
+    EXPECT_TRUE(PumpUntil([] { return FakeSpooler::watched.load() == 63; }, kEventWait));
     EndAutoPrinter(many);
-    ASSERT_TRUE(PumpUntil([] { return FakeSpooler::watched.load() == 0; }, 3000));
+    ASSERT_TRUE(PumpUntil([] { return FakeSpooler::watched.load() == 0; }, kEventWait));
 
     FakeSpooler::refuseOpen = true;
     DeviceEntry* none = PrinterDevice(0);

@@ -104,7 +104,7 @@ TEST_F(ConnectQueueTest, StopInsideAPhaseThenStartFourEndsTheRequest) {
         if (phase == kPhaseStart) { EXPECT_EQ(PnxConnectStop(service), 1); }
     };
     ASSERT_EQ(PnxDisconnectUsbDevice(service, requester.window, device, kActionButton), 1);
-    ASSERT_TRUE(PumpUntil([this] { return requester.Count(PNXN_DISCONNECT) == 1; }, 5000));
+    ASSERT_TRUE(PumpUntil([this] { return requester.Count(PNXN_DISCONNECT) == 1; }, kEventWait));
     // Held after Start: nothing more comes until the requester says how to go on.
     PumpUntil([] { return false; }, 300);
     EXPECT_EQ(requester.Phases(), (std::vector<uint16_t>{kPhaseStart}));
@@ -121,7 +121,7 @@ TEST_F(ConnectQueueTest, CancelReleasesAHeldWorkerAndDoesNothingOnAnEmptyQueue) 
         if (phase == kPhaseStart) PnxConnectStop(service);
     };
     ASSERT_EQ(PnxConnectUsbDevice(service, requester.window, device, 2, kActionButton, nullptr, 0), 1);
-    ASSERT_TRUE(PumpUntil([this] { return requester.Count(PNXN_CONNECT) == 1; }, 5000));
+    ASSERT_TRUE(PumpUntil([this] { return requester.Count(PNXN_CONNECT) == 1; }, kEventWait));
     EXPECT_EQ(PnxConnectCancel(service), 1);
     ASSERT_TRUE(Drained());
     EXPECT_EQ(requester.Phases(), (std::vector<uint16_t>{kPhaseStart, kPhaseEnd}));
@@ -159,7 +159,7 @@ TEST_F(ConnectQueueTest, ADeletedDeviceLosesItsWaitingRequestsAndOutlivesTheRunn
     };
     ASSERT_EQ(PnxConnectUsbDevice(service, requester.window, held, 1, kActionButton, nullptr, 0), 1);
     ASSERT_EQ(PnxConnectUsbDevice(service, requester.window, waiting, 1, kActionButton, nullptr, 0), 1);
-    ASSERT_TRUE(PumpUntil([this] { return requester.Count(PNXN_CONNECT) == 1; }, 5000));
+    ASSERT_TRUE(PumpUntil([this] { return requester.Count(PNXN_CONNECT) == 1; }, kEventWait));
     {
         LibraryLock lock;
         ASSERT_TRUE(DeleteDeviceRowLocked(server->serverWindow, waiting));
@@ -180,14 +180,14 @@ TEST_F(ConnectQueueTest, AServerLostWhileItsDeviceWaitsLeavesNothingBehind) {
         if (phase == kPhaseStart) PnxConnectStop(service);
     };
     ASSERT_EQ(PnxConnectUsbDevice(service, requester.window, device, 1, kActionButton, nullptr, 0), 1);
-    ASSERT_TRUE(PumpUntil([this] { return requester.Count(PNXN_CONNECT) == 1; }, 5000));
+    ASSERT_TRUE(PumpUntil([this] { return requester.Count(PNXN_CONNECT) == 1; }, kEventWait));
     ServerEntry* lost = server;
     server = nullptr;  // the fixture must not touch it any more
     DestroyServerWindow(service, lost);
     EXPECT_EQ(PnxConnectStart(service, kPhaseResult), 1);
     ASSERT_TRUE(Drained());
     EXPECT_EQ(requester.Phases(), (std::vector<uint16_t>{kPhaseStart}));
-    EXPECT_TRUE(PumpUntil([this] { return DeviceHeapBlocksInUse() == blocksBefore; }, 3000));
+    EXPECT_TRUE(PumpUntil([this] { return DeviceHeapBlocksInUse() == blocksBefore; }, kEventWait));
 }
 
 }  // namespace

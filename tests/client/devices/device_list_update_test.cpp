@@ -116,7 +116,7 @@ TEST_F(DeviceListUpdate, VanishedDevicesAreKeptAsNoDeviceUnlessRemoveMissingIsSe
     EXPECT_EQ(Rows().size(), 0u);
     EXPECT_FALSE(server->record->removeMissing);  // a reply without devices ends it
     // A deleted entry is released once its Auto Application thread has let go of it.
-    EXPECT_TRUE(PumpUntil([&] { return DeviceHeapBlocksInUse() == blocksBefore; }, 5000));
+    EXPECT_TRUE(PumpUntil([&] { return DeviceHeapBlocksInUse() == blocksBefore; }, kEventWait));
 }
 
 TEST_F(DeviceListUpdate, ARegroupedCompositeDeviceReplacesTheOldRow) {
@@ -317,5 +317,5 @@ TEST_F(DeviceListUpdate, AHandlerThatDeletesDevicesOrTheServerMidBatchCrashesNot
     EXPECT_FALSE(IsWindow(window));
     client.onNotify = nullptr;
     // A deleted entry is released once its Auto Application thread has let go of it.
-    EXPECT_TRUE(PumpUntil([&] { return DeviceHeapBlocksInUse() == blocksBefore; }, 5000));
+    EXPECT_TRUE(PumpUntil([&] { return DeviceHeapBlocksInUse() == blocksBefore; }, kEventWait));
 }

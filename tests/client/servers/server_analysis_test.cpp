@@ -77,7 +77,7 @@ TEST_F(AnalysisWindow, ANewServerIsAskedForTheListOfItsLevelAndPolledWhileAutoSe
     PostMessageA(window, PNXM_ANALYSIS_START, 0, 0);
 
     auto analysed = [&] { return !Notes(PNXN_SERVER, PNXET_CHANGE).empty(); };
-    ASSERT_TRUE(PumpUntil(analysed, 5000)) << "no analysis-finished notice";
+    ASSERT_TRUE(PumpUntil(analysed, kEventWait)) << "no analysis-finished notice";
     EXPECT_EQ(Notes(PNXN_SERVER, PNXET_CHANGE).back().flags, 8);
     std::vector<qztest::RwpRequest> requests = peer.Requests();
     ASSERT_FALSE(requests.empty());
@@ -92,7 +92,7 @@ TEST_F(AnalysisWindow, ANewServerIsAskedForTheListOfItsLevelAndPolledWhileAutoSe
 
     // The Status tick asks again with the same command.
     SendMessageA(window, WM_TIMER, kTimerStatus, 0);
-    ASSERT_TRUE(PumpUntil([&] { return peer.Requests().size() > requests.size() && State(entry) == 18; }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return peer.Requests().size() > requests.size() && State(entry) == 18; }, kEventWait));
     EXPECT_EQ(peer.Requests()[requests.size()].command, "GET USB_DEVICE_LIST_EX");
 }
 

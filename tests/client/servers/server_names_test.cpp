@@ -36,7 +36,7 @@ TEST_F(PcNameWindow, ANameReachesOnlyTheDevicesStillUsedByThatPc) {
     HWND window = entry->serverWindow;
 
     ASSERT_TRUE(PostPcNameResult(window, other, std::string(70, 'n')));
-    ASSERT_TRUE(PumpUntil([&] { return used->info->userPcName[0] != '\0'; }, 2000));
+    ASSERT_TRUE(PumpUntil([&] { return used->info->userPcName[0] != '\0'; }, kEventWait));
     EXPECT_EQ(std::string(used->info->userPcName), std::string(64, 'n'));
     EXPECT_EQ(std::string(alsoUsed->info->userPcName), std::string(64, 'n'));
     EXPECT_STREQ(byThird->info->userPcName, "");
