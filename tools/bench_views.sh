@@ -15,7 +15,7 @@ if [ "${1:-}" != "--inside" ]; then
   bash tools/install-deps.sh --test
   if [ -z "${QZ_BENCH_BUILD:-}" ]; then
     cmake --preset x64 >/dev/null
-    cmake --build --preset x64 --target QuelboZovu guidriver -- --no-print-directory >/dev/null
+    cmake --build --preset x64 --target QuelboZovu guidriver session_keeper -- --no-print-directory >/dev/null
   fi
   exec bash tools/testnet.sh bash "$root/tools/bench_views.sh" --inside "$@"
 fi

@@ -18,6 +18,9 @@ namespace {
 constexpr DWORD kProcessWatchMs = 3000;
 constexpr DWORD kPrinterWatchMs = 5000;
 constexpr DWORD kWatcherEndWaitMs = 2000;
+// The watchers keep their lists on the heap; a reservation of the program's default (often
+// megabytes, and committed whole by some systems) is not needed.
+constexpr SIZE_T kWatcherStack = 256 * 1024;
 
 // One watcher thread with its stop event.
 struct Watcher {
@@ -36,7 +39,7 @@ bool Start(Watcher& w, HWND service, LPTHREAD_START_ROUTINE main) {
     w.service = service;
     w.stop.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!w.stop) return false;
-    w.thread.reset(CreateThread(nullptr, 0, main, &w, 0, nullptr));
+    w.thread.reset(CreateThread(nullptr, kWatcherStack, main, &w, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
     return static_cast<bool>(w.thread);
 }
 

@@ -32,8 +32,10 @@ uint32_t NetToHost(uint32_t value) { return ntohl(value); }
 
 // A UDP socket with the broadcast option on an ephemeral port of every interface; its replies
 // notify `window`. A system without a usable address still searches through loopback, so a
-// bind that finds no address is not fatal.
-bool OpenFor(OpenSocket& open, HWND window) {
+// bind that finds no address is not fatal. Only the search socket, which hears every server at
+// once, gets the large receive buffer: a probe socket hears one server, and a large buffer
+// makes each of the many probe sockets several times dearer to open and close.
+bool OpenFor(OpenSocket& open, HWND window, bool manyReplies) {
     open.socket.Close();
     open.window = nullptr;
     if (!open.socket.Create(AddressRecord::Ipv4(kLimitedBroadcast, g_search.udpPort), nullptr)) return false;
@@ -42,7 +44,7 @@ bool OpenFor(OpenSocket& open, HWND window) {
         return false;
     }
     // A smaller buffer than asked for is not fatal: the next search asks the servers again.
-    open.socket.SetOption(SOL_SOCKET, SO_RCVBUF, &kSearchReceiveBuffer, sizeof kSearchReceiveBuffer);
+    if (manyReplies) open.socket.SetOption(SOL_SOCKET, SO_RCVBUF, &kSearchReceiveBuffer, sizeof kSearchReceiveBuffer);
     if (!open.socket.AsyncNotice(window, PNXM_SEARCH_SOCKET, FD_READ)) {
         open.socket.Close();
         return false;
@@ -51,9 +53,9 @@ bool OpenFor(OpenSocket& open, HWND window) {
     return true;
 }
 
-bool EnsureOpen(OpenSocket& open, HWND window) {
+bool EnsureOpen(OpenSocket& open, HWND window, bool manyReplies) {
     if (open.socket.Valid() && open.window == window) return true;
-    return OpenFor(open, window);
+    return OpenFor(open, window, manyReplies);
 }
 
 bool SendTo(UdpSocket& socket, uint32_t hostOrder, const SearchPacket& packet) {
@@ -100,7 +102,7 @@ bool SendSearch(HWND window, uint32_t flags) {
     if (flags & kSearchIniList) ReloadBroadcastListFromIni();
     SearchPacket packet = BuildSearchPacket(g_search.rule);
     // The search cycle closes the socket before each cycle; whoever searches next opens it.
-    if (!EnsureOpen(g_searchSocket, window)) return false;
+    if (!EnsureOpen(g_searchSocket, window, true)) return false;
     std::vector<LocalAddress> adapters;
     if (flags & kSearchAdapters) QueryAdapterAddresses(adapters);
     bool allSent = true;
@@ -115,7 +117,7 @@ bool OpenProbeSocket(HWND serverWindow) {
     if (!serverWindow) return false;
     std::unique_ptr<OpenSocket>& open = g_probeSockets[serverWindow];
     if (!open) open = std::make_unique<OpenSocket>();
-    if (EnsureOpen(*open, serverWindow)) return true;
+    if (EnsureOpen(*open, serverWindow, false)) return true;
     g_probeSockets.erase(serverWindow);
     return false;
 }

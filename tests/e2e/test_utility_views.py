@@ -289,8 +289,10 @@ def road(paths, gui, sim, views, record):
     removes = sim.safe_removes(DISK, since=mark)
     assert len(removes) == 1 and removes[0]["ok"], removes
     # Mounting a share asks the library to connect it (Wine has no network provider: it fails).
-    rows = views.rows()
-    [backup] = [i for i, r in enumerate(rows["rows"]) if r["name"] == "Backup"]
+    # The removed shares leave the list while the service resumes: wait for the rows to settle.
+    rows, _ = views.until(lambda rows, tree: {r.get("name") for r in rows["rows"]} & {"Docs", "Music"} == set()
+                          and any(r.get("name") == "Backup" for r in rows["rows"]))
+    [backup] = [i for i, r in enumerate(rows["rows"]) if r.get("name") == "Backup"]
     gui.must("select", views.dialog, LIST, backup)
     views.command(STORAGE_MOUNT)
     rig.wait_for(lambda: "PnxNasConnectDrive(backup)" in rig.library_log(paths), timeout=60)

@@ -273,26 +273,28 @@ std::wstring CellText(HWND list, Remote& remote, int row, int column) {
     return text;
 }
 
-std::string RowsJson(HWND list) {
-    Remote remote(list, sizeof(LVITEMW) + sizeof(HDITEMW) + 1024 * sizeof(wchar_t));
-    if (!remote.at) return "null";
+// One read of the rows; false when the list changed under it (a row gone or its record freed
+// between two messages), so that the caller reads again.
+bool ReadRowsJson(HWND list, Remote& remote, std::string& json) {
     std::string out = "{\"header\":" + HeaderJson(list, remote) + ",\"rows\":[";
     HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
     const int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
     const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    bool whole = true;
     for (int i = 0; i < count; ++i) {
         LVITEMW item{};
         item.mask = LVIF_PARAM | LVIF_STATE;
         item.iItem = i;
         item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
         WriteProcessMemory(remote.process, remote.at, &item, sizeof item, nullptr);
-        SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote.at));
+        const bool got = SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote.at)) != 0;
         LVITEMW back{};
         ReadProcessMemory(remote.process, remote.at, &back, sizeof back, nullptr);
         ListRowRecord record{};
         DeviceRowData data{};
-        const bool has = remote.Read(static_cast<uint64_t>(back.lParam), &record) &&
+        const bool has = got && remote.Read(static_cast<uint64_t>(back.lParam), &record) &&
                          remote.Read(reinterpret_cast<uint64_t>(record.data), &data);
+        whole = whole && has;
         std::string row = std::string(i ? "," : "") + "{\"selected\":" + ((back.state & LVIS_SELECTED) ? "true" : "false");
         if (has) {
             row += ",\"handle\":" + Num(static_cast<long long>(record.handle)) + ",\"state\":" + Num(record.lastState) +
@@ -306,7 +308,18 @@ std::string RowsJson(HWND list) {
         for (int c = 0; c < columns; ++c) row += std::string(c ? "," : "") + Json(CellText(list, remote, i, c));
         out += row + "]}";
     }
-    return out + "]}";
+    json = out + "]}";
+    return whole && count == static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
+// The rows as the utility holds them. The utility changes its list while it is read from here,
+// one message at a time: a read that saw the list change is made again.
+std::string RowsJson(HWND list) {
+    Remote remote(list, sizeof(LVITEMW) + sizeof(HDITEMW) + 1024 * sizeof(wchar_t));
+    if (!remote.at) return "null";
+    std::string json;
+    for (int attempt = 0; attempt < 20 && !ReadRowsJson(list, remote, json); ++attempt) Sleep(50);
+    return json;
 }
 
 std::string TreeLevelJson(HWND tree, Remote& remote, HTREEITEM first) {

@@ -98,14 +98,22 @@ void FillColumn(HWND list, int column, uint32_t columnId) {
     InvalidateRect(list, nullptr, FALSE);
 }
 
-// Sets the cells whose text differs: setting a text notifies and invalidates even when it is
-// the same.
-void SetRowCells(HWND list, int index, const ListRowRecord* record) {
-    if (!record || !record->data) return;
+// The column id of each header item, by position. Read once for a batch of rows: each header
+// query is a message to the header control.
+std::vector<uint32_t> ColumnIds(HWND list) {
     const int columns = Header_GetItemCount(ListView_GetHeader(list));
+    std::vector<uint32_t> ids;
+    for (int c = 0; c < columns; ++c) ids.push_back(HeaderColumnId(list, c));
+    return ids;
+}
+
+// Sets the cells whose text differs: setting a text notifies and invalidates even when it is
+// the same. Column 0 is painted, never set.
+void SetRowCells(HWND list, int index, const ListRowRecord* record, const std::vector<uint32_t>& ids) {
+    if (!record || !record->data) return;
     wchar_t shown[kCellTextChars];
-    for (int c = 1; c < columns; ++c) {
-        std::wstring text = ListCellText(record, HeaderColumnId(list, c));
+    for (int c = 1; c < static_cast<int>(ids.size()); ++c) {
+        std::wstring text = ListCellText(record, ids[c]);
         shown[0] = L'\0';
         ListView_GetItemText(list, index, c, shown, kCellTextChars);
         if (text.size() < kCellTextChars - 1 && text == shown) continue;
@@ -116,8 +124,9 @@ void SetRowCells(HWND list, int index, const ListRowRecord* record) {
 // The rows of `records` get their cells rewritten (and, unless redraw is held, are redrawn).
 void RewriteRows(HWND list, const std::unordered_set<ListRowRecord*>& records) {
     const bool held = ViewRedrawHeld(list);
+    const std::vector<uint32_t> ids = ColumnIds(list);
     auto rewrite = [&](int index, const ListRowRecord* record) {
-        SetRowCells(list, index, record);
+        SetRowCells(list, index, record, ids);
         if (!held) ListView_RedrawItems(list, index, index);
     };
     if (records.size() <= kFindEachLimit) {
@@ -301,12 +310,12 @@ int InsertListRow(HWND list, ListRowRecord* record, int index) {
         return -1;
     }
     if (list == g_listView.list) g_listView.rowsByHandle[record->handle] = record;
-    SetRowCells(list, row, record);
+    SetRowCells(list, row, record, ColumnIds(list));
     return row;
 }
 
 void UpdateListItem(HWND list, int index) {
-    SetRowCells(list, index, ListGetRowRecord(list, index));
+    SetRowCells(list, index, ListGetRowRecord(list, index), ColumnIds(list));
     ListView_RedrawItems(list, index, index);
 }
 

@@ -21,6 +21,8 @@ constexpr int IDC_BALLOON_QUEUE = 0x8064;
 constexpr int IDC_REQUEST_QUEUE = 0x8065;
 
 void SetTrayState(HWND window, int state, const wchar_t* tip);
+// True while the icon shows the program's still image (added or set still, no animation since).
+bool TrayIsStill();
 int GetTrayState(HWND window, int question);
 BOOL NotifyTrayIcon(HWND window, DWORD message, UINT iconId, HICON icon, const wchar_t* tip);
 

@@ -27,6 +27,9 @@ struct TrayAnimation {
     const int* frames = nullptr;
 };
 TrayAnimation g_animation;
+// GUI thread: the icon shows the still image. Setting it still again changes nothing, and with
+// many devices going at once (a lost server, the program's end) it would be set once per device.
+bool g_trayStill = false;
 
 const int* FrameList(int first) {
     static int error[theme::kTrayAnimFrames + 1];
@@ -109,14 +112,20 @@ void SetTrayState(HWND window, int state, const wchar_t* tip) {
         case kTrayAdd:
             g_app.trayAdded = NotifyTrayIcon(window, NIM_ADD, theme::kIconProgram, LoadTrayIcon(theme::kIconProgram),
                                              tip ? tip : g_app.title) != FALSE;
+            g_trayStill = g_app.trayAdded;
             break;
         case kTrayStill:
-            NotifyTrayIcon(window, NIM_MODIFY, theme::kIconProgram, LoadTrayIcon(theme::kIconProgram), nullptr);
+            if (!g_trayStill) {
+                g_trayStill = NotifyTrayIcon(window, NIM_MODIFY, theme::kIconProgram, LoadTrayIcon(theme::kIconProgram),
+                                             nullptr) != FALSE;
+            }
             break;
         case kTrayAnimateError:
+            g_trayStill = false;
             StartTrayAnimation(window, theme::kIconTrayErrorFirst);
             break;
         case kTrayAnimateRequest:
+            g_trayStill = false;
             StartTrayAnimation(window, theme::kIconTrayRequestFirst);
             break;
         case kTrayDelete: {
@@ -126,12 +135,15 @@ void SetTrayState(HWND window, int state, const wchar_t* tip) {
             data.uID = kTrayIconUid;
             TrayNotify(NIM_DELETE, &data, 0);
             g_app.trayAdded = false;
+            g_trayStill = false;
             break;
         }
         default:
             break;
     }
 }
+
+bool TrayIsStill() { return g_trayStill; }
 
 int GetTrayState(HWND window, int question) {
     if (question == kTrayQuestionRequest) return IsRequestDialogOpen() ? kTrayAnimateRequest : kTrayStill;

@@ -189,6 +189,8 @@ void RemoveBalloons(HWND window, uint64_t key) {
     } else {
         ListView_DeleteItem(list, 0);
     }
+    // Still already: nothing to recompute (the scan reads every device of every server).
+    if (TrayIsStill()) return;
     if (!AnyErrorRemains() && !IsRequestDialogOpen()) SetTrayState(window, kTrayStill, nullptr);
 }
 
