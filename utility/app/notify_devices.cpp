@@ -12,6 +12,7 @@
 #include "pnx_api.h"
 #include "tree_view.h"
 #include "utility_log.h"
+#include "view_batch.h"
 #include "view_rules.h"
 
 using namespace notify_detail;
@@ -93,9 +94,15 @@ void OnDeleteDevice(HPnxDv device) {
                                                            : L"";
         WriteLog(L"*** Delete Device ***");
         WriteLog(L"  Delete: %s", name.c_str());
+        // A lost server or the program's end deletes its devices one notice at a time: as a
+        // burst they redraw once, at the flush.
+        NoteViewChange(list);
         ListView_DeleteItem(list, row);
     }
-    if (item) TreeView_DeleteItem(tree, item);
+    if (item) {
+        NoteViewChange(tree);
+        TreeView_DeleteItem(tree, item);
+    }
 }
 
 void TellRequestDialogs(HPnxDv device, int code) {

@@ -8,6 +8,7 @@
 #include "../../client/server_entry.h"
 #include "pnx_api.h"
 #include "tree_view.h"
+#include "view_batch.h"
 #include "utility_log.h"
 #include "view_rules.h"
 
@@ -73,7 +74,10 @@ void DeleteRowsOfServer(const uint8_t* mac) {
     HWND list = Views().list;
     for (int i = ListView_GetItemCount(list) - 1; i >= 0; --i) {
         const ListRowRecord* record = ListGetRowRecord(list, i);
-        if (record && record->data && std::memcmp(record->data->macAddress, mac, 6) == 0) ListView_DeleteItem(list, i);
+        if (record && record->data && std::memcmp(record->data->macAddress, mac, 6) == 0) {
+            NoteViewChange(list);
+            ListView_DeleteItem(list, i);
+        }
     }
 }
 
@@ -87,6 +91,7 @@ void OnDeleteServer(HPnxSv server) {
     WriteLog(L"*** Delete Server ***");
     WriteLog(L"  Delete: %s, %s, %s", d.modelName, d.addressText, MacText(d.macAddress).c_str());
     DeleteRowsOfServer(d.macAddress);
+    NoteViewChange(tree);
     TreeView_DeleteItem(tree, item);
 }
 
