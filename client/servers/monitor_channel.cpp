@@ -22,8 +22,8 @@ constexpr DWORD kResendDelay = 50;    // ms
 constexpr size_t kPortNameSize = 128;
 constexpr size_t kTitleLimit = 1024;  // characters of reply text shown as the title
 constexpr size_t kParkedPerOwner = 2;  // a session holds two channels
-// The timer on a parked channel window that makes the parked windows ready; see ParkedWindow.
-constexpr UINT_PTR kParkedReadyTimer = 1;
+// Posted by a channel window to itself when it is parked; see ParkedWindow.
+constexpr UINT kParkedReadyMessage = WM_USER + 1;
 
 HINSTANCE g_monitorInstance = nullptr;
 
@@ -44,12 +44,10 @@ struct MonitorChannel {
 // A closed channel's hidden window is kept for the owner's next channel: creating and destroying
 // top-level windows is by far the costliest part of a session restart, and nothing outside this
 // file sees the window. The socket goes with the record, as for a destroyed window. The window
-// is taken again only once the thread's queue has run dry after it was parked: every reply and
-// read notice of the closed channel was posted before that, so the owner has seen them off (and
-// refused them) before the same window handle can stand for a new channel. A timer tells it: a
-// timer message comes only when no posted message waits, and one timer serves every window
-// parked before it fires (a search cycle parks two windows per server at once). A destroyed
-// owner destroys the windows it owns, parked ones included. GUI thread only.
+// is taken again only once its own posted notice has come back: every reply and read notice of
+// the closed channel was posted before it, so the owner has seen them off (and refused them)
+// before the same window handle can stand for a new channel. A destroyed owner destroys the
+// windows it owns, parked ones included. GUI thread only.
 struct ParkedWindow {
     HWND window = nullptr;
     HWND owner = nullptr;
@@ -57,7 +55,6 @@ struct ParkedWindow {
     bool ready = false;
 };
 std::vector<ParkedWindow> g_parked;
-HWND g_readyTimerWindow = nullptr;  // the parked window whose timer is running, if any
 
 ParkedWindow* FindParked(HWND window) {
     for (ParkedWindow& parked : g_parked)
@@ -65,22 +62,8 @@ ParkedWindow* FindParked(HWND window) {
     return nullptr;
 }
 
-// Runs the ready timer on a parked window unless one is running.
-void ArmReadyTimer() {
-    if (g_readyTimerWindow) return;
-    for (const ParkedWindow& parked : g_parked) {
-        if (parked.ready || !SetTimer(parked.window, kParkedReadyTimer, USER_TIMER_MINIMUM, nullptr)) continue;
-        g_readyTimerWindow = parked.window;
-        return;
-    }
-}
-
 void ForgetParked(HWND window) {
     std::erase_if(g_parked, [window](const ParkedWindow& parked) { return parked.window == window; });
-    if (window != g_readyTimerWindow) return;
-    // The timer went with its window: another waiting window takes it over.
-    g_readyTimerWindow = nullptr;
-    ArmReadyTimer();
 }
 
 struct CreateContext {
@@ -193,12 +176,8 @@ void OnDestroy(HWND window) {
     ForgetParked(window);
 }
 
-// The queue ran dry: every window parked so far is past its closed channel's notices.
-void OnReadyTimer(HWND window) {
-    KillTimer(window, kParkedReadyTimer);
-    if (window != g_readyTimerWindow) return;
-    g_readyTimerWindow = nullptr;
-    for (ParkedWindow& parked : g_parked) parked.ready = true;
+void OnParkedReady(HWND window) {
+    if (ParkedWindow* parked = FindParked(window)) parked->ready = true;
 }
 
 // A parked window of `owner` that is ready, attached to `channel` and titled as a new one.
@@ -221,11 +200,9 @@ bool ParkWindow(HWND window, const MonitorChannel& channel) {
     size_t held = std::count_if(g_parked.begin(), g_parked.end(),
                                 [&](const ParkedWindow& parked) { return parked.owner == channel.owner; });
     if (held >= kParkedPerOwner || GetWindow(window, GW_OWNER) != channel.owner) return false;
+    if (!PostMessageA(window, kParkedReadyMessage, 0, 0)) return false;
     g_parked.push_back(ParkedWindow{window, channel.owner, channel.title, false});
-    ArmReadyTimer();
-    if (g_readyTimerWindow) return true;
-    g_parked.pop_back();  // no timer: nothing would ever make it ready
-    return false;
+    return true;
 }
 
 void OnGetMinMaxInfo(MINMAXINFO* info) {
@@ -240,8 +217,8 @@ LRESULT DispatchMonitorMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_DESTROY:
         OnDestroy(window);
         return 0;
-    case WM_TIMER:
-        if (wParam == kParkedReadyTimer) OnReadyTimer(window);
+    case kParkedReadyMessage:
+        OnParkedReady(window);
         return 0;
     case WM_GETMINMAXINFO:
         OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
