@@ -17,9 +17,26 @@ export DISPLAY=":$disp"
 # Wine closes the session's desktop a second after the last program on it ends, and a program
 # that starts meanwhile gets the closing desktop and no window. The keeper stays on the desktop
 # until ctest is done (tests/harness/keeper/session_keeper.cpp).
-coproc KEEPER { "$build/wine-run" "$build/bin/session_keeper.exe" 2>/dev/null; }
-if ! read -r -t 120 ready <&"${KEEPER[0]}" || [ "$ready" != ready ]; then
-  echo "run-tests: the session keeper did not start" >&2
+# Its "ready" also says that the session can make windows: no test starts before that. The
+# first keeper of a fresh prefix creates the prefix first, which takes minutes on a loaded
+# machine; a session that still has no desktop then is ended and started once more.
+start_keeper() {
+  coproc KEEPER { "$build/wine-run" "$build/bin/session_keeper.exe" 2>/dev/null; }
+  local ready=""
+  read -r -t 600 ready <&"${KEEPER[0]}"
+  [ "${ready%$'\r'}" = ready ]  # a Windows program's line ends in CR LF
+}
+if ! start_keeper; then
+  echo "run-tests: the session keeper did not start: the Wine session is started again" >&2
+  keeper=$KEEPER_PID
+  /usr/lib/wine/wineserver -k 2>/dev/null
+  kill "$keeper" 2>/dev/null; wait "$keeper" 2>/dev/null
+  if ! start_keeper; then
+    echo "run-tests: the Wine session has no desktop: no test can make a window" >&2
+    /usr/lib/wine/wineserver -k 2>/dev/null
+    kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null
+    exit 1
+  fi
 fi
 
 # No retry: a test that fails once fails the run. QZ_CTEST_REPEAT passes a repeat mode to ctest

@@ -14,6 +14,13 @@ int main() {
         std::fprintf(stderr, "session_keeper: no desktop window (error %lu)\n", GetLastError());
         return 1;
     }
+    // The tests make top-level windows: a session that cannot is of no use to them.
+    HWND probe = CreateWindowExA(0, "STATIC", "session_keeper", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    if (!probe) {
+        std::fprintf(stderr, "session_keeper: no top-level window (error %lu)\n", GetLastError());
+        return 1;
+    }
+    DestroyWindow(probe);
     std::printf("ready\n");
     std::fflush(stdout);
     char buffer[64];
