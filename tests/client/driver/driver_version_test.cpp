@@ -1,9 +1,13 @@
-// The driver version query against the stand-in driver file (version 1.2.3.4) placed in the
-// prefix's drivers folder.
+// The driver version query against the stand-in driver file (version 1.2.3.4), placed in the
+// prefix's drivers folder under a name of this process's own. drivers\zkuptp.sys itself belongs
+// to the utility's end-to-end tests, which give it other versions while these run: it is only
+// read here.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "driver_version.h"
 #include "lib_test_support.h"
@@ -18,7 +22,7 @@ std::string DriversFolder() {
 
 // Copies the stand-in beside the test program to drivers\<name>. Test processes run in
 // parallel: copy to a private name first, then move it over the target in one step.
-bool InstallStandIn(const char* name) {
+bool InstallStandIn(const std::string& name) {
     std::string source = ProgramDirectory() + "zkuptp.sys";
     std::string target = DriversFolder() + name;
     std::string temp = target + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
@@ -29,39 +33,79 @@ bool InstallStandIn(const char* name) {
     return GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// The four version words of a driver file's version resource, or all 0.
+std::array<uint16_t, 4> FileVersionOf(const std::string& path) {
+    std::array<uint16_t, 4> words{};
+    DWORD ignored = 0;
+    std::vector<char> data(GetFileVersionInfoSizeA(path.c_str(), &ignored));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    if (data.empty() || !GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) ||
+        !VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length) || !fixed) {
+        return words;
+    }
+    return {HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS),
+            LOWORD(fixed->dwFileVersionLS)};
+}
+
 class DriverVersion : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetLibStateForTests();
-        ASSERT_TRUE(InstallStandIn("zkuptp.sys"));
+        ASSERT_TRUE(InstallStandIn(ownName + ".sys"));
     }
-    void TearDown() override { ResetLibStateForTests(); }
+    void TearDown() override {
+        ResetLibStateForTests();
+        DeleteFileA((DriversFolder() + ownName + ".sys").c_str());
+    }
+    const std::string ownName = "qzbus" + std::to_string(GetCurrentProcessId());
 };
 
-TEST_F(DriverVersion, ReadsTheDefaultDriverFile) {
+TEST_F(DriverVersion, ReadsTheNamedDriverFile) {
     DriverVersionInfo info = {};
     info.size = sizeof info;
+    std::strcpy(info.name, ownName.c_str());
     ASSERT_EQ(PnxGetZkuptpDriverVersion(nullptr, &info), 1);
     EXPECT_EQ(info.major, 1);
     EXPECT_EQ(info.minor, 2);
     EXPECT_EQ(info.build, 3);
     EXPECT_EQ(info.revision, 4);
-    EXPECT_STREQ(info.name, "Zkuptp");
+    EXPECT_STREQ(info.name, ownName.c_str());
+}
+
+// Without a name the query reads drivers\zkuptp.sys, whichever version it has right now: a
+// read that saw the file replaced in between is made again.
+TEST_F(DriverVersion, WithoutANameReadsTheDefaultDriverFile) {
+    const std::string path = DriversFolder() + "zkuptp.sys";
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        const auto before = FileVersionOf(path);
+        DriverVersionInfo info = {};
+        info.size = sizeof info;
+        const int result = PnxGetZkuptpDriverVersion(nullptr, &info);
+        if (FileVersionOf(path) != before) continue;
+        ASSERT_NE(before[0], 0) << "no version resource in " << path;
+        ASSERT_EQ(result, 1);
+        EXPECT_EQ((std::array<uint16_t, 4>{info.major, info.minor, info.build, info.revision}), before);
+        EXPECT_STREQ(info.name, "Zkuptp");
+        return;
+    }
+    FAIL() << path << " kept changing";
 }
 
 TEST_F(DriverVersion, NameComesFromTheRecordThenTheRegistration) {
-    std::strcpy(g_lib.driverName, "zkuptp");
+    std::strcpy(g_lib.driverName, ownName.c_str());
     DriverVersionInfo info = {};
     ASSERT_EQ(QueryDriverVersion(&info), 1);
-    EXPECT_STREQ(info.name, "zkuptp");
+    EXPECT_STREQ(info.name, ownName.c_str());
 
     std::strcpy(g_lib.driverName, "qzabsentbus");
     DriverVersionInfo absent = {};
     EXPECT_EQ(QueryDriverVersion(&absent), 0);
     DriverVersionInfo named = {};
-    std::strcpy(named.name, "ZKUPTP");
+    const std::string upper = "QZBUS" + std::to_string(GetCurrentProcessId());  // file names ignore case
+    std::strcpy(named.name, upper.c_str());
     ASSERT_EQ(QueryDriverVersion(&named), 1);
-    EXPECT_STREQ(named.name, "ZKUPTP");
+    EXPECT_STREQ(named.name, upper.c_str());
     EXPECT_EQ(named.minor, 2);
 }
 
