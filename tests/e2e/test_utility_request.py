@@ -187,8 +187,11 @@ def test_asking_the_holder_until_it_releases(paths, world):
     assert other
 
     # Nobody listens on the holder: after 5 s the toast says so and offers only Close.
+    # Each look at the toast is a program start of its own, which takes seconds on a loaded
+    # machine: the first look may come after the 5 s already.
     toast = request_from_list(gui, main_dialog)
-    assert toast_text(gui, toast).startswith("Asking %s to release Office Printer." % other)
+    first = toast_text(gui, toast)
+    assert first.startswith(("Asking %s to release Office Printer." % other, "%s does not answer." % other)), first
     wait_text(gui, toast, "%s does not answer." % other)
     assert shown(gui, toast) == {CANCEL} and gui.must("text", toast, CANCEL)["text"] == "Close"
     gui.must("press", toast, CANCEL)

@@ -101,9 +101,11 @@ class Views:
         try:
             return rig.wait_for(check, timeout=timeout, step=0.5)
         except AssertionError:
+            if state["last"] is None:
+                raise  # not one read succeeded: its own error says why
             rows, tree = state["last"]
             raise AssertionError("views: %r / %r" % (
-                [(r["name"], r["stateRow"], r["host"], r["user"], r["cells"]) for r in rows["rows"]],
+                [(r.get("name"), r.get("stateRow"), r.get("host"), r.get("user"), r["cells"]) for r in rows["rows"]],
                 [(s["text"], s["status"], [(c["name"], c["stateRow"]) for c in s["children"]]) for s in tree]))
 
     def exit(self):
