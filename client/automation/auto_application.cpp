@@ -12,6 +12,7 @@
 #include "log.h"
 #include "messages.h"
 #include "pnxscapi.h"
+#include "system_util.h"
 #include "usb_device_info.h"
 #include "watch_state.h"
 
@@ -19,8 +20,6 @@ namespace {
 
 constexpr uint32_t kAppRunning = 0x1;
 constexpr uint32_t kAppPaused = 0x2;
-// One thread per watched device: a reservation, not the program's default.
-constexpr SIZE_T kAutoApplicationStack = 256 * 1024;
 constexpr DWORD kAppRoundMs = 3000;
 
 // PropertyInfo::application bits.
@@ -172,7 +171,7 @@ bool StartAutoApplication(HWND serverWindow, DeviceEntry* device) {
     if (!record) return false;
     record->wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     // Created suspended, so that the record is complete before the thread reads it.
-    record->thread = record->wake ? CreateThread(nullptr, kAutoApplicationStack, AutoApplicationMain, record,
+    record->thread = record->wake ? CreateThread(nullptr, kLibraryThreadStack, AutoApplicationMain, record,
                                                            CREATE_SUSPENDED | STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr) : nullptr;
     if (!record->thread) {
         if (record->wake) CloseHandle(record->wake);

@@ -12,6 +12,7 @@
 #include "log.h"
 #include "messages.h"
 #include "pnxscapi.h"
+#include "system_util.h"
 #include "usb_device_info.h"
 
 namespace {
@@ -22,8 +23,6 @@ constexpr uint32_t kApSuspended = 0x4;
 constexpr uint32_t kApRetry = 0x8;
 constexpr uint16_t kConnectActionAutoPrinter = 3;
 constexpr uint16_t kAutoPrinterReason = 3;
-// One thread per device that uses Auto Printer: a reservation, not the program's default.
-constexpr SIZE_T kAutoPrinterStack = 256 * 1024;
 
 struct OpenPrinter {
     HANDLE printer = nullptr;
@@ -342,7 +341,7 @@ bool StartAutoPrinter(DeviceEntry* device, std::vector<PrinterPair> pairs, bool 
         if (p.port.size() > 31) p.port.resize(31);
     }
     r->control = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    r->thread = r->control ? CreateThread(nullptr, kAutoPrinterStack, AutoPrinterMain, r,
+    r->thread = r->control ? CreateThread(nullptr, kLibraryThreadStack, AutoPrinterMain, r,
                                             CREATE_SUSPENDED | STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr) : nullptr;
     if (!r->thread) {
         if (r->control) CloseHandle(r->control);

@@ -10,6 +10,7 @@
 #include "listview_util.h"
 #include "messages.h"
 #include "printer_list.h"
+#include "system_util.h"
 #include "watch_state.h"
 #include "win_handles.h"
 
@@ -18,9 +19,6 @@ namespace {
 constexpr DWORD kProcessWatchMs = 3000;
 constexpr DWORD kPrinterWatchMs = 5000;
 constexpr DWORD kWatcherEndWaitMs = 2000;
-// The watchers keep their lists on the heap; a reservation of the program's default (often
-// megabytes, and committed whole by some systems) is not needed.
-constexpr SIZE_T kWatcherStack = 256 * 1024;
 
 // One watcher thread with its stop event.
 struct Watcher {
@@ -39,7 +37,7 @@ bool Start(Watcher& w, HWND service, LPTHREAD_START_ROUTINE main) {
     w.service = service;
     w.stop.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!w.stop) return false;
-    w.thread.reset(CreateThread(nullptr, kWatcherStack, main, &w, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    w.thread.reset(CreateThread(nullptr, kLibraryThreadStack, main, &w, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
     return static_cast<bool>(w.thread);
 }
 

@@ -9,6 +9,7 @@
 
 #include "local_addresses.h"
 #include "messages.h"
+#include "system_util.h"
 #include "watchers.h"
 #include "win_handles.h"
 #include "server_names.h"
@@ -16,7 +17,6 @@
 namespace {
 constexpr DWORD kStopWait = 5000;     // ms the stop waits for the thread
 constexpr DWORD kCancelWait = 1000;   // ms a withdrawn request may take to complete
-constexpr SIZE_T kWatchStack = 256 * 1024;  // a reservation: the program's default is megabytes
 
 class SystemNotifier final : public AddressChangeNotifier {
 public:
@@ -85,7 +85,7 @@ bool StartAddressWatchWith(HWND service, AddressChangeNotifier& notifier, DWORD 
     g_lastRebuilds = 0;
     watch->event.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     if (!watch->event) return false;
-    watch->thread.reset(CreateThread(nullptr, kWatchStack, WatchThread, watch.get(), STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    watch->thread.reset(CreateThread(nullptr, kLibraryThreadStack, WatchThread, watch.get(), STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
     if (!watch->thread) return false;
     g_watch = std::move(watch);
     return true;
