@@ -201,15 +201,16 @@ def test_print_jobs_connect_and_disconnect_the_device_and_the_helper_marks_its_p
         auto_disconnect(1)
 
         # With a waitTimer, a job that comes while the wait runs keeps the device; the end of
-        # that one disconnects it once the wait has run out.
-        ok(h.command("setdeviceproperty %s wait=3000" % device))
+        # that one disconnects it once the wait has run out. The wait leaves a loaded machine
+        # seconds to bring the new job to the library.
+        ok(h.command("setdeviceproperty %s wait=8000" % device))
         jobs(h, 2048)
         auto_connect(2)
         ended = jobs_gone(folder)
         jobs(h, 0)
         wait_until(h, lambda: jobs_gone(folder) > ended, 10)
         jobs(h, 2048)
-        time.sleep(5)
+        time.sleep(10)
         assert len(auto_notices(h, device, PNXET_DISCONNECT)) == 1
         jobs(h, 0)
         auto_disconnect(2)
