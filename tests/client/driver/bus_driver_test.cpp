@@ -396,7 +396,8 @@ TEST_F(BusDriver, AClosedHandleIsReopenedByThePathItWasOpenedWith) {
 // at once.
 TEST_F(BusDriver, UnavailableDriverSleepsOnlyWhereItShould) {
     UseAbsentDriver();
-    g_driverUnavailableSleepMs = 600;
+    // Far apart, so that a loaded machine cannot make a call that fails at once look like a sleep.
+    g_driverUnavailableSleepMs = 1500;
     const uint16_t values[2] = {1, 2};
     auto timed = [](auto operation) {
         ULONGLONG start = GetTickCount64();
@@ -409,16 +410,16 @@ TEST_F(BusDriver, UnavailableDriverSleepsOnlyWhereItShould) {
     DriverPortRequest port;
     uint32_t value = 0;
     uint16_t over = 0, time = 0;
-    EXPECT_GE(timed([&] { return ForceReleasePort(kServer, kLocation); }), 550u);
-    EXPECT_GE(timed([&] { return int(GetPortDeviceId(kServer, kLocation, &id)); }), 550u);
-    EXPECT_GE(timed([&] { return SetPortComPort(kServer, kLocation, 1); }), 550u);
-    EXPECT_GE(timed([&] { return QueryPortBlackout(kServer, kLocation, 5, &over, &time); }), 550u);
-    EXPECT_GE(timed([&] { return SetHidFilter(1, values); }), 550u);
-    EXPECT_LT(timed([&] { return QueryPortStatus(kServer, kLocation, &status, true); }), 300u);
-    EXPECT_LT(timed([&] { return LookupPortByDeviceId("USB\\X", &port); }), 300u);
-    EXPECT_LT(timed([&] { return GetOwnershipInterface(&value); }), 300u);
-    EXPECT_LT(timed([&] { return SetOwnershipReleaseTime(1); }), 300u);
-    EXPECT_LT(timed([&] { return int(ReadDriverConnection()); }), 300u);
+    EXPECT_GE(timed([&] { return ForceReleasePort(kServer, kLocation); }), 1450u);
+    EXPECT_GE(timed([&] { return int(GetPortDeviceId(kServer, kLocation, &id)); }), 1450u);
+    EXPECT_GE(timed([&] { return SetPortComPort(kServer, kLocation, 1); }), 1450u);
+    EXPECT_GE(timed([&] { return QueryPortBlackout(kServer, kLocation, 5, &over, &time); }), 1450u);
+    EXPECT_GE(timed([&] { return SetHidFilter(1, values); }), 1450u);
+    EXPECT_LT(timed([&] { return QueryPortStatus(kServer, kLocation, &status, true); }), 750u);
+    EXPECT_LT(timed([&] { return LookupPortByDeviceId("USB\\X", &port); }), 750u);
+    EXPECT_LT(timed([&] { return GetOwnershipInterface(&value); }), 750u);
+    EXPECT_LT(timed([&] { return SetOwnershipReleaseTime(1); }), 750u);
+    EXPECT_LT(timed([&] { return int(ReadDriverConnection()); }), 750u);
     EXPECT_TRUE(Calls().empty());
 }
 
