@@ -49,10 +49,11 @@ def road(paths, lan_ns):
             sim.set_bridge(*bridge.address)
             sim.identity(SERVER, host="LAB-CONNECT", model="QZ-7000")
             # No printers: a new printer would start the automatic printer set-up of its own.
-            # The scanner attaches a few seconds after the server's OK, so its first progress
-            # dialog stands long enough to be photographed.
+            # The scanner attaches seconds after the server's OK, so that its progress dialogs
+            # stand long enough to be found and photographed: each look is a program start,
+            # which took over 4 s on a loaded machine (the library waits 20 s for the attach).
             sim.plug(SERVER, name=SCANNER, port="1", location="1-1", vid=0x04B8, pid=0x0131,
-                     interfaces=[[6, 1]], attach="slow", attach_delay=4.0)
+                     interfaces=[[6, 1]], attach="slow", attach_delay=8.0)
             sim.plug(SERVER, name=DISK, port="2", location="1-2", interfaces=[[8, 6]])
             sim.plug(SERVER, name=DENIED, port="3", location="1-3", connect_answer="deny")
             utility = rig.Utility(paths, ["-dlog", "-m"], env={"QZ_TRAY_RECORD": wine_path(record)})
