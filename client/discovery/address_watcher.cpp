@@ -10,12 +10,12 @@
 #include "local_addresses.h"
 #include "messages.h"
 #include "system_util.h"
+#include "automation_threads.h"
 #include "watchers.h"
 #include "win_handles.h"
 #include "server_names.h"
 
 namespace {
-constexpr DWORD kStopWait = 5000;     // ms the stop waits for the thread
 constexpr DWORD kCancelWait = 1000;   // ms a withdrawn request may take to complete
 
 class SystemNotifier final : public AddressChangeNotifier {
@@ -69,6 +69,12 @@ DWORD WINAPI WatchThread(void* parameter) {
     PostMessageA(watch.service, PNXM_ADDRESS_WATCH_END, 0, 0);
     return 0;
 }
+
+void StopWatchThread(void* context) {
+    auto* watch = static_cast<AddressWatch*>(context);
+    watch->run = false;
+    SetEvent(watch->event.get());
+}
 }  // namespace
 
 AddressChangeNotifier& SystemAddressChangeNotifier() {
@@ -85,8 +91,9 @@ bool StartAddressWatchWith(HWND service, AddressChangeNotifier& notifier, DWORD 
     g_lastRebuilds = 0;
     watch->event.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     if (!watch->event) return false;
-    watch->thread.reset(CreateThread(nullptr, kLibraryThreadStack, WatchThread, watch.get(), STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    watch->thread.reset(StartAutomationThread(WatchThread, watch.get(), StopWatchThread));
     if (!watch->thread) return false;
+    ResumeThread(watch->thread.get());
     g_watch = std::move(watch);
     return true;
 }
@@ -101,10 +108,7 @@ void StopAddressWatch() {
     if (!g_watch) return;
     g_watch->run = false;
     SetEvent(g_watch->event.get());
-    if (WaitForSingleObject(g_watch->thread.get(), kStopWait) != WAIT_OBJECT_0) {
-        // The thread still uses the record; leaving it is better than freeing it under it.
-        (void)g_watch.release();
-        return;
-    }
+    // The record goes only once the thread has ended (at most the cancel's wait away).
+    JoinAutomationThread(g_watch->thread.get());
     g_watch.reset();
 }
