@@ -9,11 +9,11 @@
 #include "automation_platform.h"
 #include "device_entry.h"
 #include "lib_lock.h"
+#include "lib_stop.h"
 #include "lib_state.h"
 #include "log.h"
 #include "messages.h"
 #include "pnxscapi.h"
-#include "system_util.h"
 #include "usb_device_info.h"
 #include "watch_state.h"
 
@@ -75,7 +75,7 @@ DWORD WINAPI AutoApplicationMain(void* param) {
     LogLine(record->logWindow, "  ::: Auto Application(%s) :::", ViewOf(record->device).name.c_str());
     AutoApplicationState state;
     for (bool first = true;; first = false) {
-        if (!first) WaitForSingleObject(record->wake, kAppRoundMs);
+        if (!first && WaitOrStop(record->wake, kAppRoundMs) == WAIT_OBJECT_0 + 1) break;  // the library ends
         uint32_t flags;
         {
             LibraryLock lock;

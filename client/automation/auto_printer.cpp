@@ -13,7 +13,6 @@
 #include "log.h"
 #include "messages.h"
 #include "pnxscapi.h"
-#include "system_util.h"
 #include "usb_device_info.h"
 
 namespace {

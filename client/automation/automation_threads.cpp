@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "lib_lock.h"
+#include "lib_stop.h"
 #include "system_util.h"
-#include "win_handles.h"
 
 namespace {
 
@@ -25,7 +25,6 @@ struct Running {
 };
 
 std::vector<Running> g_running;  // library lock
-qz::Handle g_noneRunning;        // library lock: manual reset, set while no thread runs
 
 // The thread's frame: once the thread's own code has returned it is no longer counted, and it
 // leaves through FreeLibraryAndExitThread, so that the library's code stays mapped until the
@@ -42,23 +41,9 @@ DWORD WINAPI AutomationThreadMain(void* param) {
             g_running.erase(g_running.begin() + static_cast<std::ptrdiff_t>(i));
             break;
         }
-        if (g_running.empty() && g_noneRunning) SetEvent(g_noneRunning.get());
     }
     if (launch.module) FreeLibraryAndExitThread(launch.module, rc);
     return rc;
-}
-
-// Peeking serves the messages sent to this thread; posted ones stay for its own loop.
-void ServeSentMessages() {
-    MSG message;
-    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-}
-
-// Waits up to `ms` for `handle`, serving sent messages; true when it was signalled.
-bool WaitServing(HANDLE handle, DWORD ms) {
-    ServeSentMessages();
-    DWORD woken = MsgWaitForMultipleObjects(1, &handle, FALSE, ms, QS_SENDMESSAGE);
-    return woken == WAIT_OBJECT_0 || woken == WAIT_FAILED;
 }
 
 }  // namespace
@@ -71,18 +56,15 @@ HANDLE StartAutomationThread(LPTHREAD_START_ROUTINE main, void* context, Automat
         launch->module = nullptr;
     }
     LibraryLock lock;
-    if (!g_noneRunning) g_noneRunning.reset(CreateEventA(nullptr, TRUE, TRUE, nullptr));
     DWORD id = 0;
-    HANDLE thread = g_noneRunning ? CreateThread(nullptr, kLibraryThreadStack, AutomationThreadMain, launch,
-                                                 CREATE_SUSPENDED | STACK_SIZE_PARAM_IS_A_RESERVATION, &id)
-                                  : nullptr;
+    HANDLE thread = CreateThread(nullptr, kLibraryThreadStack, AutomationThreadMain, launch,
+                                 CREATE_SUSPENDED | STACK_SIZE_PARAM_IS_A_RESERVATION, &id);
     if (!thread) {
         if (launch->module) FreeLibrary(launch->module);
         delete launch;
         return nullptr;
     }
     g_running.push_back({id, stop, context});
-    ResetEvent(g_noneRunning.get());
     return thread;
 }
 
@@ -94,16 +76,9 @@ void AutomationThreadLeaving() {
     }
 }
 
-void JoinAutomationThread(HANDLE thread) {
-    if (!thread) return;
-    while (!WaitServing(thread, kLookAgainMs)) {
-    }
-}
-
 bool WaitAutomationThreads(DWORD ms) {
     ULONGLONG deadline = GetTickCount64() + ms;
     for (;;) {
-        HANDLE noneRunning;
         {
             LibraryLock lock;
             if (g_running.empty()) return true;
@@ -111,11 +86,9 @@ bool WaitAutomationThreads(DWORD ms) {
             for (const Running& r : g_running) {
                 if (r.stop) r.stop(r.context);
             }
-            noneRunning = g_noneRunning.get();
         }
         ULONGLONG now = GetTickCount64();
         if (ms != INFINITE && now >= deadline) return false;
-        DWORD round = ms == INFINITE ? kLookAgainMs : static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, kLookAgainMs));
-        WaitServing(noneRunning, round);
+        ServeSentMessages(ms == INFINITE ? kLookAgainMs : static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, kLookAgainMs)));
     }
 }

@@ -1,7 +1,9 @@
 // The automation and watcher threads (printer, process and address watchers, Auto Application,
 // Auto Printer): each is started here and counted, holds a reference to the library while it
 // runs (a FreeLibrary meanwhile unloads the library only once the thread has left its code),
-// and comes with a stop that the library's end calls.
+// and comes with a stop that the library's end calls. The watchers' and Auto Application's
+// waits end at the library's stop event too (lib_stop.h); an Auto Printer's waits are full
+// with its printers' notices and hear its stop through its control event.
 #pragma once
 
 #include <windows.h>
@@ -17,10 +19,6 @@ HANDLE StartAutomationThread(LPTHREAD_START_ROUTINE main, void* context, Automat
 
 // A thread's last word before it frees its context: no stop reaches the context afterwards.
 void AutomationThreadLeaving();
-
-// Waits until the thread has ended, serving the messages that other threads send to this
-// thread's windows meanwhile. No lock may be held.
-void JoinAutomationThread(HANDLE thread);
 
 // Tells every automation and watcher thread to end and waits up to `ms` (INFINITE: until they
 // have), serving sent messages meanwhile; a thread started during the wait is told too. True

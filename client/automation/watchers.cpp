@@ -10,10 +10,10 @@
 #include "automation_platform.h"
 #include "automation_threads.h"
 #include "lib_lock.h"
+#include "lib_stop.h"
 #include "listview_util.h"
 #include "messages.h"
 #include "printer_list.h"
-#include "system_util.h"
 #include "watch_state.h"
 #include "win_handles.h"
 
@@ -47,7 +47,7 @@ void Stop(Watcher& w) {
     if (!w.thread) return;
     w.run = false;
     SetEvent(w.wake.get());
-    JoinAutomationThread(w.thread.get());
+    JoinLibraryThread(w.thread.get());
     w.thread.reset();
     w.wake.reset();
 }
@@ -70,10 +70,9 @@ bool Start(Watcher& w, HWND service, LPTHREAD_START_ROUTINE main) {
     return true;
 }
 
-// Waits for the next round; false when the watcher is to end.
+// Waits for the next round; false when the watcher is to end (its stop or the library's).
 bool NextRound(Watcher* w, DWORD ms) {
-    WaitForSingleObject(w->wake.get(), ms);
-    return w->run;
+    return WaitOrStop(w->wake.get(), ms) != WAIT_OBJECT_0 + 1 && w->run;
 }
 
 DWORD WINAPI ProcessWatchMain(void* param) {

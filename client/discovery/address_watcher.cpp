@@ -7,9 +7,9 @@
 #include <atomic>
 #include <memory>
 
+#include "lib_stop.h"
 #include "local_addresses.h"
 #include "messages.h"
-#include "system_util.h"
 #include "automation_threads.h"
 #include "watchers.h"
 #include "win_handles.h"
@@ -59,8 +59,8 @@ DWORD WINAPI WatchThread(void* parameter) {
         watch.overlapped.hEvent = watch.event.get();
         bool pending = watch.notifier->Request(&watch.overlapped) == ERROR_IO_PENDING;
         // A request that does not wait must not be asked again at once, or the thread spins.
-        DWORD waited = WaitForSingleObject(watch.event.get(), pending ? INFINITE : watch.pollInterval);
-        if (!watch.run) {
+        DWORD waited = WaitOrStop(watch.event.get(), pending ? INFINITE : watch.pollInterval);
+        if (!watch.run || waited == WAIT_OBJECT_0 + 1) {
             if (pending) watch.notifier->Cancel(&watch.overlapped);
             break;
         }
@@ -109,6 +109,6 @@ void StopAddressWatch() {
     g_watch->run = false;
     SetEvent(g_watch->event.get());
     // The record goes only once the thread has ended (at most the cancel's wait away).
-    JoinAutomationThread(g_watch->thread.get());
+    JoinLibraryThread(g_watch->thread.get());
     g_watch.reset();
 }
