@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "win_handles.h"
 
@@ -14,8 +15,12 @@ struct HelperContext {
     std::string pipeName;
     std::string iniPath;
 
-    // Owned by the pipe server thread while it runs; it closes the pipe when it ends.
-    qz::FileHandle pipe;
+    // Every instance of the pipe. Owned by the pipe server thread while it runs; it closes them
+    // when it ends.
+    std::vector<qz::FileHandle> pipes;
+    // Pipe server thread only: the refusal of a record for a full pair table has been logged
+    // (once until the table has room again).
+    bool tableFullLogged = false;
     // Wakes the watcher (auto reset).
     qz::Handle watchEvent;
     // Written by the window thread, read by the watcher.

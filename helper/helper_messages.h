@@ -6,6 +6,8 @@
 constexpr const char* kHelperServiceName = "Orvik Quelbo Plus Helper";
 constexpr const char* kHelperWindowClass = "ORVIK ZOVU TVHELPER CLASS";
 constexpr const char* kMessageIniName = "Pnxmsg.ini";
+constexpr const char* kHelperLogName = "usbhelper.log";
+constexpr long long kHelperLogMaxBytes = 1 << 20;
 
 // The pair table, a list view on the hidden window.
 constexpr int kPairTableId = 0x8064;
@@ -15,8 +17,8 @@ constexpr DWORD kPairTableStyle = 0x54018009;  // child, visible, clip siblings,
 constexpr UINT WM_HELPER_PIPE_ENDED = 0x80C8;
 constexpr UINT WM_HELPER_WATCH_ENDED = 0x80C9;
 
-// The pipe: one instance served at a time.
-constexpr DWORD kPipeMaxInstances = 255;
+// The pipe: the service makes every instance there may be and serves them side by side.
+constexpr DWORD kPipeInstances = 8;
 constexpr DWORD kPipeBufferSize = 4096;
 constexpr DWORD kPipeTimeoutMs = 1000;     // also how long a client may take to deliver its record
 constexpr DWORD kStopPipeWaitMs = 5000;    // how long the stop record waits for a busy pipe
@@ -24,6 +26,8 @@ constexpr DWORD kStopPipeWaitMs = 5000;    // how long the stop record waits for
 constexpr DWORD kWorkerStackSize = 16384;
 constexpr DWORD kWatchIntervalMs = 15000;
 constexpr DWORD kCommentTextSize = 512;
+// More pairs than any PC has printer ports; records beyond it are refused.
+constexpr int kMaxPairRows = 256;
 
 // Service status wait hints.
 constexpr DWORD kStartWaitHint = 8000;

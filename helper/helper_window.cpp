@@ -6,9 +6,9 @@
 #include <memory>
 
 #include "helper_context.h"
+#include "helper_log.h"
 #include "helper_messages.h"
 #include "pair_table.h"
-#include "pipe_security.h"
 #include "pipe_server.h"
 #include "printer_comments.h"
 
@@ -24,6 +24,7 @@ struct WindowThreadStart {
     HelperWindowConfig config;
     qz::Handle ready;  // set once the window exists (or failed)
     HWND window = nullptr;
+    DWORD error = ERROR_SUCCESS;  // why the window could not start its work
 };
 
 // How long the end of the window thread waits for its workers, which have posted their last
@@ -47,20 +48,20 @@ DWORD WINAPI StopperThread(void* context) {
     return 1;
 }
 
-bool StartPipeServing(HelperContext& context) {
-    context.pipe = CreateHelperPipe(context.pipeName);
-    if (!context.pipe) return false;
-    PSID everyone = CreateEveryoneSid();
-    bool secured = everyone && GrantEveryonePipeAccess(everyone, context.pipe.get());
-    if (everyone) FreeSid(everyone);
-    if (!secured) {
-        context.pipe.reset();
-        return false;
+// A service that cannot own its pipe must not serve beside whoever holds it: the error stops it.
+DWORD StartPipeServing(HelperContext& context) {
+    DWORD error = CreateHelperPipes(context.pipeName, &context.pipes);
+    if (error != ERROR_SUCCESS) {
+        HelperLog("The pipe %s cannot be made its own (error %lu), another program may hold it: the service stops.",
+                  context.pipeName.c_str(), static_cast<unsigned long>(error));
+        return error;
     }
     context.pipeThread.reset(StartWorker(PipeServerThread, &context));
     if (!context.pipeThread) {
-        context.pipe.reset();
-        return false;
+        error = GetLastError() ? GetLastError() : ERROR_NOT_ENOUGH_MEMORY;
+        context.pipes.clear();
+        HelperLog("The pipe server cannot start (error %lu): the service stops.", static_cast<unsigned long>(error));
+        return error;
     }
     context.pipeServerRunning = true;
 
@@ -68,20 +69,20 @@ bool StartPipeServing(HelperContext& context) {
     context.watchEvent.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     if (context.watchEvent) context.watchThread.reset(StartWorker(PrinterWatchThread, &context));
     context.watcherRunning = static_cast<bool>(context.watchThread);
-    return true;
+    return ERROR_SUCCESS;
 }
 
-// WM_CREATE. Without a pipe the service stays running and serves nothing.
-void StartPrinterHelper(HWND window, const HelperWindowConfig& config) {
+// WM_CREATE. ERROR_SUCCESS once the pipe is served; else the error, and the window fails.
+DWORD StartPrinterHelper(HWND window, const HelperWindowConfig& config) {
     auto* context = new (std::nothrow) HelperContext;
-    if (!context) return;
+    if (!context) return ERROR_NOT_ENOUGH_MEMORY;
     context->window = window;
     context->pipeName = config.pipeName;
     context->iniPath = config.iniPath;
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(context));
     context->list = CreatePairTable(window);
-    if (!context->list) return;
-    StartPipeServing(*context);
+    if (!context->list) return GetLastError() ? GetLastError() : ERROR_GEN_FAILURE;
+    return StartPipeServing(*context);
 }
 
 void OnWatchEnded(HelperContext& context) {
@@ -134,10 +135,11 @@ void OnNcDestroy(HWND window) {
 
 LRESULT CALLBACK HelperWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE:
-        StartPrinterHelper(window, *static_cast<const HelperWindowConfig*>(
-                                       reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
-        return 0;
+    case WM_CREATE: {
+        auto* start = static_cast<WindowThreadStart*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        start->error = StartPrinterHelper(window, start->config);
+        return start->error == ERROR_SUCCESS ? 0 : -1;
+    }
     case WM_CLOSE:
     case WM_DESTROY:
         OnClose(window);
@@ -172,7 +174,7 @@ DWORD WINAPI WindowThreadMain(void* param) {
     HWND window = nullptr;
     if (RegisterHelperClass(instance)) {
         window = CreateWindowExA(0, kHelperWindowClass, kHelperWindowClass, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, 250, 220, nullptr, nullptr, instance, &start->config);
+                                 CW_USEDEFAULT, 250, 220, nullptr, nullptr, instance, start);
     }
     start->window = window;
     SetEvent(start->ready.get());  // `start` belongs to the starter from here on
@@ -199,10 +201,14 @@ std::string ProgramFolder() {
 
 }  // namespace
 
-HelperWindowConfig DefaultHelperConfig() { return {ServicePipeName(), ProgramFolder() + kMessageIniName}; }
+HelperWindowConfig DefaultHelperConfig() {
+    std::string folder = ProgramFolder();
+    return {ServicePipeName(), folder + kMessageIniName, folder + kHelperLogName};
+}
 
 bool StartWindowThread(const HelperWindowConfig& config) {
     if (g_windowThreadRunning.load()) return false;
+    SetHelperLogFile(config.logPath);
     WindowThreadStart start;
     start.config = config;
     start.ready.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
@@ -212,6 +218,7 @@ bool StartWindowThread(const HelperWindowConfig& config) {
     WaitForSingleObject(start.ready.get(), INFINITE);
     if (!start.window) {
         WaitForSingleObject(thread.get(), INFINITE);
+        SetLastError(start.error != ERROR_SUCCESS ? start.error : ERROR_GEN_FAILURE);
         return false;
     }
     g_window.store(start.window);

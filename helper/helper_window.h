@@ -10,13 +10,15 @@
 struct HelperWindowConfig {
     std::string pipeName;  // the helper pipe
     std::string iniPath;   // the message INI with [PRINTER] COMMENT
+    std::string logPath;   // the service's log file
 };
 
-// The service's own: the helper pipe and the Pnxmsg.ini beside the program.
+// The service's own: the helper pipe, and the Pnxmsg.ini and log file beside the program.
 HelperWindowConfig DefaultHelperConfig();
 
-// Starts the window thread and waits until its window exists. False when the thread could not
-// start or is running already.
+// Starts the window thread and waits until its window exists and serves the pipe. False when
+// the thread could not start or is running already, or when the pipe cannot be served (the
+// thread has ended then, and the last error says why).
 bool StartWindowThread(const HelperWindowConfig& config);
 
 // Closes the window and waits up to boundMs for its thread to end. True when it ended (or

@@ -32,9 +32,9 @@ std::string CellText(HWND list, int row, int column, size_t size) {
     return text;
 }
 
-int RowCount(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
-
 }  // namespace
+
+int PairRowCount(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
 
 HWND CreatePairTable(HWND parent) {
     HWND list = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "", kPairTableStyle, 2, 2, 340, 164, parent,
@@ -51,7 +51,7 @@ int FindPairRow(HWND list, const char* driver, const char* port, int* index) {
     LVFINDINFOA find = {};
     find.flags = LVFI_STRING;  // a whole-text match that ignores case
     find.psz = driver;
-    int count = RowCount(list);
+    int count = PairRowCount(list);
     int start = -1;
     // Each search starts after the last hit; the count bounds the walk even if the control
     // were to wrap around.
@@ -88,7 +88,7 @@ void DeleteAllPairRows(HWND list) { SendMessageA(list, LVM_DELETEALLITEMS, 0, 0)
 
 std::vector<PrinterPair> ReadPairRows(HWND list) {
     std::vector<PrinterPair> rows;
-    int count = RowCount(list);
+    int count = PairRowCount(list);
     for (int row = 0; row < count; ++row) {
         rows.push_back({CellText(list, row, 0, sizeof HelperPipeRecord::driver),
                         CellText(list, row, 1, sizeof HelperPipeRecord::port)});

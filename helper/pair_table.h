@@ -22,6 +22,7 @@ int FindPairRow(HWND list, const char* driver, const char* port, int* index);
 // Inserts the pair at the top; returns the new row's index (-1 on failure).
 int AddPairRow(HWND list, LPARAM itemData, const char* driver, const char* port);
 
+int PairRowCount(HWND list);
 void DeletePairRow(HWND list, int index);
 void DeleteAllPairRows(HWND list);
 std::vector<PrinterPair> ReadPairRows(HWND list);

@@ -60,25 +60,41 @@ bool LocalPrinters::Load() {
     return false;
 }
 
+namespace {
+
+// The printer's level-2 record as the spooler holds it now, in `block`; null when unreadable.
+const PRINTER_INFO_2A* ReadPrinterRecord(HANDLE printer, std::vector<uint64_t>* block) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        DWORD needed = 0;
+        if (GetPrinterA(printer, 2, nullptr, 0, &needed) || GetLastError() != ERROR_INSUFFICIENT_BUFFER || !needed) {
+            return nullptr;
+        }
+        block->assign(needed / sizeof(uint64_t) + 1, 0);
+        if (GetPrinterA(printer, 2, reinterpret_cast<BYTE*>(block->data()), needed, &needed)) {
+            return reinterpret_cast<const PRINTER_INFO_2A*>(block->data());
+        }
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return nullptr;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 int SetPrinterComment(const PRINTER_INFO_2A* printer, const char* text) {
     if (!printer || !printer->pPrinterName || !text) return 0;
     PrinterHandle handle(printer->pPrinterName);
     if (!handle.get()) return 0;
-    if (std::strcmp(TextOrEmpty(printer->pComment), text) == 0) return 1;
-
-    PRINTER_INFO_2A record = *printer;
-    std::vector<uint64_t> devMode;
-    if (!record.pDevMode) {
-        LONG size = DocumentPropertiesA(nullptr, handle.get(), printer->pPrinterName, nullptr, nullptr, 0);
-        if (size <= 0) return 1;
-        devMode.assign(static_cast<size_t>(size) / sizeof(uint64_t) + 1, 0);
-        auto* out = reinterpret_cast<DEVMODEA*>(devMode.data());
-        if (DocumentPropertiesA(nullptr, handle.get(), printer->pPrinterName, out, nullptr, DM_OUT_BUFFER) != IDOK) {
-            return 1;
-        }
-        record.pDevMode = out;
-    }
+    // The listing may be seconds old: the record written back is read afresh, and its security
+    // descriptor and device mode are left out (null leaves them as they are), so that the
+    // comment is the only field this changes.
+    std::vector<uint64_t> block;
+    const PRINTER_INFO_2A* current = ReadPrinterRecord(handle.get(), &block);
+    if (!current) return 1;
+    if (std::strcmp(TextOrEmpty(current->pComment), text) == 0) return 1;
+    PRINTER_INFO_2A record = *current;
     record.pComment = const_cast<char*>(text);
+    record.pSecurityDescriptor = nullptr;
+    record.pDevMode = nullptr;
     SetPrinterA(handle.get(), 2, reinterpret_cast<BYTE*>(&record), 0);
     return 1;
 }

@@ -28,9 +28,9 @@ private:
     DWORD count_ = 0;
 };
 
-// Sets one printer's comment, keeping every other field of its record. 0 only when the record
-// is null or the printer cannot be opened; a printer whose device mode cannot be read is left
-// as it is (still 1).
+// Sets the comment of the printer that the (listed) record names, from a fresh read of it, and
+// changes no other field. 0 only when the record is null or the printer cannot be opened; a
+// printer that cannot be read is left as it is (still 1).
 int SetPrinterComment(const PRINTER_INFO_2A* printer, const char* text);
 
 // Clears the comment of the pair's printers (driver and port compared exactly) and of every

@@ -94,6 +94,10 @@ int LoadBitmapFile(HWND /*window*/, DibImage* image, const char* path) {
         FreeBitmapFile(&loaded);
         return 0;
     }
+    // The image is drawn with this header: it must state the colour table as it was read, not
+    // the file's own count, or the drawing reads past the table.
+    auto* info = reinterpret_cast<BITMAPINFOHEADER*>(loaded.data);
+    if (info->biClrUsed != 0) info->biClrUsed = layout.colours;
     loaded.colours = layout.colours;
     loaded.width = layout.width;
     loaded.height = layout.height;

@@ -34,13 +34,6 @@ std::string IniFolder(const char* iniPath) {
     return slash == std::string::npos ? std::string() : folder.substr(0, slash);
 }
 
-std::string Join(const std::string& a, const std::string& b) {
-    char path[MAX_PATH];
-    lstrcpynA(path, a.c_str(), sizeof path);
-    AppendPath(path, sizeof path, b.c_str());
-    return path;
-}
-
 uint16_t ModeOf(const char* word) {
     static const struct { const char* word; uint16_t mode; } kModes[] = {
         {"INSTALL", kModeInstall}, {"UNINSTALL", kModeUninstall}, {"VCHECK", kModeVersionCheck},
@@ -228,10 +221,14 @@ uint32_t RunDriverEntry(HWND window, ComponentEntry* e) {
     std::string decoration = path.find(';') == std::string::npos ? "" : path.substr(path.find(';') + 1);
     std::string base = IniFolder(e->componentIni);
     DriverRequest request{};
-    if (!infName.empty()) lstrcpynA(request.InfFile, Join(Join(base, folder), infName).c_str(), sizeof request.InfFile);
-    if (!package.empty()) {
-        lstrcpynA(request.PackageFile, Join(Join(base, package), "difxapi.dll").c_str(), sizeof request.PackageFile);
-    }
+    // Every file named by the script lies below the component INI's folder, whole.
+    std::string driverFolder, inf, packageFolder, library;
+    bool placed = JoinBelowFolder(base, folder, driverFolder) &&
+                  (infName.empty() || JoinBelowFolder(driverFolder, infName, inf)) &&
+                  (package.empty() || (JoinBelowFolder(base, package, packageFolder) &&
+                                       JoinBelowFolder(packageFolder, "difxapi.dll", library)));
+    lstrcpynA(request.InfFile, inf.c_str(), sizeof request.InfFile);
+    lstrcpynA(request.PackageFile, library.c_str(), sizeof request.PackageFile);
     request.mode = e->mode;
     request.size = sizeof request;
     lstrcpynA(request.TargetOS, decoration.c_str(), sizeof request.TargetOS);
@@ -241,8 +238,8 @@ uint32_t RunDriverEntry(HWND window, ComponentEntry* e) {
     LogPrintf("  Package File: %s", request.PackageFile);
     LogPrintf("  TargetOS    : %s", request.TargetOS);
     LogPrintf("  Mode        : %04x", e->mode);
-    uint32_t result = 0;
-    ZkSetupDriver(window, &request, &result);
+    uint32_t result = kSetupFileMissing;
+    if (placed) ZkSetupDriver(window, &request, &result);
     LogPrintf(e->mode == kModeInstall ? "  (INSTALL) dwLastCode:%d" : "  (UNINSTALL) dwLastCode:%d",
               static_cast<int>(result));
     return result;

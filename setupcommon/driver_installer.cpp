@@ -162,13 +162,16 @@ void GetDriverSysFiles(DriverJob& job) {
 // Removes every device with the hardware id; false with the log line on a failure.
 bool RemoveDevices(DriverJob& job, bool* reboot) {
     for (int i = 0; i < kMaxDeviceRemovals; ++i) {
-        DWORD error = Drivers().RemoveOneDevice(job.hardwareId.c_str(), reboot);
+        DWORD paramsError = ERROR_SUCCESS;
+        DWORD error = Drivers().RemoveOneDevice(job.hardwareId.c_str(), reboot, &paramsError);
         if (error == ERROR_NO_MORE_ITEMS) return true;
+        LogPrintf("  Delete Driver : %s", job.hardwareId.c_str());
         if (error != ERROR_SUCCESS) {
             LogPrintf("    --> Error1 (0x%08lx)", error);
             return false;
         }
-        LogPrintf("  Delete Driver : %s", job.hardwareId.c_str());
+        // The device is gone; only whether Windows wants a restart is unknown.
+        if (paramsError != ERROR_SUCCESS) LogPrintf("    --> Error2 (0x%08lx)", paramsError);
         if (*reboot) LogPrintf("    --> Need reboot.");
     }
     return true;

@@ -147,7 +147,8 @@ int AddPortMonitor(HWND /*window*/, NewPortRequest* /*context*/, MonitorRecord* 
 }
 
 int InstallPortMonitor(HWND window, NewPortRequest* context, MonitorRecord* monitor, const char* installPath) {
-    if (!monitor) return 0;
+    // The key is written here and deleted again on a failure: never anything but one monitor's.
+    if (!monitor || !IsMonitorKeyPath(monitor->keyPath)) return 0;
     CreateMonitorPorts(window, context, monitor);
     const char* path = installPath ? installPath : "";
     WriteRegistryValue(HKEY_LOCAL_MACHINE, monitor->keyPath, "InstallPath", path,
@@ -182,12 +183,20 @@ void StopStatusMonitors(HWND /*window*/, const char* section, const char* iniPat
         LogPrintf("  Status Monitor : %s, %s", cls.c_str(), offset.c_str());
         if (!MutexHeld(cls)) continue;
         HWND found = FindWindowA(cls.c_str(), nullptr);
+        DWORD waitMs = kStatusMonitorWaitMs;
         if (found) {
-            SendMessageA(found, WM_USER + static_cast<UINT>(std::atoi(offset.c_str())), 0, 0);
-            LogPrintf("  --> SendMessage(OK)");
+            DWORD_PTR answer = 0;
+            if (SendMessageTimeoutA(found, WM_USER + static_cast<UINT>(std::atoi(offset.c_str())), 0, 0,
+                                    SMTO_BLOCK | SMTO_ABORTIFHUNG, kStatusMonitorAnswerMs, &answer)) {
+                LogPrintf("  --> SendMessage(OK)");
+            } else {
+                // One that does not take its message will not close either: only the least wait.
+                LogPrintf("  --> SendMessage(NG)");
+                waitMs = kMinimumStopSteps * kStopStepMs;
+            }
         }
         // At least 3 s, and until the window is gone, but never without end.
-        for (DWORD step = 0; step * kStopStepMs < kStatusMonitorWaitMs; ++step) {
+        for (DWORD step = 0; step * kStopStepMs < waitMs; ++step) {
             if (step >= kMinimumStopSteps && !FindWindowA(cls.c_str(), nullptr)) break;
             Sleep(kStopStepMs);
         }
@@ -202,10 +211,10 @@ void StartStatusMonitors(HWND /*window*/, const InstalledFolderLookup& installed
         std::string file = Field(value, 0), runName = Field(value, 3);
         if (file.empty() || Field(value, 1).empty() || runName.empty()) continue;
         std::string folder = installedFolder ? installedFolder(file.c_str()) : "";
-        if (folder.empty()) continue;
-        char program[MAX_PATH];
-        lstrcpynA(program, folder.c_str(), sizeof program);
-        AppendPath(program, sizeof program, file.c_str());
+        std::string joined;
+        // A file name that leaves its folder, or a path too long to hold, names nothing installed.
+        if (folder.empty() || !JoinBelowFolder(folder, file, joined)) continue;
+        const char* program = joined.c_str();
         std::string runArgs = Field(value, 4), startArgs = Field(value, 5);
         std::string command = std::string("\"") + program + "\"" + (runArgs.empty() ? "" : " " + runArgs);
         WriteRegistryValue(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", runName.c_str(),

@@ -25,7 +25,7 @@ int AddPortMonitor(HWND window, NewPortRequest* context, MonitorRecord* monitor)
 void FreeMonitorList(MonitorRecord* monitor);
 
 // Asks each running status monitor of [section] "MONITOR_nn" to close and waits for its window
-// (at least 3 s, at most kStatusMonitorWaitMs).
+// (at least 3 s, at most kStatusMonitorWaitMs; 3 s for one that does not take the message).
 void StopStatusMonitors(HWND window, const char* section, const char* iniPath);
 // Registers and starts each status monitor that the application installed; installedFolder
 // gives the folder a program file went to (empty: not installed).
@@ -38,3 +38,5 @@ int CheckOldPrintMonitor(char* messageKey, size_t keySize, char* name, size_t na
 int IsOldMonitorProduct(const char* name);
 
 constexpr DWORD kStatusMonitorWaitMs = 30000;
+// How long a status monitor's window may take to accept the message that asks it to close.
+constexpr DWORD kStatusMonitorAnswerMs = 5000;

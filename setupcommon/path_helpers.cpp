@@ -60,6 +60,40 @@ int AppendPath(char* path, size_t size, const char* part) {
     return static_cast<int>(pathLen + partLen);
 }
 
+namespace {
+
+// "..", and the names Windows trims to it ("...", ".. "): only dots and blanks, two dots or more.
+bool ClimbsUp(const std::wstring& piece) {
+    size_t dots = 0;
+    for (wchar_t c : piece) {
+        if (c == L'.') ++dots;
+        else if (c != L' ') return false;
+    }
+    return dots >= 2;
+}
+
+}  // namespace
+
+bool JoinBelowFolder(const std::string& folder, const std::string& part, std::string& out) {
+    std::wstring wide = OemToWide(part.c_str());
+    if (wide.find(L':') != std::wstring::npos || wide.rfind(L"\\\\", 0) == 0 || wide.rfind(L"/", 0) == 0) {
+        return false;
+    }
+    size_t start = 0;
+    while (start <= wide.size()) {
+        size_t end = wide.find_first_of(L"\\/", start);
+        if (ClimbsUp(wide.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start))) return false;
+        if (end == std::wstring::npos) break;
+        start = end + 1;
+    }
+    char path[MAX_PATH];
+    if (folder.size() >= sizeof path) return false;
+    std::memcpy(path, folder.c_str(), folder.size() + 1);
+    if (!part.empty() && AppendPath(path, sizeof path, part.c_str()) < 0) return false;
+    out = path;
+    return true;
+}
+
 int GetWindowsFolder(char* buffer, size_t size) {
     if (!buffer || size == 0) return 0;
     using GetFolderFn = UINT(WINAPI*)(LPSTR, UINT);

@@ -10,6 +10,11 @@ int GetModuleFolder(char* buffer);
 // Joins path and part with one backslash; the new length, or -1 (path unchanged) when the
 // two do not fit in size - 2.
 int AppendPath(char* path, size_t size, const char* part);
+// Joins a folder and a path read from a script, which must stay below that folder: false (out
+// unchanged) when the part is absolute (a drive, a stream, a UNC or rooted path; one leading
+// backslash is allowed, as AppendPath drops it), climbs with "..", or the whole does not fit
+// in MAX_PATH.
+bool JoinBelowFolder(const std::string& folder, const std::string& part, std::string& out);
 int GetTempFolder(size_t size, char* buffer);
 int GetWindowsFolder(char* buffer, size_t size);
 // Creates every folder of path; each folder really created is recorded in the numbered list

@@ -10,6 +10,7 @@
 
 namespace {
 
+constexpr char kMonitorsKey[] = "System\\CurrentControlSet\\Control\\Print\\Monitors\\";
 constexpr DWORD kDefaultLprTimeout = 180000;
 constexpr DWORD kFixedTimeout = 900000;
 constexpr DWORD kServerPort = 19541;
@@ -143,7 +144,16 @@ bool NameTaken(const MonitorRecord* monitor, const std::string& name) {
 }  // namespace
 
 std::string MonitorKeyPath(const char* monitorName) {
-    return std::string("System\\CurrentControlSet\\Control\\Print\\Monitors\\") + (monitorName ? monitorName : "");
+    return std::string(kMonitorsKey) + (monitorName ? monitorName : "");
+}
+
+bool IsMonitorKeyPath(const char* keyPath) {
+    size_t rootLength = sizeof kMonitorsKey - 1;
+    if (!keyPath || std::strlen(keyPath) <= rootLength || _strnicmp(keyPath, kMonitorsKey, rootLength) != 0) {
+        return false;
+    }
+    const char* name = keyPath + rootLength;
+    return std::strchr(name, '\\') == nullptr && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0;
 }
 
 int RegGetDword(HKEY key, const char* name, DWORD* value) {

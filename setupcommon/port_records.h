@@ -106,3 +106,6 @@ void AddMonitorPort(HKEY portsKey, NewPortRequest* context, MonitorRecord* monit
 int HexToBytes(const char* text, uint8_t (&bytes)[6]);
 int MakeMonitorName(char* text);
 std::string MonitorKeyPath(const char* monitorName);
+// True for the key of one named monitor directly below the spooler's Monitors key: the only
+// kind of key the monitor steps may write or delete.
+bool IsMonitorKeyPath(const char* keyPath);

@@ -16,6 +16,18 @@ namespace {
 
 constexpr DWORD kPollMs = 1000;
 
+// ANSI text in UTF-16, as the narrow service functions convert it; with a byte count the
+// zero bytes inside (a multi-string's) are kept.
+std::wstring Wide(const char* text, int bytes = -1) {
+    if (!text || bytes == 0) return {};
+    int n = MultiByteToWideChar(CP_ACP, 0, text, bytes, nullptr, 0);
+    if (n <= 0) return {};
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, bytes, out.data(), n);
+    if (bytes < 0) out.resize(static_cast<size_t>(n) - 1);
+    return out;
+}
+
 // A service control manager or service handle, closed with the object.
 class ServiceHandle {
 public:
@@ -166,9 +178,14 @@ int CreateAndStartService(const char* name, const char* programPath, const char*
         depends.assign(dependenciesLength + 1, 0);
         std::memcpy(depends.data(), dependencies, dependenciesLength);
     }
-    ServiceHandle service(CreateServiceA(manager.get(), name, name, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-                                         SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr,
-                                         depends.empty() ? nullptr : depends.data(), nullptr, nullptr));
+    // The wide call with the texts converted as the narrow one would: Wine's CreateServiceA keeps
+    // only the first name of a dependency list.
+    std::wstring wideName = Wide(name), wideCommand = Wide(command.c_str());
+    std::wstring wideDepends = Wide(depends.data(), static_cast<int>(depends.size()));
+    ServiceHandle service(CreateServiceW(manager.get(), wideName.c_str(), wideName.c_str(), SERVICE_ALL_ACCESS,
+                                         SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
+                                         wideCommand.c_str(), nullptr, nullptr,
+                                         wideDepends.empty() ? nullptr : wideDepends.c_str(), nullptr, nullptr));
     if (!service) return 0;
     if (description) {
         SERVICE_DESCRIPTIONA text{const_cast<char*>(description)};

@@ -1,6 +1,10 @@
 // The print spooler as the port-monitor steps use it. The production version passes each call
-// to winspool; the suite's port monitor is not in Wine's spooler, so tests use a fake.
+// to winspool; the suite's port monitor is not in Wine's spooler, so tests use a fake, or the
+// system's spooler with the one call that Wine lacks replaced.
 #pragma once
+
+#include <windows.h>
+#include <winspool.h>
 
 #include <string>
 #include <vector>
@@ -26,6 +30,25 @@ public:
     virtual bool RemoveMonitor(const char* environment, const char* name) = 0;
     // The printer's queue holds a job (EnumJobs, the first four at level 1).
     virtual bool HasQueuedJob(const char* printer) = 0;
+};
+
+// The system's spooler, every call passed straight to winspool.
+class SystemSpoolerPlatform : public SpoolerPlatform {
+public:
+    bool PortExists(const char* name) override;
+    std::vector<PrinterOnPort> ListPrinters() override;
+    bool MovePrinter(const char* printer, const char* port) override;
+    bool RemovePort(const char* name) override;
+    bool MonitorExists(const char* name) override;
+    unsigned long InstallMonitor(const char* name, const char* environment, const char* dll) override;
+    bool RemoveMonitor(const char* environment, const char* name) override;
+    bool HasQueuedJob(const char* printer) override;
+
+protected:
+    // SetPrinterA at level 5 with the printer's own record and the new port. Wine's SetPrinter
+    // knows no level 5 (it fails without an error code): a test that moves printers under Wine
+    // replaces this one call.
+    virtual BOOL SetPrinterPort(HANDLE printer, PRINTER_INFO_5A* record);
 };
 
 SpoolerPlatform& Spooler();

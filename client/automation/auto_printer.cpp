@@ -122,18 +122,22 @@ uint32_t SumJobs(const AutoPrinterRecord* r) {
     return sum;
 }
 
-uint16_t DeviceStatus(DeviceEntry* device) {
-    LibraryLock lock;
+uint16_t DeviceStatusLocked(DeviceEntry* device) {
     return device->info && !device->removed ? device->info->status : kDeviceStatusGetStatus;
 }
 
+// A suspended Auto Printer asks for nothing: the flag is read under the lock that Suspend sets
+// it under, so that nothing is asked once Suspend has returned. The resume renews and asks then.
+bool SuspendedLocked(const AutoPrinterRecord* r) { return (r->flags & kApSuspended) != 0; }
+
 void Connect(AutoPrinterRecord* r) {
-    uint16_t status = DeviceStatus(r->device);
+    LibraryLock lock;
+    if (SuspendedLocked(r) || r->device->removed) return;
+    uint16_t status = DeviceStatusLocked(r->device);
     if (status == kDeviceStatusFree) {
         NotifyAutoDevice(r->device, PNXET_CONNECT, kAutoPrinterReason);
     } else if (status != kDeviceStatusConnected) {
-        LibraryLock lock;
-        if (!r->device->removed) r->device->pending |= kPendingAutoPrinter;
+        r->device->pending |= kPendingAutoPrinter;
     }
 }
 
@@ -153,8 +157,18 @@ int ReadChanges(AutoPrinterRecord* r) {
     return what;
 }
 
-// Waits the device's wait time before a disconnect; false when new jobs came meanwhile.
-bool DisconnectWait(AutoPrinterRecord* r, uint32_t waitMs) {
+// How a disconnect step ended.
+enum class DisconnectOutcome {
+    kDone,      // asked for, or not needed (printing again)
+    kRetry,     // the device was being asked about: the retry bit is set
+    kDeferred,  // suspended or renewed meanwhile: the old job count stands and the control
+                // event decides what comes next
+};
+
+enum class WaitOutcome { kDisconnect, kStay, kDeferred };
+
+// Waits the device's wait time before a disconnect.
+WaitOutcome DisconnectWait(AutoPrinterRecord* r, uint32_t waitMs) {
     char name[32];
     snprintf(name, sizeof name, "ZKSP%lu", static_cast<unsigned long>(GetCurrentThreadId()));
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, name);
@@ -162,45 +176,55 @@ bool DisconnectWait(AutoPrinterRecord* r, uint32_t waitMs) {
         LibraryLock lock;
         r->waitEvent = event;
     }
-    bool disconnect = true;
+    WaitOutcome outcome = WaitOutcome::kDisconnect;
     for (;;) {
-        std::vector<HANDLE> handles;
-        for (const OpenPrinter& o : r->open) handles.push_back(o.notification);
+        // The control event first: a suspend, a renew or the end is seen before any job change.
+        std::vector<HANDLE> handles = {r->control};
         if (event) handles.push_back(event);
-        DWORD rc = handles.empty() ? (Sleep(waitMs), WAIT_TIMEOUT)
-                                   : WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, waitMs);
-        if (rc == WAIT_TIMEOUT || rc == WAIT_FAILED || !(Flags(r) & kApRunning)) break;
-        if (event && rc == WAIT_OBJECT_0 + handles.size() - 1) break;
+        for (const OpenPrinter& o : r->open) handles.push_back(o.notification);
+        DWORD rc = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, waitMs);
+        if (rc == WAIT_TIMEOUT || rc == WAIT_FAILED) break;
+        if (rc == WAIT_OBJECT_0) {
+            // Ended: the disconnect goes ahead. Suspended or renewed: the control event is
+            // left set for the watch loop, which decides once it has handled it.
+            if (Flags(r) & kApRunning) outcome = WaitOutcome::kDeferred;
+            break;
+        }
+        if (event && rc == WAIT_OBJECT_0 + 1) break;
         ReadChanges(r);
         if (SumJobs(r) > 0) {
-            disconnect = false;  // printing again: the device stays
+            outcome = WaitOutcome::kStay;  // printing again: the device stays
             break;
         }
     }
     LibraryLock lock;
     r->waitEvent = nullptr;
     if (event) CloseHandle(event);
-    return disconnect;
+    return outcome;
 }
 
-// True when a retry was asked for (the device was being asked about).
-bool Disconnect(AutoPrinterRecord* r, bool retry) {
+DisconnectOutcome Disconnect(AutoPrinterRecord* r, bool retry) {
     uint32_t waitMs;
     {
         LibraryLock lock;
         waitMs = r->device->property ? r->device->property->waitTimer : 0;
     }
-    if (waitMs && !DisconnectWait(r, waitMs)) return false;
-    uint16_t status = DeviceStatus(r->device);
+    if (waitMs) {
+        WaitOutcome waited = DisconnectWait(r, waitMs);
+        if (waited == WaitOutcome::kStay) return DisconnectOutcome::kDone;
+        if (waited == WaitOutcome::kDeferred) return DisconnectOutcome::kDeferred;
+    }
+    LibraryLock lock;
+    if (SuspendedLocked(r)) return DisconnectOutcome::kDeferred;
+    uint16_t status = DeviceStatusLocked(r->device);
     if (status == kDeviceStatusFree || status == kDeviceStatusConnected) {
         NotifyAutoDevice(r->device, PNXET_DISCONNECT, kAutoPrinterReason);
     } else if (status == kDeviceStatusGetStatus && retry) {
-        LibraryLock lock;
         r->flags |= kApRetry;
         SetEvent(r->control);
-        return true;
+        return DisconnectOutcome::kRetry;
     }
-    return false;
+    return DisconnectOutcome::kDone;
 }
 
 void StoreJobs(AutoPrinterRecord* r, uint32_t jobs) {
@@ -225,8 +249,12 @@ void Watch(AutoPrinterRecord* r, uint32_t jobs) {
     std::string device = NameOf(r->device);
     name = device.c_str();
     for (;;) {
+        // Suspended, the thread hears only its control event: the printers' notices wait,
+        // and the renew that the resume brings reads the printers afresh.
         std::vector<HANDLE> handles = {r->control};
-        for (const OpenPrinter& o : r->open) handles.push_back(o.notification);
+        if (!(Flags(r) & kApSuspended)) {
+            for (const OpenPrinter& o : r->open) handles.push_back(o.notification);
+        }
         DWORD rc = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, INFINITE);
         if (rc == WAIT_FAILED) return;
         if (rc == WAIT_OBJECT_0) {
@@ -242,7 +270,7 @@ void Watch(AutoPrinterRecord* r, uint32_t jobs) {
                 if (OpenPrinters(r, true) == 0) return;
                 uint32_t now = SumJobs(r);
                 if (now) Connect(r);
-                else if (jobs) Disconnect(r, false);
+                else if (jobs && Disconnect(r, false) == DisconnectOutcome::kDeferred) continue;  // the old count stands
                 jobs = SumJobs(r);  // jobs that came during a disconnect wait keep counting
                 StoreJobs(r, jobs);
             }
@@ -266,7 +294,7 @@ void Watch(AutoPrinterRecord* r, uint32_t jobs) {
                 action = r->device->connectAction;
             }
             if (jobs && !now && action == kConnectActionAutoPrinter) {
-                if (Disconnect(r, true)) continue;  // asked again later: keep the old count
+                if (Disconnect(r, true) != DisconnectOutcome::kDone) continue;  // asked again later: keep the old count
                 // Jobs that ended the disconnect wait are counted, so that their end
                 // disconnects the device in turn.
                 now = SumJobs(r);

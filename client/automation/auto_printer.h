@@ -24,7 +24,8 @@ bool StartAutoPrinter(DeviceEntry* device, std::vector<PrinterPair> pairs, bool 
                       uint32_t manualCount);
 // Tells the thread to end (never waits; a named disconnect wait is released at once).
 void EndAutoPrinter(DeviceEntry* device);
-// Parks the thread in its wait (cooperatively) and lets it go on, with a renew.
+// Suspended, the thread asks for no connect or disconnect, whatever wakes it, and a running
+// disconnect wait is broken off; resumed, it renews and acts on the jobs it then finds.
 void SuspendAutoPrinter(DeviceEntry* device);
 void ResumeAutoPrinter(DeviceEntry* device);
 // The printers may have changed: reopen them.

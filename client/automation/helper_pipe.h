@@ -17,7 +17,8 @@ const char* HelperPipeName();
 // fields with the terminator.
 bool BuildHelperPipeRecord(uint16_t code, const char* driver, const char* port, HelperPipeRecord* record);
 
-// Opens the pipe, waiting once for a busy one, writes one record, flushes and closes.
+// Opens the pipe, waiting up to 5 s in all for a busy one, writes one record, flushes and
+// closes; a record not sent is logged.
 // 1 on success; 0 when the pipe cannot be opened or written (a missing helper service is
 // normal) or the texts do not fit.
 int HelperPipeSend(uint16_t code, const char* driver, const char* port);

@@ -273,9 +273,15 @@ def check_installed_suite(box, run):
     assert service["Start"][1] == "0x2"
     rig.wait_for(lambda: "RUNNING" in box.run("sc", "query", SERVICE).stdout.decode("latin-1"), timeout=30)
 
-    infs = [p for p in glob.glob(box.drive_c("windows", "inf", "*.inf")) + glob.glob(box.drive_c("windows", "inf", "*.INF"))
-            if "ROOT\\ZKUPTP" in open(p, "rb").read().decode("latin-1")]
-    assert infs and os.path.isfile(os.path.join(box.system_drivers, "zkuptp.sys"))
+    # Every driver the setup ships: its package staged in the driver store, its file in place and
+    # its use counted for the suite (the COM port driver's device appears only once one is connected).
+    for hardware_id, sys_file, counted in (("ROOT\\ZKUPTP", "zkuptp.sys", "Zkuptp Driver"),
+                                           ("ZKUPTP\\ZKSPE", "zkspe.sys", "Zkspe Driver"),
+                                           ("ROOT\\ZKHIDFLT", "Zkhidflt.sys", "Zkhidflt Driver")):
+        infs = [p for p in glob.glob(box.drive_c("windows", "inf", "*.inf")) + glob.glob(box.drive_c("windows", "inf", "*.INF"))
+                if hardware_id in open(p, "rb").read().decode("latin-1")]
+        assert infs and os.path.isfile(os.path.join(box.system_drivers, sys_file)), hardware_id
+        assert reg_value(box, r"HKLM\Software\Zkuptp Driver", counted)[0] == "REG_DWORD", counted
     assert "ImagePath" in rig.reg_values(box, r"HKLM\System\CurrentControlSet\Services\ZKUPTP")
 
     calls = run.helper_calls()

@@ -294,6 +294,8 @@ def test_silent_removal_leaves_the_prefix_as_it_was(box):
     assert code == 0, log
     assert "  Uninstall Start!!" in stage_two and "  Finish !!" in stage_two
     assert "*** return [1] ***" in stage_two, stage_two
+    # The COM port driver goes first, after the bus driver was asked to drop its COM ports.
+    assert "    Zkuptp_AllClearComInfo success.(Zkspe Driver)" in log
 
     calls = removal.helper_calls()
     assert calls[0] == "CheckUserPrivilege|0", calls

@@ -39,6 +39,7 @@ HOLDER, ASKER, THIRD = "10.77.0.50", "10.77.0.51", "10.77.0.52"
 PORT = 49300
 TOAST = "Request to use a device"
 LIST, CONNECT, PROPERTY, REQUEST = 1082, 1019, 1018, 1023
+PROGRESS_CLOSE = 1104
 YES, NO, CANCEL = 1030, 1029, 2
 T_MESSAGE, T_LOWER = 1111, 1112
 SRU = dict(REQUEST=1, CANCEL=2, ACCEPT=3, REFUSE=4, RELEASED=5, BUSY=6, PORT=7, NOT_FOUND=8,
@@ -76,6 +77,7 @@ def peer_main(address, port):
     for line in sys.stdin:
         host, to_port, hexdata = line.split()
         sock.sendto(bytes.fromhex(hexdata), (host, int(to_port)))
+        print("sent", flush=True)
 
 
 class Peer:
@@ -90,16 +92,28 @@ class Peer:
         assert first and first[0] == "ready", first
         self.port = int(first[1])
         self.received = queue.Queue()
+        self.sent = queue.Queue()
         threading.Thread(target=self._read, daemon=True).start()
 
     def _read(self):
         for line in self.proc.stdout:
+            if line.startswith("sent"):
+                self.sent.put(True)
+                continue
             host, port, hexdata = line.split()
             self.received.put((host, int(port), parse(bytes.fromhex(hexdata))))
 
-    def send(self, packet, host="10.77.0.1", port=PORT):
+    def send(self, packet, host="10.77.0.1", port=PORT, wait=False):
+        """`wait`: returns once the datagram has left the peer's socket."""
         self.proc.stdin.write("%s %d %s\n" % (host, port, packet.hex()))
         self.proc.stdin.flush()
+        if wait:
+            self.sent.get(timeout=30)
+
+    def drain(self):
+        """Forgets the datagrams received so far."""
+        while not self.received.empty():
+            self.received.get_nowait()
 
     def expect(self, command, timeout=30):
         """The next datagram; it must carry `command`."""
@@ -229,12 +243,38 @@ def test_asking_the_holder_until_it_releases(paths, world):
         holder.send(build(SRU["ACCEPT"], **answer), port=port)
         wait_text(gui, toast, "HOLDER-PC agreed to release Office Printer.")
         toast_png(gui, paths, "utility_request_toast.png")
+
+        # The holder's address from another port is not the holder: its busy answer is ignored.
+        # The holder's countdown of 30 s has A ask for the time every second.
+        stranger = Peer(HOLDER)
+        try:
+            stranger.send(build(SRU["BUSY"], **answer), port=port, wait=True)
+        finally:
+            stranger.close()
+        holder.send(build(SRU["COUNTDOWN"], **answer, seconds=30), port=port)
+        wait_text(gui, toast, "It is released in 30 seconds.", control=T_LOWER)
+        assert toast_text(gui, toast).startswith("HOLDER-PC agreed"), toast_text(gui, toast)
+        holder.expect("TIME_QUERY", timeout=10)
+
+        # Released: A connects, and the device attaches 15 s after the server's OK. The exchange
+        # ended with the release: during the connect the holder hears no further time query,
+        # and a second final answer (a duplicate, or a spoof from the holder's address) ends
+        # nothing again.
         since = sim.mark()
+        sim.update_device(SERVER, world["device"], attach="slow", attach_delay=15.0)
         sim.give_device(SERVER, world["device"], address=None)
+        holder.send(build(SRU["TIME"], **answer, seconds=25), port=port)
         holder.send(build(SRU["RELEASED"], **answer), port=port)
+        progress = gui.must("dialog", PROGRESS_CLOSE, 30000)
+        holder.drain()  # the queries asked before the release
+        holder.send(build(SRU["BUSY"], **answer), port=port, wait=True)
+        holder.nothing(timeout=3)
+        assert toast_text(gui, toast).startswith("Office Printer was released"), toast_text(gui, toast)
+        gui.must("gone", progress["hwnd"], 60000)
         gui.must("gone", toast, 60000)
+        sim.update_device(SERVER, world["device"], attach="normal")
         connects = rig.wait_for(lambda: [c for c in sim.commands(SERVER, since=since, kind="connect")], timeout=60)
-        assert connects[0]["ok"], connects
+        assert connects[0]["ok"] and len(connects) == 1, connects
         wait_state(gui, main_dialog, 2)
         log = rig.log_lines(paths)
         assert any(line.startswith("  Request: Office Printer released") for line in log)

@@ -49,4 +49,36 @@ TEST_F(PrinterCommentsTest, EmptyTextNeitherMarksNorClears) {
     EXPECT_EQ(printer.Comment(), "my own note");
 }
 
+// An administrator moves the printer and turns its paper after the service listed the printers
+// and before it writes the comment: both changes survive the write.
+TEST_F(PrinterCommentsTest, CommentWriteKeepsWhatChangedSinceTheListing) {
+    TestPrinter printer(UniqueName("QZHF") + ":", "");
+    ASSERT_TRUE(printer.ok());
+    LocalPrinters listing;
+    ASSERT_TRUE(listing.Load());
+    const PRINTER_INFO_2A* listed = nullptr;
+    for (DWORD i = 0; i < listing.count(); ++i) {
+        if (listing[i].pPrinterName && printer.name() == listing[i].pPrinterName) listed = &listing[i];
+    }
+    ASSERT_NE(listed, nullptr);
+
+    bool changed = false;
+    ASSERT_TRUE(printer.WithRecord([&](PRINTER_INFO_2A& info, HANDLE handle) {
+        info.pLocation = const_cast<char*>("Room 2");
+        ASSERT_NE(info.pDevMode, nullptr);
+        info.pDevMode->dmFields |= DM_ORIENTATION;
+        info.pDevMode->dmOrientation = DMORIENT_LANDSCAPE;
+        changed = SetPrinterA(handle, 2, reinterpret_cast<BYTE*>(&info), 0);
+    }));
+    ASSERT_TRUE(changed);
+
+    EXPECT_EQ(SetPrinterComment(listed, "Marked"), 1);
+    EXPECT_TRUE(printer.WithRecord([](PRINTER_INFO_2A& info, HANDLE) {
+        EXPECT_STREQ(info.pComment, "Marked");
+        EXPECT_STREQ(info.pLocation, "Room 2");
+        ASSERT_NE(info.pDevMode, nullptr);
+        EXPECT_EQ(info.pDevMode->dmOrientation, DMORIENT_LANDSCAPE);
+    }));
+}
+
 }  // namespace

@@ -132,18 +132,24 @@ public:
 
     // The comment the spooler holds now ("<missing>" when the printer cannot be read).
     std::string Comment() const {
+        std::string comment = "<missing>";
+        WithRecord([&](PRINTER_INFO_2A& info, HANDLE) { comment = info.pComment ? info.pComment : ""; });
+        return comment;
+    }
+
+    // Calls `use` with the printer's level-2 record as the spooler holds it now, and the printer
+    // opened with all access (for SetPrinter). False when it cannot be read.
+    bool WithRecord(const std::function<void(PRINTER_INFO_2A&, HANDLE)>& use) const {
         HANDLE printer = nullptr;
-        if (!OpenPrinterA(const_cast<char*>(name_.c_str()), &printer, nullptr)) return "<missing>";
+        PRINTER_DEFAULTSA defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+        if (!OpenPrinterA(const_cast<char*>(name_.c_str()), &printer, &defaults)) return false;
         DWORD needed = 0;
         GetPrinterA(printer, 2, nullptr, 0, &needed);
         std::vector<uint64_t> block(needed / sizeof(uint64_t) + 1);
-        std::string comment = "<missing>";
-        if (GetPrinterA(printer, 2, reinterpret_cast<BYTE*>(block.data()), needed, &needed)) {
-            const char* text = reinterpret_cast<PRINTER_INFO_2A*>(block.data())->pComment;
-            comment = text ? text : "";
-        }
+        bool ok = needed && GetPrinterA(printer, 2, reinterpret_cast<BYTE*>(block.data()), needed, &needed);
+        if (ok) use(*reinterpret_cast<PRINTER_INFO_2A*>(block.data()), printer);
         ClosePrinter(printer);
-        return comment;
+        return ok;
     }
 
 private:

@@ -34,6 +34,14 @@ TEST(LoadBitmapFile, GoodEightAndTwentyFourBitFiles) {
     FreeBitmapFile(&image);
     EXPECT_EQ(image.memory, nullptr);
 
+    // A file that states more colours than it may hold is drawn with the table that was read.
+    BmpBytes many = MakeBmp(33, 5, 8, 1, 2, 3);
+    many.Put32(BmpBytes::kColoursUsed, 300);
+    ASSERT_EQ(LoadBitmapFile(nullptr, &image, Store(dir, "many.bmp", many).c_str()), 1);
+    EXPECT_EQ(image.colours, 256u);
+    EXPECT_EQ(reinterpret_cast<BITMAPINFOHEADER*>(image.data)->biClrUsed, 256u);
+    FreeBitmapFile(&image);
+
     ASSERT_EQ(LoadBitmapFile(nullptr, &image, Store(dir, "24.bmp", MakeBmp(7, 3, 24, 0, 0, 0)).c_str()), 1);
     EXPECT_EQ(image.colours, 0u);
     EXPECT_EQ(image.palette, nullptr);

@@ -1,5 +1,6 @@
 #include "component_runner.h"
 #include "driver_use_count.h"
+#include "setup_log.h"
 
 #include "fake_driver_store.h"
 #include "scratch.h"
@@ -75,6 +76,81 @@ TEST(ComponentRunner, EntriesListsAndOrder) {
     EXPECT_EQ(RunComponents(nullptr, nullptr, 7), 0);
 }
 
+// Every driver file the script names lies below the component INI's folder, whole; anything
+// else is a file that is not there.
+TEST(ComponentRunner, DriverPathsStayBelowTheComponentFolder) {
+    FakeDriverStore store;
+    TestPackage package;  // qzdrv.inf in the package folder, the component INI one below it
+    std::string sub = package.dir / "sub";
+    CreateDirectoryA(sub.c_str(), nullptr);
+    CreateDirectoryA((sub + "\\x64").c_str(), nullptr);  // and a copy beside it
+    CopyFileA(package.inf().c_str(), (sub + "\\qzdrv.inf").c_str(), FALSE);
+    std::string sys = "x64\\" + package.tag + ".sys";
+    CopyFileA((package.dir / sys).c_str(), (sub + "\\" + sys).c_str(), FALSE);
+    std::string ini = sub + "\\component.ini";
+    std::string longFolder(240, 'd');
+    WriteFileText(ini, "[DRIVER_UP]\r\nNAME=Up\r\nPATH=..;NTamd64\r\nINFFILE=qzdrv.inf\r\n"
+                       "[DRIVER_DEEP]\r\nNAME=Deep\r\nPATH=x\\..\\..;NTamd64\r\nINFFILE=qzdrv.inf\r\n"
+                       "[DRIVER_DOTS]\r\nNAME=Dots\r\nPATH=... ;NTamd64\r\nINFFILE=qzdrv.inf\r\n"
+                       "[DRIVER_ABS]\r\nNAME=Abs\r\nPATH=" + package.dir.path() + ";NTamd64\r\nINFFILE=qzdrv.inf\r\n"
+                       "[DRIVER_UNC]\r\nNAME=Unc\r\nPATH=\\\\host\\share;NTamd64\r\nINFFILE=qzdrv.inf\r\n"
+                       "[DRIVER_INF]\r\nNAME=Inf\r\nPATH=.;NTamd64\r\nINFFILE=" + package.inf() + "\r\n"
+                       "[DRIVER_PKG]\r\nNAME=Pkg\r\nPATH=.;NTamd64\r\nPACKAGE=../difx\r\nINFFILE=qzdrv.inf\r\n"
+                       "[DRIVER_LONG]\r\nNAME=Long\r\nPATH=" + longFolder + ";NTamd64\r\nINFFILE=qzdrv.inf\r\n"
+                       "[DRIVER_OK]\r\nNAME=Ok\r\nPATH=.;NTamd64\r\nINFFILE=qzdrv.inf\r\n");
+    for (const char* name : {"UP", "DEEP", "DOTS", "ABS", "UNC", "INF", "PKG", "LONG"}) {
+        ComponentEntry e{};
+        lstrcpyA(e.name, name);
+        lstrcpyA(e.componentIni, ini.c_str());
+        e.mode = kModeInstall;
+        EXPECT_EQ(RunDriverEntry(nullptr, &e), 2u) << name;
+    }
+    EXPECT_EQ(store.updates, 0);
+    ComponentEntry ok{};
+    lstrcpyA(ok.name, "OK");
+    lstrcpyA(ok.componentIni, ini.c_str());
+    ok.mode = kModeInstalledCheck;
+    EXPECT_EQ(RunDriverEntry(nullptr, &ok), 12u);
+}
+
+TEST(ComponentRunner, ServiceDependenciesAndProgramSwitches) {
+    ScratchFolder dir("component_programs");
+    std::string ini = dir / "component.ini";
+    std::string service = "QzDepends" + std::to_string(GetCurrentProcessId());
+    std::string echoed = dir / "args.txt";
+    WriteFileText(ini, "[SERVICE_SVC]\r\nNAME=" + service + "\r\nDEPENDTION=QzFirst,QzSecond,QzThird\r\n"
+                       "[FILE_ECHO]\r\nNAME=Echo\r\nINSTALLCOMMAND=-echo " + echoed + "\r\n");
+    ComponentEntry svc{};
+    lstrcpyA(svc.name, "SVC");
+    lstrcpyA(svc.componentIni, ini.c_str());
+    lstrcpyA(svc.programPath, BesideTheTests("setupcommon_test_service.exe").c_str());
+    svc.mode = kModeInstall;
+    ASSERT_EQ(RunServiceEntry(nullptr, &svc), 0u);
+    // As the service control manager keeps them (Wine's QueryServiceConfig reports none).
+    std::wstring key = L"System\\CurrentControlSet\\Services\\" + std::wstring(service.begin(), service.end());
+    wchar_t kept[128] = {};
+    DWORD size = sizeof kept - sizeof(wchar_t);
+    ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"DependOnService", RRF_RT_REG_MULTI_SZ, nullptr, kept,
+                           &size),
+              ERROR_SUCCESS);
+    std::string names;
+    for (const wchar_t* p = kept; *p; p += wcslen(p) + 1) names += std::string(p, p + wcslen(p)) + "|";
+    EXPECT_EQ(names, "QzFirst|QzSecond|QzThird|");
+    EXPECT_EQ(RunServiceUninstallEntry(nullptr, &svc), 0u);
+
+    // The program gets the debug switch that the tools were started with after its own parameters.
+    SetLogFile((dir / "Setup.txt").c_str());
+    LogFlags = kLogStepFile | kLogFileOps;
+    ComponentEntry file{};
+    lstrcpyA(file.name, "ECHO");
+    lstrcpyA(file.componentIni, ini.c_str());
+    lstrcpyA(file.programPath, BesideTheTests("setupcommon_test_service.exe").c_str());
+    file.mode = kModeInstall;
+    EXPECT_EQ(RunFileEntry(nullptr, &file), 0u);
+    ResetLogSettings();
+    EXPECT_EQ(ReadFileText(echoed), "-dlogqa\n");
+}
+
 // One test for every use of the shared use-count key, so that no other test changes it meanwhile.
 TEST(ComponentRunner, SharedDriversRestartsAndComClear) {
     FakeDriverStore store;
@@ -135,6 +211,19 @@ TEST(ComponentRunner, SharedDriversRestartsAndComClear) {
     ASSERT_GE(store.events.size(), 2u);
     EXPECT_EQ(store.events[0], "control");
     EXPECT_EQ(store.events[1], "remove");
+
+    // While the other product is installed the bus driver stays, except at that product's own removal.
+    const char kOther[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZK Tessora";
+    HKEY other = nullptr;
+    RegCreateKeyA(HKEY_LOCAL_MACHINE, kOther, &other);
+    RegCloseKey(other);
+    EXPECT_EQ(ReleaseDriverUser("Qz App B", "Zkuptp Driver", TRUE), 0);
+    EXPECT_EQ(ReleaseDriverUser("Qz App B", "Zkspe Driver", TRUE), 1);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kTop) + "\\Qz App B").c_str());
+    CountDriverUser("ZK Tessora", "Zkuptp Driver");
+    EXPECT_EQ(ReleaseDriverUser("zk tessora", "Zkuptp Driver", TRUE), 0);  // another sub-key, by its case
+    EXPECT_EQ(ReleaseDriverUser("ZK Tessora", "Zkuptp Driver", TRUE), 1);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kOther);
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, kTop);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kTop);
 }

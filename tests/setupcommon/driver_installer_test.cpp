@@ -1,4 +1,5 @@
 #include "driver_installer.h"
+#include "setup_log.h"
 
 #include "fake_driver_store.h"
 #include "scratch.h"
@@ -108,7 +109,12 @@ TEST(ZkSetupDriver, InstallsChecksAndRemovesAPackage) {
 
     store.devices[package.key()] = 2;  // two devices plugged in later
     EXPECT_EQ(package.Run(kModeInstalledCheck), 13u);
+    store.installParamsError = ERROR_INVALID_HANDLE;  // gone, only whether to restart is unknown
+    SetLogFile((package.dir / "Setup.txt").c_str());
+    LogFlags = kLogStepFile;
     ASSERT_EQ(package.Run(kModeUninstall), 0u);
+    ResetLogSettings();
+    EXPECT_NE(ReadFileText(package.dir / "Setup.txt").find("    --> Error2 (0x00000006)"), std::string::npos);
     EXPECT_EQ(store.removals, 2);  // every device with the id, not only the first
     EXPECT_FALSE(Exists(package.installedSys()));
     EXPECT_EQ(StagedInfs(package.id), 0);
@@ -169,4 +175,14 @@ TEST(ZkSetupDriver, TheSuitesPackagesReadAsTheInstallerNeedsThem) {
     store.installedVersion = "1.2.3.4";
     ZkSetupDriver(nullptr, &bus, &result);
     EXPECT_EQ(result, 8u);
+    // The COM port driver is neither replaced nor removed while the bus driver holds a device.
+    DriverRequest com = bus;
+    lstrcpyA(com.InfFile, (BesideTheTests("driver_packages\\") + kPackages[1].inf).c_str());
+    store.connected = true;
+    for (uint32_t mode : {kModeInstall, kModeUninstall}) {
+        com.mode = mode;
+        ZkSetupDriver(nullptr, &com, &result);
+        EXPECT_EQ(result, 11u) << mode;
+        EXPECT_EQ(store.askedConnected, "zkuptp");
+    }
 }

@@ -35,11 +35,12 @@ public:
         step.clear();
         return ERROR_SUCCESS;
     }
-    DWORD RemoveOneDevice(const char* id, bool*) override {
+    DWORD RemoveOneDevice(const char* id, bool*, DWORD* paramsError) override {
         if (!DeviceExists(id)) return ERROR_NO_MORE_ITEMS;
         --devices[Key(id)];
         ++removals;
         events.push_back("remove");
+        if (paramsError) *paramsError = installParamsError;
         return ERROR_SUCCESS;
     }
     std::vector<ComPortInfo> ListComPorts() override { return comPorts; }
@@ -67,6 +68,7 @@ public:
     std::vector<Control> controls;
     bool rebootOnUpdate = false;
     DWORD updateError = 0;  // an error every update gives, when set
+    DWORD installParamsError = 0;  // the error of reading a removed device's install parameters
     std::vector<std::string> events;  // "update", "remove", "control" in the order they came
     int updates = 0;
     int removals = 0;

@@ -18,6 +18,7 @@ public:
     bool PortExists(const char* name) override { return ports.count(name) > 0; }
     std::vector<PrinterOnPort> ListPrinters() override { return printers; }
     bool MovePrinter(const char* printer, const char* port) override {
+        if (refusedPorts.count(port)) return false;
         for (auto& p : printers) {
             if (p.printer == printer) p.port = port;
         }
@@ -40,6 +41,7 @@ public:
     std::set<std::string> ports;
     std::set<std::string> monitors;
     std::set<std::string> busyPrinters;
+    std::set<std::string> refusedPorts;  // no printer can be put on these
     std::vector<std::string> added;  // "name|environment|dll"
     std::vector<PrinterOnPort> printers;
     std::vector<std::string> deleted;

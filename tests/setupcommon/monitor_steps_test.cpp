@@ -1,4 +1,5 @@
 #include "monitor_steps.h"
+#include "setup_log.h"
 
 #include "fake_spooler.h"
 #include "scratch.h"
@@ -49,6 +50,10 @@ TEST(MonitorSteps, BusyChecksThenRemoveAndAddBack) {
     monitor = MonitorRecord{};
     EXPECT_EQ(PrepareMonitorUpdate(nullptr, &monitor, "QZAPP", ini.c_str()), 0);  // its port wizard is open
     CloseHandle(wizard);
+    HANDLE dialog = CreateMutexA(nullptr, FALSE, ("Global\\Configure " + name).c_str());
+    monitor = MonitorRecord{};
+    EXPECT_EQ(PrepareMonitorUpdate(nullptr, &monitor, "QZAPP", ini.c_str()), 0);  // its port dialog is open
+    CloseHandle(dialog);
     monitor = MonitorRecord{};
     ASSERT_EQ(PrepareMonitorUpdate(nullptr, &monitor, "QZAPP", ini.c_str()), 1);
 
@@ -72,11 +77,13 @@ TEST(MonitorSteps, BusyChecksThenRemoveAndAddBack) {
 namespace {
 
 // A stand-in status monitor: a window of its own class that closes on WM_USER + 5, with the
-// global mutex of that class name that a running status monitor holds.
+// global mutex of that class name that a running status monitor holds. A hung one takes no
+// message until it is destroyed.
 class StatusMonitor {
 public:
-    explicit StatusMonitor(const std::string& cls) : cls_(cls) {
+    explicit StatusMonitor(const std::string& cls, bool hung = false) : cls_(cls) {
         mutex_ = CreateMutexA(nullptr, FALSE, ("Global\\" + cls).c_str());
+        release_ = CreateEventA(nullptr, TRUE, hung ? FALSE : TRUE, nullptr);
         thread_ = std::thread([this] {
             WNDCLASSA wc{};
             wc.lpfnWndProc = [](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
@@ -86,20 +93,26 @@ public:
             };
             wc.lpszClassName = cls_.c_str();
             RegisterClassA(&wc);
-            CreateWindowA(cls_.c_str(), "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+            window_ = CreateWindowA(cls_.c_str(), "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+            WaitForSingleObject(release_, 60000);  // a hung one that is never released ends its test
             MSG msg;
             while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
         });
         while (!FindWindowA(cls.c_str(), nullptr)) Sleep(10);
     }
     ~StatusMonitor() {
+        SetEvent(release_);
+        PostMessageA(window_, WM_CLOSE, 0, 0);  // if the close asked for never came
         thread_.join();
+        CloseHandle(release_);
         CloseHandle(mutex_);
     }
 
 private:
     std::string cls_;
     HANDLE mutex_;
+    HANDLE release_;
+    HWND window_ = nullptr;
     std::thread thread_;
 };
 
@@ -110,8 +123,12 @@ TEST(MonitorSteps, StatusMonitorsStopAndStart) {
     std::string cls = "QzStatusMon" + std::to_string(GetCurrentProcessId());
     std::string ini = dir / "CopyFile.ini";
     std::string run = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    std::string hung = cls + "Hung";
     WriteFileText(ini, "[QZAPP_MONITOR]\r\nMONITOR_00=missing.exe;" + cls + ";5;QzMissing" + cls +
-                           "\r\nMONITOR_01=setupcommon_test_service.exe;" + cls + ";5;QzRun" + cls + ";-tray\r\n");
+                           "\r\nMONITOR_01=setupcommon_test_service.exe;" + cls + ";5;QzRun" + cls + ";-tray" +
+                           "\r\nMONITOR_02=..\\setupcommon_test_service.exe;" + cls + ";5;QzUp" + cls +
+                           "\r\nMONITOR_03=long.exe;" + cls + ";5;QzLong" + cls + "\r\n"
+                           "[HUNG_MONITOR]\r\nMONITOR_00=hung.exe;" + hung + ";5;QzHung\r\n");
     {
         StatusMonitor monitor(cls);
         DWORD begin = GetTickCount();
@@ -119,13 +136,29 @@ TEST(MonitorSteps, StatusMonitorsStopAndStart) {
         EXPECT_EQ(FindWindowA(cls.c_str(), nullptr), nullptr);
         EXPECT_GE(GetTickCount() - begin, 2900u);
     }
+    {
+        // One that never takes the message holds the install no longer than its answer time-out.
+        StatusMonitor monitor(hung, true);
+        SetLogFile((dir / "Setup.txt").c_str());
+        LogFlags = kLogStepFile;
+        StopStatusMonitors(nullptr, "HUNG_MONITOR", ini.c_str());
+        ResetLogSettings();
+        EXPECT_NE(ReadFileText(dir / "Setup.txt").find("  --> SendMessage(NG)"), std::string::npos);
+    }
     std::string uninstallIni = dir / "Uninstall.ini";
     std::string folder = BesideTheTests("");
     folder.pop_back();
     StartStatusMonitors(
-        nullptr, [&](const char* file) { return std::string(file) == "missing.exe" ? std::string() : folder; },
+        nullptr,
+        [&](const char* file) {
+            std::string name(file);
+            if (name == "missing.exe") return std::string();
+            return name == "long.exe" ? folder + "\\" + std::string(250 - folder.size(), 'f') : folder;
+        },
         "QZAPP_MONITOR", ini.c_str(), "MONITOR", uninstallIni.c_str());
     EXPECT_EQ(GetString(run, ("QzMissing" + cls).c_str()), "");  // not installed: no Run value
+    EXPECT_EQ(GetString(run, ("QzUp" + cls).c_str()), "");       // a file outside its folder
+    EXPECT_EQ(GetString(run, ("QzLong" + cls).c_str()), "");     // a path too long to hold
     EXPECT_EQ(GetString(run, ("QzRun" + cls).c_str()),
               "\"" + BesideTheTests("setupcommon_test_service.exe") + "\" -tray");
     char recorded[512] = "";

@@ -93,9 +93,14 @@ TEST(PortRecords, EveryPrintModeSurvivesDeleteAndRecreate) {
     EXPECT_EQ(monitor.raw.size(), 1u);
 
     FakeSpooler spooler(ports);
+    spooler.printers = {{"Office", "lpr_full"}};
+    spooler.refusedPorts = {"LPT1:", "FILE:"};
+    EXPECT_EQ(DeleteMonitorPorts(nullptr, &monitor), 0);  // a port still in use is never deleted
+    EXPECT_TRUE(spooler.deleted.empty());
+    spooler.refusedPorts = {"LPT1:"};
     spooler.printers = {{"Office", "raw"}, {"Other", "COM1:"}};
     ASSERT_EQ(DeleteMonitorPorts(nullptr, &monitor), 1);
-    EXPECT_EQ(spooler.printers[0].port, "LPT1:");  // off the port before it goes
+    EXPECT_EQ(spooler.printers[0].port, "FILE:");  // off the port before it goes, to FILE: when LPT1: refuses
     EXPECT_EQ(spooler.printers[1].port, "COM1:");
     EXPECT_EQ(spooler.deleted.size(), 5u);  // the port of an unknown mode is left alone
     EXPECT_TRUE(ReadAll(ports + "\\raw").empty());

@@ -1,5 +1,6 @@
 // A service for the service installer tests. Run as "test_service.exe /service [-hang]": it
-// reports running (or, with -hang, stays start-pending) and ends when it is told to stop.
+// reports running (or, with -hang, stays start-pending) and ends when it is told to stop. Run
+// as "test_service.exe -echo FILE ARGS..." it writes ARGS into FILE, one a line, and ends.
 #include <windows.h>
 
 #include <cstring>
@@ -41,6 +42,16 @@ void WINAPI ServiceMain(DWORD, char**) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "-echo") == 0) {
+        HANDLE file = CreateFileA(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        for (int i = 3; i < argc; ++i) {
+            DWORD written = 0;
+            WriteFile(file, argv[i], static_cast<DWORD>(std::strlen(argv[i])), &written, nullptr);
+            WriteFile(file, "\n", 1, &written, nullptr);
+        }
+        CloseHandle(file);
+        return 0;
+    }
     for (int i = 1; i < argc; ++i) g_hang = g_hang || std::strcmp(argv[i], "-hang") == 0;
     g_stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     char name[] = "";

@@ -37,8 +37,13 @@ void StartTimer(RequestExchangeState& state, RequestTransport& transport, int id
     (id == kHolderCountdownTimer ? state.countdownTimer : state.pollTimer) = true;
 }
 
+// The owner may pump messages while it handles a record (a modal dialog, a connect batch),
+// in which this exchange sees further datagrams and timers or its window is destroyed: every
+// caller has finished with the state before it notifies, so Notify is always the last step.
 void Notify(const RequestExchangeState& state, RequestTransport& transport) {
-    transport.Notify(ExchangeRecord(state), state.peerAddress);
+    const UseRequestRecord record = ExchangeRecord(state);
+    const uint32_t peer = state.peerAddress;
+    transport.Notify(record, peer);
 }
 
 void TakeFields(RequestExchangeState& state, const RequestPacket& packet) {
@@ -99,12 +104,14 @@ void OnHolderDatagram(RequestExchangeState& state, RequestTransport& transport, 
             state.busy = 1;
             Notify(state, transport);
             return;
-        case SRU_CANCEL:
+        case SRU_CANCEL: {
             if (!state.busy || !FromPeer(state, fromAddress, fromPort)) return;
             TakeFields(state, packet);
-            Notify(state, transport);
+            const UseRequestRecord record = ExchangeRecord(state);
             ReturnToIdle(state, transport);
+            transport.Notify(record, fromAddress);
             return;
+        }
         case SRU_TIME_QUERY:
             if (!state.busy || !FromPeer(state, fromAddress, fromPort)) return;
             state.command = SRU_TIME;
@@ -117,7 +124,6 @@ void OnHolderDatagram(RequestExchangeState& state, RequestTransport& transport, 
 
 void OnTimeReport(RequestExchangeState& state, RequestTransport& transport, uint32_t seconds) {
     state.remainingSeconds = seconds;
-    Notify(state, transport);
     if (seconds == 0) {
         StopTimer(state, transport, kRequesterPollTimer);
     } else if (seconds < 70 && state.pollInterval == kPollSlowMs) {
@@ -125,38 +131,42 @@ void OnTimeReport(RequestExchangeState& state, RequestTransport& transport, uint
         StopTimer(state, transport, kRequesterPollTimer);
         StartTimer(state, transport, kRequesterPollTimer, kPollFastMs);
     }
+    Notify(state, transport);
 }
 
 void OnRequesterDatagram(RequestExchangeState& state, RequestTransport& transport, const RequestPacket& packet,
                          uint32_t fromAddress, uint16_t fromPort) {
-    if (fromAddress != state.peerAddress) return;  // answers come from the holder asked
+    // Answers come from the holder asked and from the port this PC sent to (a holder answers
+    // from the port it listens on); anyone else may be a spoof. An ended exchange takes none.
+    if (state.finished || !FromPeer(state, fromAddress, fromPort)) return;
     if (packet.command < SRU_ACCEPT || packet.command > SRU_TIME || packet.command == SRU_TIME_QUERY) return;
     TakeFields(state, packet);
     switch (packet.command) {
         case SRU_ACCEPT:
         case SRU_REFUSE:
-            Notify(state, transport);
             StopTimer(state, transport, kRequesterPollTimer);
+            Notify(state, transport);
             return;
         case SRU_RELEASED:
         case SRU_BUSY:
         case SRU_NOT_FOUND:
-            Notify(state, transport);
+            // Over before the owner hears of it: the owner's connect batch pumps messages,
+            // in which no time query may go out and no second answer may be taken.
             StopTimer(state, transport, kRequesterPollTimer);
+            state.finished = true;
             transport.Close();
+            Notify(state, transport);
             return;
         case SRU_PORT:
-            state.peerPort = fromPort;
             Notify(state, transport);
             return;
         case SRU_COUNTDOWN:
             state.countdown = 1;
             state.totalSeconds = state.remainingSeconds = packet.seconds;
-            state.peerPort = fromPort;
-            Notify(state, transport);
             state.pollInterval = packet.seconds < 61 ? kPollFastMs : kPollSlowMs;
             StopTimer(state, transport, kRequesterPollTimer);
             StartTimer(state, transport, kRequesterPollTimer, state.pollInterval);
+            Notify(state, transport);
             return;
         case SRU_TIME:
             OnTimeReport(state, transport, packet.seconds);
@@ -207,7 +217,7 @@ void OnExchangeTimer(RequestExchangeState& state, RequestTransport& transport, i
         }
         state.command = SRU_TIME;
         Notify(state, transport);  // locally only
-    } else if (timerId == kRequesterPollTimer) {
+    } else if (timerId == kRequesterPollTimer && !state.finished) {
         state.remainingSeconds = 0;
         state.command = SRU_TIME_QUERY;
         SendExchangePacket(state, transport);

@@ -27,7 +27,8 @@ public:
     virtual void StopTimer(int id) = 0;
     // True while this PC has an outgoing request of its own.
     virtual bool HasOutgoingRequest() = 0;
-    // The exchange is over: the (client) window goes.
+    // The exchange is over: the (client) window stops listening at once and goes once the
+    // owner has been told.
     virtual void Close() = 0;
     virtual void Pause(uint32_t milliseconds) = 0;
 };
@@ -51,6 +52,7 @@ struct RequestExchangeState {
     uint32_t pollInterval = 0;     // ms
     bool countdownTimer = false;   // holder's timer 1 runs
     bool pollTimer = false;        // requester's timer 2 runs
+    bool finished = false;         // the requester's exchange has ended (5, 6 or 8 received)
 };
 
 // Sends the state's current command to its peer (seconds carried while counting down).

@@ -22,6 +22,23 @@ struct RequestWindowState {
     HWND owner = nullptr;
     SOCKET socket = INVALID_SOCKET;
     RequestExchangeState exchange;
+    int uses = 0;              // handlers of this state on the stack (StateUse)
+    bool windowGone = false;   // destroyed while a handler ran: the last StateUse frees it
+};
+
+// Keeps a window's state alive while one of its handlers runs: the owner's answer to a record
+// may pump messages (a modal dialog, a connect batch) in which the window is destroyed.
+class StateUse {
+public:
+    explicit StateUse(RequestWindowState& state) : state_(state) { ++state_.uses; }
+    ~StateUse() {
+        if (--state_.uses == 0 && state_.windowGone) delete &state_;
+    }
+    StateUse(const StateUse&) = delete;
+    StateUse& operator=(const StateUse&) = delete;
+
+private:
+    RequestWindowState& state_;
 };
 
 struct RequestGlobals {
@@ -62,11 +79,17 @@ public:
     void StartTimer(int id, uint32_t ms) override { SetTimer(window_, id, ms, nullptr); }
     void StopTimer(int id) override { KillTimer(window_, id); }
     bool HasOutgoingRequest() override { return g_request.clients > 0; }
-    void Close() override { closing_ = true; }
+    // No datagram is read any more; the window itself goes in Finish.
+    void Close() override {
+        closesocket(state_.socket);
+        state_.socket = INVALID_SOCKET;
+        closing_ = true;
+    }
     void Pause(uint32_t ms) override { Sleep(ms); }
-    // The window goes only after the exchange has finished with its state.
+    // The window goes only after the exchange has finished with its state, unless the owner
+    // has destroyed it meanwhile.
     void Finish() {
-        if (closing_) DestroyWindow(window_);
+        if (closing_ && !state_.windowGone) DestroyWindow(window_);
     }
 
 private:
@@ -133,7 +156,11 @@ void OnRequestDestroy(HWND window) {
     CloseRequestSocket(*state);
     if (!state->exchange.holder) --g_request.clients;
     if (window == g_request.server) g_request.server = nullptr;
-    delete state;
+    if (state->uses > 0) {
+        state->windowGone = true;
+    } else {
+        delete state;
+    }
     if (auto unreg = reinterpret_cast<SessionUnregisterFn>(reinterpret_cast<void*>(
             SessionFunction("WTSUnRegisterSessionNotification")))) {
         unreg(window);
@@ -149,6 +176,7 @@ void OnRequestReceive(HWND window, RequestWindowState& state, LPARAM event) {
     const int received = recvfrom(state.socket, reinterpret_cast<char*>(buffer), sizeof buffer, 0,
                                   reinterpret_cast<sockaddr*>(&from), &fromLength);
     if (received <= 0) return;
+    StateUse use(state);
     WindowTransport transport(window, state);
     OnExchangeDatagram(state.exchange, transport, buffer, static_cast<size_t>(received), from.sin_addr.s_addr,
                        ntohs(from.sin_port));
@@ -188,6 +216,7 @@ LRESULT CALLBACK RequestWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         case WM_TIMER:
             if (RequestWindowState* state = StateOf(window)) {
+                StateUse use(*state);
                 WindowTransport transport(window, *state);
                 OnExchangeTimer(state->exchange, transport, static_cast<int>(wParam));
             }

@@ -215,13 +215,18 @@ TEST_F(Automation, PrintersThatDoNotOpenTurnAutoPrinterOffAndOnlySixtyThreeAreWa
     EXPECT_EQ(none->property->printer & kPrinterManualList, 0);
 }
 
-TEST_F(Automation, ASuspendedAutoPrinterParksAndEndsWithoutADeadlock) {
+// Suspended, no wake-up of any kind connects or disconnects: not a new job, not a renew, not
+// the release of a running disconnect wait. Resumed, the thread looks again and acts.
+TEST_F(Automation, ASuspendedAutoPrinterNeitherConnectsNorDisconnectsUntilResumed) {
     FakeSpooler::Install(1);
     DeviceEntry* device = PrinterDevice(60000);
     ASSERT_TRUE(StartAutoPrinter(device, {{"QZ Driver", "USB100"}}, false, "", 0));
+    ASSERT_TRUE(PumpUntil([] { return FakeSpooler::watched.load() == 1; }, kEventWait));
     SuspendAutoPrinter(device);
     FakeSpooler::SetJobs(0, 10);
-    PumpUntil([] { return false; }, 300);
+    RenewAutoPrinter(device);
+    PumpUntil([] { return false; }, 2000);
+    EXPECT_EQ(Notices(PNXN_DEVICE, PNXET_CONNECT, 3), 0u);
     ResumeAutoPrinter(device);
     ASSERT_TRUE(Await(PNXN_DEVICE, PNXET_CONNECT, 3));
     {
@@ -229,8 +234,21 @@ TEST_F(Automation, ASuspendedAutoPrinterParksAndEndsWithoutADeadlock) {
         device->info->status = kDeviceStatusConnected;
         device->connectAction = 3;
     }
-    FakeSpooler::SetJobs(0, 0);  // a 60 s disconnect wait starts; ending releases it at once
-    PumpUntil([] { return false; }, 300);
+    FakeSpooler::SetJobs(0, 0);  // the jobs are gone: a 60 s disconnect wait starts
+    PumpUntil([] { return false; }, 500);
+    SuspendAutoPrinter(device);
+    ReleaseAutoPrinterWait(device);
+    PumpUntil([] { return false; }, 2000);
+    EXPECT_EQ(Notices(PNXN_DEVICE, PNXET_DISCONNECT, 3), 0u);
+    ResumeAutoPrinter(device);
+    // Resumed, the jobs are still gone: the wait starts again, and its release disconnects.
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            ReleaseAutoPrinterWait(device);
+            return Notices(PNXN_DEVICE, PNXET_DISCONNECT, 3) >= 1;
+        },
+        kEventWait));
+    EXPECT_EQ(Notices(PNXN_DEVICE, PNXET_CONNECT, 3), 1u);
 }
 
 // The real list names each program by its file, this test program among them.

@@ -7,6 +7,8 @@
 #include <thread>
 
 #include "helper_pipe.h"
+#include "log.h"
+#include "messages.h"
 
 namespace {
 
@@ -54,13 +56,28 @@ TEST(HelperPipeSend, ClearRecordReachesTheService) {
     EXPECT_STREQ(received.data() + 258, "Dummy");
 }
 
-TEST(HelperPipeSend, MissingServiceIsAQuietFailure) {
+// Without the service the writer fails at once, and says so in the log: a pair the service
+// never hears of leaves a printer's comment stale.
+TEST(HelperPipeSend, MissingServiceFailsAtOnceAndIsLogged) {
+    HWND window = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 300, 300, nullptr, nullptr, nullptr,
+                                  nullptr);
+    ASSERT_NE(window, nullptr);
+    HWND lines = CreateWindowExA(0, "LISTBOX", "", WS_CHILD, 0, 0, 200, 200, window,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdLogList)), nullptr, nullptr);
+    LogSettings settings = {};
+    settings.flags = kLogToDebugger;  // the lines reach the window's list box
+    LogSetup(window, &settings);
     DWORD start = GetTickCount();
     // Nobody serves the pipe in this test (other test processes may, briefly).
-    int result = HelperPipeSend(kHelperPipeRemovePair, "d", "p");
+    int result = HelperPipeSend(kHelperPipeRemovePair, "QZ Pipe Test Driver", "QZPT1:");
     if (result == 0) {
         EXPECT_LT(GetTickCount() - start, 6000u);
+        char text[256] = "";
+        SendMessageA(lines, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(text));
+        EXPECT_NE(std::string(text).find("record 2 (QZ Pipe Test Driver, QZPT1:) not sent"), std::string::npos) << text;
     }
+    LogReset();
+    DestroyWindow(window);
 }
 
 }  // namespace

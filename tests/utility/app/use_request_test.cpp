@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "use_request_codec.h"
@@ -44,17 +47,25 @@ public:
     std::vector<Sent> sent;
     std::vector<UseRequestRecord> told;
     std::vector<std::pair<int, uint32_t>> started;
+    std::set<int> running;              // timers started and not stopped
     bool outgoing = false;
     bool closed = false;
+    std::function<void()> whileTold;    // the owner's handling, which may pump messages
     int Send(uint32_t address, uint16_t port, const uint8_t* data, size_t size) override {
         Sent s{address, port, {}};
         EXPECT_TRUE(ParseRequestPacket(data, size, &s.packet));
         sent.push_back(s);
         return static_cast<int>(size);
     }
-    void Notify(const UseRequestRecord& record, uint32_t) override { told.push_back(record); }
-    void StartTimer(int id, uint32_t ms) override { started.emplace_back(id, ms); }
-    void StopTimer(int) override {}
+    void Notify(const UseRequestRecord& record, uint32_t) override {
+        told.push_back(record);
+        if (whileTold) std::exchange(whileTold, nullptr)();
+    }
+    void StartTimer(int id, uint32_t ms) override {
+        started.emplace_back(id, ms);
+        running.insert(id);
+    }
+    void StopTimer(int id) override { running.erase(id); }
     bool HasOutgoingRequest() override { return outgoing; }
     void Close() override { closed = true; }
     void Pause(uint32_t) override {}
@@ -274,19 +285,32 @@ TEST(RequestRequester, CountdownPollsSlowlyThenEverySecondAndStopsAtZero) {
     EXPECT_EQ(q.started.at(0).second, kPollFastMs);
 }
 
-TEST(RequestRequester, FinalAnswersCloseAndStrangersAreIgnored) {
+TEST(RequestRequester, FinalAnswersEndTheExchangeBeforeTheOwnerHearsAndStrangersAreIgnored) {
     for (uint16_t command : {SRU_RELEASED, SRU_BUSY, SRU_NOT_FOUND}) {
         RequestExchangeState s;
         s.peerAddress = kPeerA;
         s.peerPort = kRequestUdpPort;
         FakeTransport t;
         Feed(s, t, Datagram(command, "Printer", "H1", "holder"), kPeerB, kRequestUdpPort);
+        Feed(s, t, Datagram(command, "Printer", "H1", "holder"), kPeerA, kPortB);  // right host, wrong port
         EXPECT_FALSE(t.closed);
         EXPECT_TRUE(t.told.empty());
+        Feed(s, t, Datagram(SRU_COUNTDOWN, "Printer", "H1", "holder", 30), kPeerA, kRequestUdpPort);
+        ASSERT_EQ(t.running.count(kRequesterPollTimer), 1u);
+        t.sent.clear();
+        // The owner's connect batch pumps messages: a second final answer (a duplicate or a
+        // spoof from the holder's address) and the poll timer arrive while it is told.
+        t.whileTold = [&] {
+            EXPECT_TRUE(t.closed) << command;
+            EXPECT_EQ(t.running.count(kRequesterPollTimer), 0u) << command;
+            Feed(s, t, Datagram(SRU_BUSY, "Printer", "H1", "holder"), kPeerA, kRequestUdpPort);
+            Feed(s, t, Datagram(SRU_RELEASED, "Printer", "H1", "holder"), kPeerA, kRequestUdpPort);
+            OnExchangeTimer(s, t, kRequesterPollTimer);
+        };
         Feed(s, t, Datagram(command, "Printer", "H1", "holder"), kPeerA, kRequestUdpPort);
-        EXPECT_TRUE(t.closed);
-        ASSERT_EQ(t.told.size(), 1u);
-        EXPECT_EQ(t.told[0].command, command);
+        ASSERT_EQ(t.told.size(), 2u) << command;
+        EXPECT_EQ(t.told[1].command, command);
+        EXPECT_TRUE(t.sent.empty()) << command;  // no time query went out
     }
 }
 
