@@ -148,7 +148,12 @@ DWORD SystemDriverPlatform::InstallRootDevice(HWND window, const char* hardwareI
 }
 
 BOOL SystemDriverPlatform::SetRemoveParams(HDEVINFO set, SP_DEVINFO_DATA* device, SP_REMOVEDEVICE_PARAMS* params) {
-    return SetupDiSetClassInstallParamsA(set, device, &params->ClassInstallHeader, sizeof *params);
+    SetLastError(ERROR_SUCCESS);
+    if (SetupDiSetClassInstallParamsA(set, device, &params->ClassInstallHeader, sizeof *params)) return TRUE;
+    // Wine's call (the wide one too) is a stub that fails without an error code, and Wine's
+    // DIF_REMOVE removes the device globally with no parameters at all; a real failure always
+    // comes with its code.
+    return GetLastError() == ERROR_SUCCESS;
 }
 
 DWORD SystemDriverPlatform::RemoveOneDevice(const char* hardwareId, bool* reboot, DWORD* paramsError) {

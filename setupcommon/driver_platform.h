@@ -1,7 +1,7 @@
 // The Windows driver store and device tree as the driver installer uses them. The production
-// version passes each call straight to SetupAPI and newdev.dll; Wine only pretends to update
-// drivers and cannot set class-install parameters, so tests put a scripted store in its place,
-// or the system's with that one call replaced.
+// version passes each call straight to SetupAPI and newdev.dll (where Wine only has a stub, as
+// for the class-install parameters, it says so beside the call); Wine only pretends to update
+// drivers, so tests put a scripted store in its place, or the system's with one call replaced.
 #pragma once
 
 #include <windows.h>
@@ -56,9 +56,8 @@ public:
     bool SendDeviceControl(const char* name, DWORD code, const void* input, DWORD inputBytes) override;
 
 protected:
-    // SetupDiSetClassInstallParamsA with the DIF_REMOVE parameters of a global removal. Wine's
-    // is a stub that always fails, where its DIF_REMOVE removes the device globally with no
-    // parameters at all: a test that removes a device under Wine replaces this one call.
+    // SetupDiSetClassInstallParamsA with the DIF_REMOVE parameters of a global removal (Wine's
+    // stub, which fails without an error code, counts as set: its DIF_REMOVE removes globally).
     virtual BOOL SetRemoveParams(HDEVINFO set, SP_DEVINFO_DATA* device, SP_REMOVEDEVICE_PARAMS* params);
 };
 

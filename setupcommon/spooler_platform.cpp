@@ -1,5 +1,6 @@
 #include "spooler_platform.h"
 
+#include <cstdint>
 #include <vector>
 
 namespace {
@@ -51,7 +52,18 @@ std::vector<PrinterOnPort> SystemSpoolerPlatform::ListPrinters() {
 }
 
 BOOL SystemSpoolerPlatform::SetPrinterPort(HANDLE printer, PRINTER_INFO_5A* record) {
-    return SetPrinterA(printer, 5, reinterpret_cast<BYTE*>(record), 0);
+    SetLastError(ERROR_SUCCESS);
+    if (SetPrinterA(printer, 5, reinterpret_cast<BYTE*>(record), 0)) return TRUE;
+    if (GetLastError() != ERROR_SUCCESS) return FALSE;
+    // Wine's SetPrinter knows no level 5 and fails without an error code: the port goes in with
+    // the printer's level-2 record there.
+    DWORD needed = 0;
+    GetPrinterA(printer, 2, nullptr, 0, &needed);
+    std::vector<uint64_t> block(needed / sizeof(uint64_t) + 1);
+    if (!needed || !GetPrinterA(printer, 2, reinterpret_cast<BYTE*>(block.data()), needed, &needed)) return FALSE;
+    auto* full = reinterpret_cast<PRINTER_INFO_2A*>(block.data());
+    full->pPortName = record->pPortName;
+    return SetPrinterA(printer, 2, reinterpret_cast<BYTE*>(full), 0);
 }
 
 bool SystemSpoolerPlatform::MovePrinter(const char* printer, const char* port) {

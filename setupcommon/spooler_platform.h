@@ -1,6 +1,6 @@
 // The print spooler as the port-monitor steps use it. The production version passes each call
-// to winspool; the suite's port monitor is not in Wine's spooler, so tests use a fake, or the
-// system's spooler with the one call that Wine lacks replaced.
+// to winspool (where Wine lacks a level, it says so beside the call); the suite's port monitor
+// is not in Wine's spooler, so tests use a fake.
 #pragma once
 
 #include <windows.h>
@@ -44,11 +44,9 @@ public:
     bool RemoveMonitor(const char* environment, const char* name) override;
     bool HasQueuedJob(const char* printer) override;
 
-protected:
-    // SetPrinterA at level 5 with the printer's own record and the new port. Wine's SetPrinter
-    // knows no level 5 (it fails without an error code): a test that moves printers under Wine
-    // replaces this one call.
-    virtual BOOL SetPrinterPort(HANDLE printer, PRINTER_INFO_5A* record);
+private:
+    // SetPrinterA at level 5 with the printer's own record and the new port.
+    BOOL SetPrinterPort(HANDLE printer, PRINTER_INFO_5A* record);
 };
 
 SpoolerPlatform& Spooler();

@@ -65,10 +65,8 @@ void StopDriver(const char* name) {
     CloseServiceHandle(manager);
 }
 
-// Wine's driver store as it is but for what Wine lacks: its SetupDiSetClassInstallParamsA is a
-// stub that fails, where its DIF_REMOVE removes the device globally with no parameters at all;
-// and it does not unload a driver whose last device has gone, as Windows does, so the driver's
-// file would stay in use.
+// Wine's driver store as it is but for what Wine lacks: it does not unload a driver whose last
+// device has gone, as Windows does, so the driver's file would stay in use.
 class WineRemoval final : public SystemDriverPlatform {
 public:
     WineRemoval() { SetDriverPlatform(this); }
@@ -78,9 +76,19 @@ public:
         if (result == ERROR_SUCCESS) StopDriver("ZKUPTP");
         return result;
     }
+};
+
+// A driver store that refuses the class-install parameters of a removal, as Windows may.
+class RefusedRemoveParams final : public SystemDriverPlatform {
+public:
+    RefusedRemoveParams() { SetDriverPlatform(this); }
+    ~RefusedRemoveParams() override { SetDriverPlatform(nullptr); }
 
 protected:
-    BOOL SetRemoveParams(HDEVINFO, SP_DEVINFO_DATA*, SP_REMOVEDEVICE_PARAMS*) override { return TRUE; }
+    BOOL SetRemoveParams(HDEVINFO, SP_DEVINFO_DATA*, SP_REMOVEDEVICE_PARAMS*) override {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
 };
 
 // A COM port of the COM port driver as the device tree holds one once a serial device is connected.
@@ -156,8 +164,11 @@ TEST(RealDriverStore, BusAndComPortPackagesInstallAndGo) {
     EXPECT_FALSE(Exists(comSys));
 
     // Where the class-install parameters cannot be set the device stays, and so does the driver.
-    EXPECT_EQ(RunPackage(kBus, kModeUninstall), 15u);
-    EXPECT_NE(ReadFileText(dir / "Setup.txt").find("    --> Error1 (0x"), std::string::npos);
+    {
+        RefusedRemoveParams refused;
+        EXPECT_EQ(RunPackage(kBus, kModeUninstall), 15u);
+    }
+    EXPECT_NE(ReadFileText(dir / "Setup.txt").find("    --> Error1 (0x00000057)"), std::string::npos);
     EXPECT_EQ(RunPackage(kBus, kModeInstalledCheck), 13u);
     EXPECT_TRUE(Exists(sys));
 

@@ -13,25 +13,6 @@
 
 namespace {
 
-// Wine's spooler as it is but for the one call it lacks: its SetPrinter knows no level 5, so the
-// new port goes in with the printer's level-2 record.
-class WineSpooler final : public SystemSpoolerPlatform {
-public:
-    WineSpooler() { SetSpoolerPlatform(this); }
-    ~WineSpooler() override { SetSpoolerPlatform(nullptr); }
-
-protected:
-    BOOL SetPrinterPort(HANDLE printer, PRINTER_INFO_5A* record) override {
-        DWORD needed = 0;
-        GetPrinterA(printer, 2, nullptr, 0, &needed);
-        std::vector<uint64_t> block(needed / sizeof(uint64_t) + 1);
-        if (!needed || !GetPrinterA(printer, 2, reinterpret_cast<BYTE*>(block.data()), needed, &needed)) return FALSE;
-        auto* full = reinterpret_cast<PRINTER_INFO_2A*>(block.data());
-        full->pPortName = record->pPortName;
-        return SetPrinterA(printer, 2, reinterpret_cast<BYTE*>(full), 0);
-    }
-};
-
 bool Listed(const std::string& printer, const std::string& port) {
     for (const PrinterOnPort& p : Spooler().ListPrinters()) {
         if (p.printer == printer && p.port == port) return true;
@@ -50,7 +31,6 @@ bool KeyExists(const char* path) {
 
 TEST(RealSpooler, PortsPrintersMonitorsAndUnfilledMonitorRecords) {
     if (!std::getenv("QZ_DRIVER_PREFIX")) GTEST_SKIP() << "runs in the throwaway driver prefix only";
-    WineSpooler wine;
     SpoolerPlatform& spooler = Spooler();
     helper_test::TestPrinter printer(helper_test::UniqueName("QZSP") + ":", "");
     ASSERT_TRUE(printer.ok());
