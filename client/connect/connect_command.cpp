@@ -23,6 +23,10 @@
 namespace {
 
 constexpr int kMaxDriverRetries = 3;
+// The answer of every connect and disconnect command is a diagnostic of its own, written only
+// in a build that turns command logging on; the ordinary log shows the outcome in the lines
+// that follow it.
+constexpr bool kLogCommandAnswers = false;
 
 void PutBe16(std::vector<uint8_t>* out, uint16_t value) {
     out->push_back(static_cast<uint8_t>(value >> 8));
@@ -149,8 +153,10 @@ int SendConnectCommand(HWND log, bool connect, const ConnectCommand& command, co
                                         params.data(), params.size());
         }
     }
-    char buffer[32];
-    LogLine(log, "  <<< %s Command : %s >>>", connect ? "Connect" : "Disconnect", AnswerText(answer, buffer, sizeof(buffer)));
+    if (kLogCommandAnswers) {
+        char buffer[32];
+        LogLine(log, "  <<< %s Command : %s >>>", connect ? "Connect" : "Disconnect", AnswerText(answer, buffer, sizeof(buffer)));
+    }
     return answer;
 }
 

@@ -12,6 +12,7 @@
 #include "device_entry.h"
 #include "lib_lock.h"
 #include "lib_state.h"
+#include "lib_stop.h"
 #include "log.h"
 #include "nas_info.h"
 #include "notify.h"
@@ -121,10 +122,10 @@ HWND LogWindow() {
 }
 
 uint16_t StepStart(const ConnectRequest& request, const ConnectTarget& target) {
-    char actionText[16];
-    ActionText(request.action, actionText, sizeof(actionText));
-    LogLine(LogWindow(), ">> SendMessage(Start - %s: Action %s) <<", target.name.c_str(), actionText);
-    LogLine(target.serverWindow, ">> SendMessage(Start - %s: Action %s) <<", target.name.c_str(), actionText);
+    char fallback[16];
+    const char* action = ActionText(request.action, fallback, sizeof(fallback));
+    LogLine(LogWindow(), ">> SendMessage(Start - %s: Action %s) <<", target.name.c_str(), action);
+    LogLine(target.serverWindow, ">> SendMessage(Start - %s: Action %s) <<", target.name.c_str(), action);
     return SendPhase(request, kPhaseStart, 0) ? kPhasePermit : kPhaseEnd;
 }
 
@@ -150,8 +151,9 @@ uint16_t StepEnd(const ConnectRequest& request, const ConnectTarget& target) {
     return 0;
 }
 
-// Waits for the run event, then the step to go on with: the one PnxConnectStart chose, End
-// when the request was cancelled while held, 0 when its device went or the service is ending.
+// Waits for the run event (or the library's stop), then the step to go on with: the one
+// PnxConnectStart chose, else the one the phase returned; 0 when its device went or the
+// service is ending.
 uint16_t AwaitRun(ConnectRequest* request, uint16_t next) {
     HANDLE run;
     {
@@ -159,13 +161,11 @@ uint16_t AwaitRun(ConnectRequest* request, uint16_t next) {
         if (!g_queue.stepGiven) g_queue.step = next;
         run = g_queue.runEvent;
     }
-    if (run) WaitForSingleObject(run, INFINITE);
+    if (run) WaitOrStop(run, INFINITE);
     LibraryLock lock;
     uint16_t step = g_queue.step;
-    bool released = g_queue.stepGiven;
     g_queue.stepGiven = false;
-    if (g_queue.shutdown || request->device->removed) return 0;
-    if (g_queue.cancel && !released && step != 0 && step < kPhaseEnd) step = kPhaseEnd;
+    if (g_queue.shutdown || request->device->removed || LibraryStopping()) return 0;
     return step;
 }
 
@@ -207,12 +207,27 @@ void RunDeviceRequest(ConnectRequest* request) {
     }
 }
 
+// The queue is empty (or the service ends): the worker lets go in the same lock section that
+// saw it so, so that a request queued a moment later finds no worker and starts one.
+HWND RetireWorkerLocked() {
+    g_queue.cancel = 0;
+    if (g_queue.cancelEvent) CloseHandle(g_queue.cancelEvent);
+    if (g_queue.runEvent) CloseHandle(g_queue.runEvent);
+    g_queue.cancelEvent = g_queue.runEvent = nullptr;
+    g_queue.workerRunning = false;
+    return g_queue.list ? GetParent(g_queue.list) : nullptr;
+}
+
 DWORD WINAPI WorkerMain(void*) {
+    HWND service = nullptr;
     for (;;) {
         ConnectRequest* request;
         {
             LibraryLock lock;
-            if (g_queue.requests.empty() || g_queue.shutdown) break;
+            if (g_queue.requests.empty() || g_queue.shutdown) {
+                service = RetireWorkerLocked();
+                break;
+            }
             request = g_queue.requests.front();
             g_lib.requesterWindow = request->requester;
             g_queue.step = kPhaseStart;
@@ -234,18 +249,24 @@ DWORD WINAPI WorkerMain(void*) {
         delete request;
         PostRows();
     }
-    HWND service;
-    {
-        LibraryLock lock;
-        g_queue.cancel = 0;
-        if (g_queue.cancelEvent) CloseHandle(g_queue.cancelEvent);
-        if (g_queue.runEvent) CloseHandle(g_queue.runEvent);
-        g_queue.cancelEvent = g_queue.runEvent = nullptr;
-        g_queue.workerRunning = false;
-        service = g_queue.list ? GetParent(g_queue.list) : nullptr;
-    }
+    // Touches nothing of the queue any more: a new worker may already run.
     if (service) PostMessageA(service, PNXM_QUEUE_END, 0, 0);
     return 0;
+}
+
+// Takes the handle of a worker that has let go of the queue; null when none or one runs.
+HANDLE TakeRetiredWorkerLocked() {
+    if (g_queue.workerRunning || !g_queue.worker) return nullptr;
+    HANDLE ended = g_queue.worker;
+    g_queue.worker = nullptr;
+    return ended;
+}
+
+// A retired worker only posts its end notice and returns: waiting for it is brief.
+void JoinRetired(HANDLE ended) {
+    if (!ended) return;
+    JoinLibraryThread(ended);
+    CloseHandle(ended);
 }
 
 }  // namespace
@@ -275,15 +296,19 @@ void DetachConnectQueueState(HWND queueList) {
     }
     for (ConnectRequest* r : waiting) delete r;
     ReleaseConnectQueueWorker(true);
+    JoinConnectQueueWorker();
 }
 
 void StartConnectQueueWorker(HWND service) {
-    LibraryLock lock;
-    if (g_queue.workerRunning || g_queue.requests.empty() || !g_queue.list) return;
-    if (g_queue.worker) {
-        CloseHandle(g_queue.worker);
-        g_queue.worker = nullptr;
+    HANDLE ended;
+    {
+        LibraryLock lock;
+        if (g_queue.workerRunning || g_queue.requests.empty() || !g_queue.list) return;
+        ended = TakeRetiredWorkerLocked();
     }
+    JoinRetired(ended);
+    LibraryLock lock;
+    if (g_queue.workerRunning || g_queue.requests.empty() || !g_queue.list || LibraryStopping()) return;
     // The events exist before the thread does, so that the steering calls find them.
     g_queue.cancelEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     g_queue.runEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
@@ -301,12 +326,44 @@ void StartConnectQueueWorker(HWND service) {
     SetThreadPriority(g_queue.worker, THREAD_PRIORITY_LOWEST);
 }
 
-void CloseConnectQueueWorker() {
+bool ConnectQueueEnded(HWND service) {
+    HANDLE ended;
+    {
+        LibraryLock lock;
+        ended = TakeRetiredWorkerLocked();
+    }
+    JoinRetired(ended);
+    // A request queued while the old worker let go has a worker of its own by now, or gets
+    // one here; the queue is done only when none runs.
+    StartConnectQueueWorker(service);
     LibraryLock lock;
-    if (g_queue.worker && !g_queue.workerRunning) {
-        CloseHandle(g_queue.worker);
+    return !g_queue.workerRunning;
+}
+
+bool ConnectWorkerRuns() {
+    LibraryLock lock;
+    return g_queue.workerRunning;
+}
+
+bool WaitConnectWorkerLetGo(DWORD ms) {
+    ULONGLONG deadline = GetTickCount64() + ms;
+    while (ConnectWorkerRuns()) {
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+void JoinConnectQueueWorker() {
+    HANDLE worker;
+    {
+        LibraryLock lock;
+        worker = g_queue.worker;
         g_queue.worker = nullptr;
     }
+    if (!worker) return;
+    JoinLibraryThread(worker);
+    CloseHandle(worker);
 }
 
 void ShowConnectQueueRows() {
@@ -399,16 +456,14 @@ bool WaitConnectCancel(DWORD ms) {
         LibraryLock lock;
         cancel = g_queue.cancelEvent;
     }
-    if (!cancel) {
-        Sleep(ms);
-        return false;
-    }
-    return WaitForSingleObject(cancel, ms) == WAIT_OBJECT_0;
+    // The library's stop ends the wait as a cancel does.
+    DWORD woken = WaitOrStop(cancel, ms);
+    return woken == WAIT_OBJECT_0 || woken == WAIT_OBJECT_0 + 1;
 }
 
 bool ConnectCancelled() {
     LibraryLock lock;
-    return g_queue.cancel != 0 || g_queue.shutdown;
+    return g_queue.cancel != 0 || g_queue.shutdown || LibraryStopping();
 }
 
 // --- The bodies of the queue exports.
@@ -476,11 +531,11 @@ int QueueCancel(HWND service) {
         LibraryLock lock;
         if (!g_queue.requests.empty()) {
             g_queue.service = service;
+            // The cancel ends the installation wait of the Result phase; a worker held by
+            // PnxConnectStop stays held until the requester says how to go on.
             if (g_queue.workerRunning) {
                 g_queue.cancel = 1;
                 if (g_queue.cancelEvent) SetEvent(g_queue.cancelEvent);
-                // A worker held by PnxConnectStop must hear the cancel too.
-                if (g_queue.runEvent) SetEvent(g_queue.runEvent);
                 slept = true;
             }
         }

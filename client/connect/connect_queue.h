@@ -78,8 +78,16 @@ void DetachConnectQueueState(HWND queueList);
 // Starts the worker when none runs (PNXM_QUEUE_START).
 void StartConnectQueueWorker(HWND service);
 
-// Closes the handle of the worker that ended (PNXM_QUEUE_END).
-void CloseConnectQueueWorker();
+// The end notice of a worker (PNXM_QUEUE_END): waits for the worker that let go, starts a new
+// one for requests queued meanwhile; true when no worker runs, so that the queue is done.
+bool ConnectQueueEnded(HWND service);
+
+// Waits until the worker thread, if any, has ended (after ReleaseConnectQueueWorker(true) or
+// the library's stop), serving what it sends to this thread's windows. No lock may be held.
+void JoinConnectQueueWorker();
+// True while a worker has the queue; the wait for that to end, false when it did not in `ms`.
+bool ConnectWorkerRuns();
+bool WaitConnectWorkerLetGo(DWORD ms);
 
 // Shows the requests in the queue list (PNXM_QUEUE_ROWS). Service window thread.
 void ShowConnectQueueRows();

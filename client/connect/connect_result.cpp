@@ -1,6 +1,7 @@
 #include "connect_result.h"
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "auto_printer.h"
@@ -10,6 +11,7 @@
 #include "connect_target.h"
 #include "connect_marks.h"
 #include "device_entry.h"
+#include "device_heap.h"
 #include "device_list_parse.h"
 #include "device_list_read.h"
 #include "device_list_renew.h"
@@ -17,6 +19,7 @@
 #include "install_wait.h"
 #include "lib_lock.h"
 #include "lib_state.h"
+#include "lib_stop.h"
 #include "log.h"
 #include "pnxscapi.h"
 #include "rwp_exchange.h"
@@ -88,6 +91,14 @@ bool LastStatusCheck(DeviceEntry* device, bool connect, ConnectTarget* target) {
             if (fresh) {
                 info.status = fresh->status;
                 info.userAddress = fresh->userAddress;
+                // The server may have renamed the ports: the commands go by the names it holds now.
+                const char* ports = info.ports;
+                if (fresh->ports && (!ports || std::strcmp(ports, fresh->ports) != 0)) {
+                    if (char* copy = DeviceStrDup(fresh->ports)) {
+                        DeviceHeapFree(info.ports);
+                        info.ports = copy;
+                    }
+                }
                 ok = true;
             } else {
                 info.status = kDeviceStatusNoDevice;
@@ -148,7 +159,7 @@ uint16_t ForceDisconnectInterfaces(const ConnectRequest& request, ConnectTarget*
                         }
                     }
                     target->status = kDeviceStatusFree;
-                    Sleep(kFreedPortSettleMs);
+                    if (SleepOrStop(kFreedPortSettleMs)) return kResultForceDisconnectError;
                 } else if (recorded == 0) {
                     recorded = kResultForceDisconnectError;
                 }
@@ -180,7 +191,8 @@ void SetPending(DeviceEntry* device, uint16_t bit) {
 // After a command the server's own list tells whether it took effect.
 uint16_t ConfirmWithServer(const ConnectRequest& request, const ConnectTarget& target, bool connect) {
     for (int attempt = 0; attempt < kConfirmTries; ++attempt) {
-        if (attempt > 0) Sleep(kConfirmIntervalMs);
+        // The library going away ends the polls; the command itself went through.
+        if (attempt > 0 && SleepOrStop(kConfirmIntervalMs)) return kResultSuccess;
         ParsedDeviceList list;
         if (!FetchDeviceList(target, &list)) return kResultServerNotFound;
         std::string locations;
@@ -244,6 +256,8 @@ const char* ConnectResultText(uint16_t code, char* fallback, size_t capacity) {
     return fallback;
 }
 
+// Every way through the Result phase ends with the End phase, failures as well: the requester
+// shows the outcome there. Only a device that went has no End.
 uint16_t FinishConnectAction(const ConnectRequest& request) {
     bool connect = request.message == kRequestConnect;
     ConnectTarget target;
@@ -265,13 +279,13 @@ uint16_t FinishConnectAction(const ConnectRequest& request) {
     if (!go) {
         if (request.action == kActionAutoPrinter) SetPending(request.device, kPendingAutoPrinter);
         else if (request.action != kActionKeepAlive) SendResult(request, target, code);
-        return 0;
+        return kPhaseEnd;
     }
     uint16_t forced = ForceDisconnectInterfaces(request, &target);
     if (forced == kResultForceDisconnectError) {
         if (request.action == kActionAutoPrinter) SetPending(request.device, kPendingAutoPrinter);
         else if (request.action != kActionKeepAlive) SendResult(request, target, forced);
-        return 0;
+        return kPhaseEnd;
     }
     if (forced == kResultUsedForYou) {
         SendResult(request, target, forced);
@@ -280,7 +294,7 @@ uint16_t FinishConnectAction(const ConnectRequest& request) {
     }
     if (!DeviceStillListed(request.device)) return 0;
     // Still printing: an automatic disconnect waits for the jobs.
-    if (!connect && request.action == kActionAutoPrinter && AutoPrinterHasJobs(request.device)) return 0;
+    if (!connect && request.action == kActionAutoPrinter && AutoPrinterHasJobs(request.device)) return kPhaseEnd;
     bool ok = RunConnectDisconnect(request, target, &code);
     {
         LibraryLock lock;
@@ -292,11 +306,11 @@ uint16_t FinishConnectAction(const ConnectRequest& request) {
     if (!ok) {
         if (request.action == kActionAutoPrinter) {
             if (connect) SetPending(request.device, kPendingAutoPrinter);
-            return 0;
+            return kPhaseEnd;
         }
-        if (request.action == kActionKeepAlive) return 0;
+        if (request.action == kActionKeepAlive) return kPhaseEnd;
         SendResult(request, target, code);
-        return 0;
+        return kPhaseEnd;
     }
     AfterSuccess(request, target, connect);
     code = kResultSuccess;

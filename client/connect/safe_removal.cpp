@@ -4,6 +4,7 @@
 #include <setupapi.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -29,20 +30,50 @@ CONFIGRET Eject(DEVINST node, PNP_VETO_TYPE* veto) {
     return CM_Request_Device_EjectA(node, veto, vetoName, MAX_PATH, 0);
 }
 
-std::string RegistryPropertyText(HDEVINFO set, SP_DEVINFO_DATA* data, DWORD property) {
+// The property's bytes as the system gives them, with two terminators after them whatever it
+// wrote; empty when it has none.
+std::vector<char> RegistryPropertyBytes(HDEVINFO set, SP_DEVINFO_DATA* data, DWORD property) {
     std::vector<char> buffer(256);
     DWORD needed = 0;
     // Grow while the property does not fit, as long as the system asks for more.
     for (int i = 0; i < 8; ++i) {
-        if (SetupDiGetDeviceRegistryPropertyA(set, data, property, nullptr, reinterpret_cast<BYTE*>(buffer.data()),
-                                              static_cast<DWORD>(buffer.size() - 2), &needed)) {
-            buffer[buffer.size() - 2] = '\0';
-            return buffer.data();
+        DWORD room = static_cast<DWORD>(buffer.size() - 2);
+        if (SetupDiGetDeviceRegistryPropertyA(set, data, property, nullptr, reinterpret_cast<BYTE*>(buffer.data()), room,
+                                              &needed)) {
+            buffer.resize(std::min<size_t>(needed, room));
+            buffer.push_back('\0');
+            buffer.push_back('\0');
+            return buffer;
         }
         if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed > 65536) break;
         buffer.assign(static_cast<size_t>(needed) * 2 + 2, '\0');
     }
     return {};
+}
+
+std::string RegistryPropertyText(HDEVINFO set, SP_DEVINFO_DATA* data, DWORD property) {
+    std::vector<char> bytes = RegistryPropertyBytes(set, data, property);
+    return bytes.empty() ? std::string() : std::string(bytes.data());
+}
+
+// Every string of a string-list property, upper-cased.
+std::vector<std::string> RegistryPropertyListUpper(HDEVINFO set, SP_DEVINFO_DATA* data, DWORD property) {
+    std::vector<char> bytes = RegistryPropertyBytes(set, data, property);
+    std::vector<std::string> items;
+    for (size_t at = 0; at < bytes.size() && bytes[at] != '\0';) {
+        std::string item(bytes.data() + at);
+        at += item.size() + 1;
+        CharUpperBuffA(item.data(), static_cast<DWORD>(item.size()));
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+bool AnyContains(const std::vector<std::string>& items, const char* wanted) {
+    for (const std::string& item : items) {
+        if (item.find(wanted) != std::string::npos) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -94,10 +125,9 @@ int SafetyRemoveOld(HWND log, uint16_t vid, uint16_t pid, uint32_t serverAddress
     for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &data); ++i) {
         std::string enumerator = RegistryPropertyText(set, &data, SPDRP_ENUMERATOR_NAME);
         std::string service = RegistryPropertyText(set, &data, SPDRP_SERVICE);
-        std::string hardware = RegistryPropertyText(set, &data, SPDRP_HARDWAREID);
-        CharUpperBuffA(hardware.data(), static_cast<DWORD>(hardware.size()));
+        std::vector<std::string> hardware = RegistryPropertyListUpper(set, &data, SPDRP_HARDWAREID);
         if (_stricmp(enumerator.c_str(), "USB") != 0 || _strnicmp(service.c_str(), "USBSTOR", 7) != 0 ||
-            hardware.find(wanted) == std::string::npos) {
+            !AnyContains(hardware, wanted)) {
             continue;
         }
         std::string driverKey = RegistryPropertyText(set, &data, SPDRP_DRIVER);

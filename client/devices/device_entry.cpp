@@ -12,6 +12,7 @@
 #include "nas_info.h"
 #include "default_property.h"
 #include "lib_state.h"
+#include "list_rows.h"
 #include "listview_util.h"
 #include "server_entry.h"
 #include "server_identity.h"
@@ -70,13 +71,14 @@ bool AppendRowLocked(HWND serverWindow, DeviceEntry* device) {
 
 }  // namespace
 
+// The lists are asked through the library's record of their rows: these run on any thread
+// with the lock held, and the lists belong to the GUI thread.
 std::vector<DeviceEntry*> DeviceEntriesLocked(HWND serverWindow) {
     std::vector<DeviceEntry*> devices;
     HWND list = ServerDeviceList(serverWindow);
     if (!list) return devices;
-    int count = ListView_GetItemCount(list);
-    for (int row = 0; row < count; ++row) {
-        if (auto* device = static_cast<DeviceEntry*>(ListViewItemData(list, row))) devices.push_back(device);
+    for (LPARAM data : ListRowsLocked(list)) {
+        if (auto* device = reinterpret_cast<DeviceEntry*>(data)) devices.push_back(device);
     }
     return devices;
 }
@@ -84,11 +86,7 @@ std::vector<DeviceEntry*> DeviceEntriesLocked(HWND serverWindow) {
 int DeviceRowLocked(HWND serverWindow, const DeviceEntry* device) {
     HWND list = ServerDeviceList(serverWindow);
     if (!list || !device) return -1;
-    LVFINDINFOA find = {};
-    find.flags = LVFI_PARAM;
-    find.lParam = reinterpret_cast<LPARAM>(device);
-    return static_cast<int>(
-        SendMessageA(list, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+    return ListRowOfLocked(list, reinterpret_cast<LPARAM>(device));
 }
 
 bool DeviceListedLocked(HWND serverWindow, const DeviceEntry* device) {

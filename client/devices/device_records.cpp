@@ -43,10 +43,10 @@ void ClearConnectMarkLocked(DeviceEntry* device, const std::string& key) {
 int DeviceEnum(HWND, HPnxSv server, uint32_t index, HPnxDv* device) {
     if (!server || !device) return 0;
     LibraryLock lock;
-    HWND list = ServerDeviceList(server->serverWindow);
-    if (!list || index >= static_cast<uint32_t>(ListView_GetItemCount(list))) return 0;
-    *device = static_cast<DeviceEntry*>(ListViewItemData(list, static_cast<int>(index)));
-    return *device ? 1 : 0;
+    std::vector<DeviceEntry*> devices = DeviceEntriesLocked(server->serverWindow);
+    if (index >= devices.size()) return 0;
+    *device = devices[index];
+    return 1;
 }
 
 int DeviceInitRecords(HWND, UsbDeviceInfo* info, PropertyInfo* property) {

@@ -11,6 +11,7 @@
 
 #include "byte_reader.h"
 #include "lib_state.h"
+#include "lib_stop.h"
 #include "log.h"
 #include "text_util.h"
 #include "win_handles.h"
@@ -77,7 +78,7 @@ qz::ByteReader ReplyReader(const void* out, DWORD outSize, const DriverReply& re
 }
 
 void SleepWhenUnavailable(const DriverReply& reply) {
-    if (!reply.opened) Sleep(g_driverUnavailableSleepMs);
+    if (!reply.opened) SleepOrStop(g_driverUnavailableSleepMs);
 }
 
 // A control call that sends a port request with an optional tail and reads nothing back but
@@ -191,7 +192,8 @@ int WaitDriverState(HWND logWindow, uint32_t address, const char* location, uint
             result = 1;
             break;
         }
-        Sleep(kDriverStatePollMs);
+        // The library going away ends the wait as a failure: nobody waits for the port now.
+        if (SleepOrStop(kDriverStatePollMs)) break;
         LogLine(logWindow, "  DeviceIoControl()...");
     }
     LogLine(logWindow, "### DeviceIoControl() End ###");
@@ -246,7 +248,8 @@ int ForceReleasePort(uint32_t address, const char* location) {
     return PortCommand(ZKUPTP_IOCTL_FORCE_RELEASE, &request, sizeof request);
 }
 
-bool GetPortDeviceId(uint32_t address, const char* location, std::wstring* id) {
+bool GetPortDeviceId(uint32_t address, const char* location, std::wstring* id, bool* callFailed) {
+    if (callFailed) *callFailed = false;
     if (!id) return false;
     id->clear();
     DriverPortRequest request;
@@ -255,7 +258,10 @@ bool GetPortDeviceId(uint32_t address, const char* location, std::wstring* id) {
     // First call: no buffer, the driver says how long the id is.
     DriverReply size = DriverControl(ZKUPTP_IOCTL_PORT_DEVICE_ID, &request, sizeof request, nullptr, 0);
     SleepWhenUnavailable(size);
-    if (!size.ok && size.error != ERROR_MORE_DATA) return false;
+    if (!size.ok && size.error != ERROR_MORE_DATA) {
+        if (callFailed) *callFailed = true;
+        return false;
+    }
     uint32_t n = size.bytes;
     if (n == 0 || n > kMaxBusDeviceIdChars) return false;
 

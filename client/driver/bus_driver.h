@@ -72,8 +72,9 @@ int QueryPortStatus(uint32_t address, const char* location, PortStatus* status, 
 int ForceReleasePort(uint32_t address, const char* location);
 
 // The port's bus device id. False (and *id empty) when the driver has none, cannot be opened
-// (after kDriverUnavailableSleepMs), or answers with an impossible size.
-bool GetPortDeviceId(uint32_t address, const char* location, std::wstring* id);
+// (after kDriverUnavailableSleepMs), or answers with an impossible size; *callFailed (when
+// given) tells a driver that could not be asked or refused the call from one without an id.
+bool GetPortDeviceId(uint32_t address, const char* location, std::wstring* id, bool* callFailed = nullptr);
 
 // Gives the driver the COM port number of a serial device's port. The call's result; 0 after
 // kDriverUnavailableSleepMs when the driver cannot be opened.

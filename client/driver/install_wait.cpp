@@ -1,5 +1,6 @@
 #include "install_wait.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "device_ids.h"
 #include "lib_lock.h"
 #include "log.h"
+#include "os_info.h"
 #include "pnp_tree.h"
 #include "settings_store.h"
 #include "usb_device_info.h"
@@ -29,11 +31,15 @@ std::string OemText(const std::wstring& wide) {
     return text;
 }
 
-bool PortStillUp(const ConnectTarget& target) {
+bool PortUpAt(const ConnectTarget& target, const std::string& location) {
     PortStatus status = {};
-    return QueryPortStatus(target.serverAddress, target.locations[0].c_str(), &status, false) &&
+    return QueryPortStatus(target.serverAddress, location.c_str(), &status, false) &&
            (status.state == 2 || status.state == 4);
 }
+
+bool PortStillUp(const ConnectTarget& target) { return PortUpAt(target, target.locations[0]); }
+
+bool OnWindows2000() { return GetOsCode(nullptr, nullptr) == kOsWin2000; }
 
 // Replaces one list of the entry and the store when it differs; true when it did.
 bool StoreIds(DeviceEntry* device, const ConnectTarget& target, std::vector<std::string> DeviceIdSet::*list,
@@ -68,42 +74,63 @@ bool Pause(DeviceEntry* device) {
 
 }  // namespace
 
+namespace {
+
+enum class IdAsk { kFound, kEmpty, kPnpFailed, kTimedOut, kStopped };
+
+// Asks the driver for the bus device id of one port, again and again in full mode while it
+// has none. Only a driver call that failed for a port the driver no longer holds stops the
+// asking early.
+IdAsk AskBusId(HWND log, DeviceEntry* device, const ConnectTarget& t, const std::string& location, bool quick,
+               std::string* id) {
+    LogLine(log, "  IP Address: %s, Location: %s", AddressText(t.serverAddress).c_str(), location.c_str());
+    int tries = quick ? 1 : kBusIdTries;
+    for (int i = 0; i < tries; ++i) {
+        std::wstring wide;
+        bool callFailed = false;
+        id->clear();
+        if (GetPortDeviceId(t.serverAddress, location.c_str(), &wide, &callFailed)) *id = OemText(wide);
+        LogLine(log, "  Zkuptp Device ID(%d): %s", i, id->c_str());
+        if (!id->empty()) return IdAsk::kFound;
+        LogLine(log, "  Fail Device ID ...");
+        if (callFailed && !PortUpAt(t, location)) {
+            LogLine(log, "  PnP is Failed(Device ID) ...");
+            return IdAsk::kPnpFailed;
+        }
+        if (i + 1 < tries && !Pause(device)) return IdAsk::kStopped;
+    }
+    return quick ? IdAsk::kEmpty : IdAsk::kTimedOut;
+}
+
+}  // namespace
+
 bool WaitZkuptpDeviceId(HWND log, DeviceEntry* device, bool quick) {
     ConnectTarget t;
     if (!SnapshotDevice(device, &t) || t.locations.empty()) return false;
     if (quick && (!UsedHere(t) || !t.busId.empty())) return false;
+    // Windows 2000 makes a bus device per interface, and only printers and storage need theirs.
+    bool perInterface = OnWindows2000();
+    if (perInterface && !t.HasClass(kInterfaceClassPrinter) && !t.HasClass(kInterfaceClassStorage)) return false;
     const char* name = t.name.c_str();
     const char* loc = t.locations[0].c_str();
     LogLine(log, "### Zkuptp Device ID: %s(%s) -> Start ###", name, loc);
-    LogLine(log, "  IP Address: %s, Location: %s", AddressText(t.serverAddress).c_str(), loc);
-    std::string id;
-    int tries = quick ? 1 : kBusIdTries;
-    bool timedOut = true;
-    for (int i = 0; i < tries; ++i) {
-        std::wstring wide;
-        if (GetPortDeviceId(t.serverAddress, loc, &wide)) id = OemText(wide);
-        LogLine(log, "  Zkuptp Device ID(%d): %s", i, id.c_str());
-        if (!id.empty()) {
-            timedOut = false;
-            break;
+    size_t count = perInterface ? std::max<size_t>(t.UsableInterfaces(), 1) : 1;
+    std::vector<std::string> ids;
+    for (size_t k = 0; k < count; ++k) {
+        std::string id;
+        IdAsk asked = AskBusId(log, device, t, t.locations[k], quick, &id);
+        if (asked == IdAsk::kStopped) return false;
+        if (asked == IdAsk::kTimedOut) {
+            LogLine(log, "### Zkuptp Device ID: %s(%s) -> End: Timeout. ###", name, loc);
+            return false;
         }
-        LogLine(log, "  Fail Device ID ...");
-        if (!PortStillUp(t)) {
-            LogLine(log, "  PnP is Failed(Device ID) ...");
-            timedOut = false;
-            break;
+        if (id.empty()) {
+            LogLine(log, "### Zkuptp Device ID: %s(%s) -> End: Fail Device ID(2) ###", name, loc);
+            return false;
         }
-        if (i + 1 < tries && !Pause(device)) return false;
+        ids.push_back(id);
     }
-    if (timedOut && !quick) {
-        LogLine(log, "### Zkuptp Device ID: %s(%s) -> End: Timeout. ###", name, loc);
-        return false;
-    }
-    if (id.empty()) {
-        LogLine(log, "### Zkuptp Device ID: %s(%s) -> End: Fail Device ID(2) ###", name, loc);
-        return false;
-    }
-    if (StoreIds(device, t, &DeviceIdSet::busIds, kIdListBus, {id})) {
+    if (StoreIds(device, t, &DeviceIdSet::busIds, kIdListBus, ids)) {
         LogLine(log, "### Zkuptp Device ID: %s(%s) -> End: New Device ID!! ###", name, loc);
     } else {
         LogLine(log, "### Zkuptp Device ID: %s(%s) -> End: Same Device ID!! ###", name, loc);
@@ -132,17 +159,22 @@ bool WaitChildDeviceId(HWND log, DeviceEntry* device, bool quick) {
                            : "### Child Device ID: %s(%s) -> End: TimeOut. ###", name, loc);
         return false;
     }
-    std::string service;
-    if (!GetDeviceProperty(t.busId, kDevicePropertyService, &service)) {
-        LogLine(log, "### Child Device ID: %s(%s) -> End: Fail Service. ###", name, loc);
-        return false;
-    }
     std::vector<std::string> ids;
-    if (_stricmp(service.c_str(), "usbccgp") == 0) {
-        LogLine(log, "  usbccgp Find!! (%s)", t.busId.c_str());
-        ids = GetChildDeviceIds(t.busId);
+    if (OnWindows2000()) {
+        // There each interface has a bus device of its own, which is the device itself.
+        ids = IdsOf(device).busIds;
     } else {
-        ids.push_back(t.busId);
+        std::string service;
+        if (!GetDeviceProperty(t.busId, kDevicePropertyService, &service)) {
+            LogLine(log, "### Child Device ID: %s(%s) -> End: Fail Service. ###", name, loc);
+            return false;
+        }
+        if (_stricmp(service.c_str(), "usbccgp") == 0) {
+            LogLine(log, "  usbccgp Find!! (%s)", t.busId.c_str());
+            ids = GetChildDeviceIds(t.busId);
+        } else {
+            ids.push_back(t.busId);
+        }
     }
     LogLine(log, "  New Device Count: %d", static_cast<int>(ids.size()));
     if (StoreIds(device, t, &DeviceIdSet::deviceIds, kIdListDevice, ids)) {

@@ -9,6 +9,7 @@
 
 #include "detected_servers.h"
 #include "lib_lock.h"
+#include "list_rows.h"
 #include "lib_state.h"
 #include "listview_util.h"
 #include "log.h"
@@ -60,9 +61,12 @@ static int RowOfEntry(HWND list, const ServerEntry* entry) {
     return RowOfItemData(list, reinterpret_cast<LPARAM>(entry));
 }
 
+// Any thread may ask, with or without the lock: the library's record of the rows answers.
 bool ServerEntryListed(HWND service, const ServerEntry* entry) {
     HWND list = ServerListControl(service);
-    return list && entry && RowOfEntry(list, entry) >= 0;
+    if (!list || !entry) return false;
+    LibraryLock lock;
+    return ListRowOfLocked(list, reinterpret_cast<LPARAM>(entry)) >= 0;
 }
 
 void SendToServerWindows(HWND service, UINT message, WPARAM wParam, LPARAM lParam) {

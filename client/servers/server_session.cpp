@@ -14,6 +14,7 @@
 #include "device_list_reply.h"
 #include "keepalive.h"
 #include "lib_lock.h"
+#include "list_rows.h"
 #include "lib_state.h"
 #include "log.h"
 #include "messages.h"
@@ -203,6 +204,10 @@ LRESULT OnTimer(HWND window, UINT_PTR id) {
 }
 
 LRESULT OnNotify(const NMHDR* header) {
+    if (header && (header->idFrom == static_cast<UINT_PTR>(kIdDeviceList) ||
+                   header->idFrom == static_cast<UINT_PTR>(kIdNasList))) {
+        FollowListNotice(header);
+    }
     if (header && header->idFrom == static_cast<UINT_PTR>(kIdDeviceList) && header->code == LVN_DELETEITEM) {
         auto* item = reinterpret_cast<const NMLISTVIEW*>(header);
         ReleaseDeviceAutomation(reinterpret_cast<DeviceEntry*>(item->lParam));

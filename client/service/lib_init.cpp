@@ -6,9 +6,12 @@
 
 #include "address_library.h"
 #include "automation_notify.h"
+#include "connect_queue.h"
 #include "helper_pipe.h"
 #include "lib_lock.h"
 #include "lib_state.h"
+#include "lib_stop.h"
+#include "log.h"
 #include "local_addresses.h"
 #include "monitor_channel.h"
 #include "pnxscapi.h"
@@ -55,8 +58,32 @@ void LibraryAttach(HINSTANCE instance) {
 }
 
 void LibraryDetach() {
+    g_inLoader = true;
     OneTimeUninitialize();
+    g_inLoader = false;
+    CloseLibraryStop();
     DeleteLibraryLock();
+}
+
+bool EndLibraryThreads(HWND log) {
+    SignalLibraryStop();
+    // Under the loader lock a thread cannot finish its exit: there only the library's own
+    // marks are watched, which a thread clears before it returns.
+    if (g_inLoader) {
+        WaitConnectWorkerLetGo(kThreadEndWaitMs);
+    } else {
+        JoinConnectQueueWorker();
+    }
+    // Automation threads may send to this thread's windows as they end.
+    ULONGLONG deadline = GetTickCount64() + kThreadEndWaitMs;
+    bool ended = WaitAutomationThreads(0);
+    while (!ended && GetTickCount64() < deadline) {
+        ServeSentMessages(10);
+        ended = WaitAutomationThreads(0);
+    }
+    ended = ended && !ConnectWorkerRuns();
+    LogLine(log, ended ? "*** Every library thread has ended ***" : "*** Library threads are still running ***");
+    return ended;
 }
 
 int OneTimeInitialize() {
@@ -82,8 +109,8 @@ int OneTimeInitialize() {
 
 int OneTimeUninitialize() {
     if (!ClaimInitialized(false)) return 1;
-    // Automation threads end once their devices are gone; their code must stay loaded till then.
-    WaitAutomationThreads(5000);
+    // Every library thread must be gone before its code may be unloaded.
+    EndLibraryThreads(LogServiceWindow());
     UnregisterServiceWindowClass(g_lib.instance);
     UnregisterServerWindowClass(g_lib.instance);
     UnregisterMonitorWindowClass(g_lib.instance);

@@ -15,5 +15,11 @@ int OneTimeInitialize();
 void SendDueHelperClear();
 int OneTimeUninitialize();
 
+// Stops every library thread (the connect worker, the automation threads) and waits until
+// each has ended, then logs that they did; false when some still run after the wait.
+// No lock may be held.
+bool EndLibraryThreads(HWND log);
+constexpr DWORD kThreadEndWaitMs = 60000;
+
 // The reassembly size of a monitor channel's reply.
 constexpr size_t kMonitorReassemblySize = 65536;

@@ -14,6 +14,7 @@
 #include "lib_init.h"
 #include "lib_lock.h"
 #include "lib_state.h"
+#include "lib_stop.h"
 #include "log.h"
 #include "pnxscapi.h"
 #include "search_filter.h"
@@ -83,10 +84,12 @@ int UnregisterClientWindow(HWND service) {
     // Only the library's own service window is torn down; any other window is left alone.
     if (service != LiveServiceWindow()) return 0;
     LogLine(service, "PnxUnRegisterNotification()");
+    SignalLibraryStop();
     StopPrinterWatch();
     StopProcessWatch();
     StopAddressWatch();
     DestroyWindow(service);
+    EndLibraryThreads(service);
     DropConnectMarks();
     FreeBroadcastListMemory();
     FreeDefaultPropertyLists();

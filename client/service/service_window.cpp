@@ -17,6 +17,8 @@
 #include "keepalive.h"
 #include "lib_lock.h"
 #include "lib_state.h"
+#include "lib_stop.h"
+#include "list_rows.h"
 #include "log.h"
 #include "messages.h"
 #include "no_throw.h"
@@ -38,6 +40,8 @@ constexpr int kServiceWindowHeight = 800;
 bool SessionNotificationsAvailable() { return GetOsCode(nullptr, nullptr) > kOsWin2000; }
 
 LRESULT OnCreate(HWND window) {
+    // A new service: the threads it starts wait until it ends.
+    ClearLibraryStop();
     if (!g_lib.listFont) g_lib.listFont.reset(FontFromText(kListFontText));
     // A child that cannot be made leaves the window without the rest: no sockets, no watchers.
     if (!CreateServiceChildren(window, static_cast<HFONT>(g_lib.listFont.get()))) return 0;
@@ -58,6 +62,8 @@ void DestroyAllServerWindows(HWND window) {
 }
 
 LRESULT OnDestroy(HWND window) {
+    // Every wait of a library thread ends now: the threads are waited for below and after.
+    SignalLibraryStop();
     StopAutoSearchTimer(window);
     CloseSearchSockets();
     SendToServerWindows(window, PNXM_SESSION_TIMERS, 0, 0);
@@ -84,6 +90,7 @@ LRESULT OnNcDestroy(HWND window) {
 }
 
 void OnServerListNotify(HWND window, const NMHDR* header) {
+    FollowListNotice(header);
     if (header->code == LVN_DELETEITEM) {
         auto* item = reinterpret_cast<const NMLISTVIEW*>(header);
         RowIndexRemove(header->hwndFrom, item->lParam);
@@ -135,7 +142,7 @@ LRESULT OnTimer(HWND window, UINT_PTR id) {
 }
 
 LRESULT OnQueueEnd(HWND window) {
-    CloseConnectQueueWorker();
+    if (!ConnectQueueEnded(window)) return 0;  // a new worker runs: its end completes the queue
     HWND requester;
     {
         LibraryLock lock;

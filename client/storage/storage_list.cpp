@@ -11,6 +11,7 @@
 #include "connect_queue.h"
 #include "device_entry.h"
 #include "lib_lock.h"
+#include "list_rows.h"
 #include "listview_util.h"
 #include "log.h"
 #include "messages.h"
@@ -72,12 +73,7 @@ void SendNotices(HWND serverWindow, const std::vector<NasNotice>& notices) {
     for (const NasNotice& n : notices) DropDeviceEntryLocked(n.entry);
 }
 
-int RowOfLocked(HWND list, const DeviceEntry* entry) {
-    LVFINDINFOA find = {};
-    find.flags = LVFI_PARAM;
-    find.lParam = reinterpret_cast<LPARAM>(entry);
-    return static_cast<int>(SendMessageA(list, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
-}
+int RowOfLocked(HWND list, const DeviceEntry* entry) { return ListRowOfLocked(list, reinterpret_cast<LPARAM>(entry)); }
 
 void SetRowImage(HWND list, int row, int image) {
     if (row >= 0) ListView_SetItemState(list, row, INDEXTOSTATEIMAGEMASK(image), LVIS_STATEIMAGEMASK);
@@ -238,13 +234,13 @@ void RefreshAll(HWND serverWindow, const char* text, bool destroy) {
 
 }  // namespace
 
+// From the library's record of the rows: any thread may ask, with the lock held.
 std::vector<DeviceEntry*> StorageEntriesLocked(HWND serverWindow) {
     std::vector<DeviceEntry*> entries;
     HWND list = NasList(serverWindow);
     if (!list) return entries;
-    int count = ListView_GetItemCount(list);
-    for (int row = 0; row < count; ++row) {
-        auto* entry = static_cast<DeviceEntry*>(ListViewItemData(list, row));
+    for (LPARAM data : ListRowsLocked(list)) {
+        auto* entry = reinterpret_cast<DeviceEntry*>(data);
         if (entry && entry->storage) entries.push_back(entry);
     }
     return entries;

@@ -122,9 +122,13 @@ def test_refusals_each_give_their_result_code(rig):
     held = device_of(h, server, "Held", CONNECTED)["device"]
     assert bridge.ask("attach %s 1-3 USB\\VID_0A5C&PID_0001\\QZHELD pnp=storage" % B) == "OK"
 
-    assert run(h, "connect %s wait=1" % taken, taken)[1] == ("PNXN_CONNECT", RESULT, 3)
+    # A refusal ends like any request: its Result, then End, then the queue's PNXN_COMPLETE
+    # (run waits for it).
+    assert run(h, "connect %s wait=1" % taken, taken) == [
+        ("PNXN_CONNECT", START, 0), ("PNXN_CONNECT", RESULT, 3), ("PNXN_CONNECT", END, 0)]
     assert sim.commands(B, kind="connect") == []  # nothing was asked of the server
-    assert run(h, "connect %s wait=1" % denied, denied)[1] == ("PNXN_CONNECT", RESULT, 9)
+    assert run(h, "connect %s wait=1" % denied, denied) == [
+        ("PNXN_CONNECT", START, 0), ("PNXN_CONNECT", RESULT, 9), ("PNXN_CONNECT", END, 0)]
     assert ok(h.command("deviceentry %s" % denied))["action"] == 0
     # A port the driver already holds for this PC: 4, and the installation wait still runs.
     assert run(h, "connect %s wait=1" % held, held)[1:] == [("PNXN_CONNECT", RESULT, 4), ("PNXN_CONNECT", END, 0)]
@@ -202,3 +206,42 @@ def test_a_watched_program_is_started_reported_and_its_end_disconnects(rig, path
     offers = wait_until(h, lambda: [n for n in h.notifications("PNXN_DEVICE") if n["kind"] == 5
                                     and n.get("devices") == [{"device": device, "type": 2}]], 10)
     assert offers
+
+
+def test_unregistering_and_unloading_during_a_result_phase_leave_no_thread_behind(lan_ns, harness, bridge, paths):
+    """The library goes while its worker waits for the driver to attach a port: unregistering
+    ends that wait and waits for the worker, so that after FreeLibrary no code of the library
+    runs on; the process goes on for 10 s without a fault."""
+    h = harness
+    ok(h.command("register driver=%s" % bridge.bus))
+    folder = paths.drive_c("qz-unload-%d" % os.getpid())
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    ok(h.command('debugmode flags=1 folder="%s"' % wine_path(folder)))
+    try:
+        with Simulator([A], netns=lan_ns, discovery=True, max_seconds=280) as sim:
+            sim.set_bridge(*bridge.address)
+            sim.plug(A, name="Late Disk", port="1", location="8-1", attach="slow", attach_delay=60)
+            server = start(h, [A])[A]
+            disk = device_of(h, server, "Late Disk", FREE)["device"]
+            mark = len(h.notifications())
+            ok(h.command("connect %s wait=1 action=1" % disk))
+            # The server said OK: the worker now waits in its Result phase for the attach.
+            wait_until(h, lambda: sim.commands(A, kind="connect"), 30)
+            wait_until(h, lambda: phases(h, disk, mark)[:1] == [("PNXN_CONNECT", START, 0)], 10)
+            ok(h.command("unregister", timeout=60))
+            ok(h.command("unload", timeout=60))
+            time.sleep(10)
+            assert h.proc.poll() is None, h.stderr
+            assert h.command("help")["ok"]
+        with open(os.path.join(folder, "Pnxsclog.txt"), "rb") as f:
+            log = f.read().decode("latin-1")
+        assert "*** Every library thread has ended ***" in log, log[-3000:]
+        assert "Library threads are still running" not in log
+        # The Result phase never reached its end: the wait was cut short, not run out.
+        assert ("PNXN_CONNECT", END, 0) not in phases(h, disk, mark)
+    finally:
+        for name in sorted(os.listdir(folder)):
+            with open(os.path.join(folder, name), "rb") as f:
+                print("----- %s\n%s" % (name, f.read().decode("latin-1")))
+        shutil.rmtree(folder, ignore_errors=True)

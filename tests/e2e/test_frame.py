@@ -88,7 +88,8 @@ def test_register_debug_log_children_and_clean_shutdown(paths, harness, stand_in
     assert result["ok"] and result["result"] == 1
     quit_event = harness.expect(lambda line: line.get("event") == "WM_QUIT", timeout=10)
     assert quit_event["code"] == 0
-    assert read_log_texts(folder)[len(texts):] == ["PnxUnRegisterNotification()"]
+    # Unregistering waits for every library thread and says so.
+    assert read_log_texts(folder)[len(texts):] == ["PnxUnRegisterNotification()", "*** Every library thread has ended ***"]
 
     for _ in range(2):
         result = harness.command("uninitialize")

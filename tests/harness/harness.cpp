@@ -142,7 +142,7 @@ int main(int argc, char** argv) {
     HANDLE reader = CreateThread(nullptr, 0, ReadInput, g_ctx.window, 0, nullptr);
     int rc = RunLoop();
     // Unload only when the library has no window left whose procedure it would take along.
-    if (!g_ctx.service || !IsWindow(g_ctx.service)) FreeLibrary(g_ctx.library);
+    if (g_ctx.library && (!g_ctx.service || !IsWindow(g_ctx.service))) FreeLibrary(g_ctx.library);
     if (reader) CloseHandle(reader);
     return rc;
 }

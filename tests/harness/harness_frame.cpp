@@ -11,6 +11,8 @@
 //                                               "name", "version" ("a.b.c.d")
 //   special [options=N]                         PnxRegisterSpecialNotification -> "result"
 //   answer N                                    the result the window gives connect phases
+//   unload                                      FreeLibrary of the library; later commands
+//                                               that need an export fail as "export missing"
 //   quit                                        ends the harness (exit code 0)
 #include "harness_frame.h"
 
@@ -204,6 +206,14 @@ bool Answer(Context&, const Args& args, JsonLine& out) {
     return true;
 }
 
+bool Unload(Context& ctx, const Args&, JsonLine& out) {
+    if (!ctx.library) return false;
+    out.Add("result", FreeLibrary(ctx.library) ? 1 : 0);
+    ctx.library = nullptr;
+    ctx.service = nullptr;
+    return true;
+}
+
 bool Quit(Context& ctx, const Args&, JsonLine&) {
     // The result line goes out before the window is gone.
     PostMessageA(ctx.window, WM_CLOSE, 0, 0);
@@ -264,5 +274,6 @@ HARNESS_COMMAND("uninitialize", "uninitialize", harness::Uninitialize);
 HARNESS_COMMAND("driverversion", "driverversion [name=NAME]", harness::DriverVersion);
 HARNESS_COMMAND("special", "special [options=N]", harness::Special);
 HARNESS_COMMAND("answer", "answer N", harness::Answer);
+HARNESS_COMMAND("unload", "unload", harness::Unload);
 HARNESS_COMMAND("quit", "quit", harness::Quit);
 HARNESS_COMMAND("help", "help", harness::Help);

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <atomic>
+#include <random>
+#include <thread>
 #include <vector>
 
 #include "connect_queue.h"
@@ -113,7 +116,7 @@ TEST_F(ConnectQueueTest, StopInsideAPhaseThenStartFourEndsTheRequest) {
     EXPECT_EQ(requester.Phases(), (std::vector<uint16_t>{kPhaseStart, kPhaseEnd}));
 }
 
-TEST_F(ConnectQueueTest, CancelReleasesAHeldWorkerAndDoesNothingOnAnEmptyQueue) {
+TEST_F(ConnectQueueTest, CancelLeavesAHeldWorkerHeldAndDoesNothingOnAnEmptyQueue) {
     EXPECT_EQ(PnxConnectCancel(service), 1);
     DeviceEntry* device = Create(Named("Disk"));
     ASSERT_NE(device, nullptr);
@@ -122,9 +125,62 @@ TEST_F(ConnectQueueTest, CancelReleasesAHeldWorkerAndDoesNothingOnAnEmptyQueue) 
     };
     ASSERT_EQ(PnxConnectUsbDevice(service, requester.window, device, 2, kActionButton, nullptr, 0), 1);
     ASSERT_TRUE(PumpUntil([this] { return requester.Count(PNXN_CONNECT) == 1; }, kEventWait));
+    // The cancel is for the installation wait: the requester still decides how a held
+    // request goes on.
     EXPECT_EQ(PnxConnectCancel(service), 1);
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(requester.Phases(), (std::vector<uint16_t>{kPhaseStart}));
+    EXPECT_EQ(PnxConnectStart(service, kPhaseEnd), 1);
     ASSERT_TRUE(Drained());
     EXPECT_EQ(requester.Phases(), (std::vector<uint16_t>{kPhaseStart, kPhaseEnd}));
+}
+
+// A request queued just as the worker finds the queue empty must be taken by that worker or
+// start one of its own. A second thread queues the moment the queue is empty, after a small
+// random delay, so that many requests land while the worker is letting go; this thread serves
+// the phases at once and watches that every request runs.
+TEST_F(ConnectQueueTest, RequestsQueuedWhileTheWorkerEndsAllComplete) {
+    DeviceEntry* devices[2] = {Create(Named("One", "1-1")), Create(Named("Two", "1-2"))};
+    ASSERT_TRUE(devices[0] && devices[1]);
+    requester.answer = [](uint16_t phase) { return phase == kPhaseStart ? 0 : 1; };
+    constexpr size_t kRounds = 1000;
+    std::atomic<bool> stop{false};
+    std::atomic<size_t> queued{0};
+    std::thread queuer([&] {
+        std::mt19937 random(20261210);
+        while (!stop && queued < kRounds) {
+            if (Queued() != 0) continue;
+            for (uint32_t spin = random() % 400; spin > 0; --spin) YieldProcessor();
+            if (PnxConnectUsbDevice(service, requester.window, devices[queued % 2], 0, kActionButton, nullptr, 0)) ++queued;
+        }
+    });
+    // A third thread keeps asking for the queue, so that the worker often waits for the lock
+    // between two of its steps: that widens the moment in which a request can be stranded.
+    std::thread asker([&] {
+        ConnectEnumItem item;
+        while (!stop && queued < kRounds) PnxEnumConnect(service, 0, &item);
+    });
+    size_t ended = 0;
+    ULONGLONG progress = GetTickCount64();
+    bool stranded = false;
+    while (ended < kRounds) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        size_t now = requester.Count(PNXN_CONNECT, kPhaseEnd);
+        if (now != ended) {
+            ended = now;
+            progress = GetTickCount64();
+        } else if (GetTickCount64() - progress > 10000) {
+            stranded = true;
+            break;
+        }
+    }
+    stop = true;
+    queuer.join();
+    asker.join();
+    EXPECT_FALSE(stranded) << "request " << ended << " of " << queued << " was never run";
+    EXPECT_TRUE(PumpUntil([&] { return Queued() == 0 && requester.Count(PNXN_CONNECT, kPhaseEnd) == queued; }, 10000));
 }
 
 TEST_F(ConnectQueueTest, AnInsertAtTheFrontWhileARequestRunsGoesBehindIt) {

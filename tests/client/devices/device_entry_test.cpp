@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
 #include "connect_marks.h"
 #include "default_property.h"
 #include "device_status.h"
@@ -100,6 +104,41 @@ TEST_F(DeviceEntries, ASearchStartResetsStatusesAndDropsVanishedDevices) {
     EXPECT_EQ(Notes(PNXN_DEVICE, PNXET_DELETE).size(), 2u);
     EXPECT_EQ(DeviceCount(server), 0);
     EXPECT_EQ(DeviceHeapBlocksInUse(), blocksBefore);
+}
+
+// A client may call the exports from a second thread while its GUI thread, which owns the
+// library's lists, waits for the library lock (a timer, a handler). The second thread must
+// never ask those lists while it holds the lock, or both threads stop for good; a watchdog
+// ends the program should they.
+TEST_F(DeviceEntries, ExportsOnASecondThreadNeverWaitForTheGuiThreadUnderTheLock) {
+    DeviceEntry* device = Create(Named("Shared"));
+    ASSERT_NE(device, nullptr);
+    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread watchdog([done] {
+        if (WaitForSingleObject(done, 60000) == WAIT_OBJECT_0) return;
+        std::fprintf(stderr, "deadlock: the export thread and the GUI thread wait for each other\n");
+        std::fflush(stderr);
+        std::_Exit(3);
+    });
+    std::thread caller([&] {
+        for (int i = 0; i < 500; ++i) {
+            UsbDeviceInfo info = {};
+            PropertyInfo property = {};
+            PnxGetUsbDeviceInfo(service, device, &info, &property);
+            PnxFreeUsbDeviceInfo(service, &info, &property);
+            HPnxDv found = nullptr;
+            PnxEnumUsbDevices(service, server, 0, &found);
+        }
+        SetEvent(done);
+    });
+    while (WaitForSingleObject(done, 0) != WAIT_OBJECT_0) {
+        { LibraryLock lock; }
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    }
+    caller.join();
+    watchdog.join();
+    CloseHandle(done);
 }
 
 }  // namespace
