@@ -70,6 +70,7 @@ void ReportNoWorker(HWND page) {
         else InstallMessage(&g_setup, "MESSAGE_14", nullptr);
     }
     (void)page;
+    RecordFailure(&g_setup.failure, kExitStepFailed);
     g_install.busy = false;
     PostMessageA(g_setup.frame, kWizardClose, 0, 0);
 }
@@ -96,6 +97,7 @@ void OnInstallFailed(WPARAM code) {
     CloseWorker();
     g_install.busy = false;
     LogPrintf("  Install Error (%u).", static_cast<unsigned>(code));
+    RecordFailure(&g_setup.failure, kExitStepFailed);
     CopyUninstLogName(nullptr, &g_setup);
     PostMessageA(g_setup.frame, kWizardClose, 0, 0);
 }

@@ -184,7 +184,10 @@ uint32_t RunInstallSteps(HWND page, SetupContext* c) {
     if (uint32_t failed = SetupStep(page, c)) return failed;
     SetControlPanel(page, c);
     SetRegistryKey(page, c);
-    FinishLogFiles(page, c);
+    if (!FinishLogFiles(page, c)) {
+        InstallMessage(c, "MESSAGE_14", nullptr);
+        return Fail(kStepLogFiles, "  Log File Error.");
+    }
     return 0;
 }
 

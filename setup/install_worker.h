@@ -12,6 +12,7 @@ enum InstallStepError : uint32_t {
     kStepCopy = 4,
     kStepVersionedCopy = 5,
     kStepMonitorSet = 6,
+    kStepLogFiles = 7,
 };
 
 struct InstallStart {

@@ -82,6 +82,10 @@ void CreateMainDialog(HWND window) {
     g_background = {};
     if (g_setup.background) RefreshBackground(window, g_setup.languageIni, false);
     g_setup.frame = CreateDialogParamA(g_setup.instance, MAKEINTRESOURCEA(IDD_FRAME), window, MainDialogProc, 0);
+    if (!g_setup.frame) {
+        RecordFailure(&g_setup.failure, kExitNoWindow);
+        PostMessageA(window, kWizardClose, 0, 0);
+    }
 }
 
 void OnDestroy() {

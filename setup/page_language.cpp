@@ -82,7 +82,10 @@ int ApplySelectedLanguage(HWND page) {
 
 // The page has been switched by the checks when they pass, so the frame is told not to move.
 INT_PTR LeaveLanguagePage(HWND page) {
-    if (!ApplySelectedLanguage(page)) PostMessageA(g_setup.frame, kWizardClose, 0, 0);
+    if (!ApplySelectedLanguage(page)) {
+        RecordFailure(&g_setup.failure, kExitNoScript);
+        PostMessageA(g_setup.frame, kWizardClose, 0, 0);
+    }
     return PageAnswer(page, 0);
 }
 

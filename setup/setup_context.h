@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "exit_codes.h"
+
 #include <cstdint>
 
 struct MonitorRecord;
@@ -96,6 +98,8 @@ struct SetupContext {
     char chosenFolder[MAX_PATH];
     // The printer port the installation created for the device server, empty when none.
     char createdPortName[MAX_PATH];
+    // The first failure of the run (exit_codes.h), 0 while none.
+    uint32_t failure;
 };
 
 extern SetupContext g_setup;

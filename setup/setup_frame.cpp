@@ -105,6 +105,7 @@ void ConfirmCancel(HWND frame) {
     g_frame.cancelOpen = false;
     if (answer == IDYES) {
         LogPrintf("[MessageBox] : %s", key);
+        RecordFailure(&g_setup.failure, kExitCancelled);
         EndWizard(frame);
     }
 }
@@ -261,6 +262,7 @@ void ShowFirstPage(HWND frame, SetupContext* c) {
 int CheckBeforeStarting(HWND frame, SetupContext* c) {
     if (!CheckApplication(frame, c)) {
         LogPrintf("  Check Before Starting Error.");
+        RecordFailure(&c->failure, kExitCheckFailed);
         return 0;
     }
     LoadFonts(frame, c->messageIni, true);
@@ -269,6 +271,7 @@ int CheckBeforeStarting(HWND frame, SetupContext* c) {
     ReadApplicationInfo(c);
     if (!CheckApplication2(frame, c)) {
         LogPrintf("  Check Before Starting Error.");
+        RecordFailure(&c->failure, kExitCheckFailed);
         return 0;
     }
     for (int i = kPageWelcome; kSetupPages[i].dialogId != 0; ++i) SendPageMessage(c->pageWindows[i], kWizardInit, 0);
@@ -298,7 +301,10 @@ int InitMainDialog(HWND frame, SetupContext* c, const PageTableEntry* table) {
     LayoutDialog(frame, g_frame.standard, kFrameLayout, kLayoutKeepPosition, c->languageIni);
     g_frame.wizard = {frame, c->instance, table, {IDC_BACK, IDC_NEXT, IDCANCEL, IDC_LINE_UPPER},
                       nullptr, &c->currentPage, &c->nextPage};
-    if (!CreatePages(&g_frame.wizard)) return 1;
+    if (!CreatePages(&g_frame.wizard)) {
+        RecordFailure(&c->failure, kExitNoWindow);
+        return 1;
+    }
     c->pageWindows = g_frame.wizard.pages;
     CenterWindowOnMonitor(frame, nullptr);
     if (c->languageMode == kLanguageFixed || c->languageMode == kLanguageRegional) {
@@ -316,7 +322,10 @@ INT_PTR CALLBACK MainDialogProc(HWND frame, UINT message, WPARAM wParam, LPARAM 
     switch (message) {
     case WM_INITDIALOG: PostMessageA(frame, kWizardInit, 0, 0); return TRUE;
     case kWizardInit:
-        if (!InitMainDialog(frame, &g_setup, kSetupPages)) PostMessageA(frame, kWizardClose, 0, 0);
+        if (!InitMainDialog(frame, &g_setup, kSetupPages)) {
+            RecordFailure(&g_setup.failure, kExitCheckFailed);
+            PostMessageA(frame, kWizardClose, 0, 0);
+        }
         return TRUE;
     case kWizardClose: OnFrameClose(frame); return TRUE;
     case WM_ENDSESSION:

@@ -96,29 +96,30 @@ int InitInstaller(HINSTANCE instance, const char* /*commandLine*/) {
 }
 
 int RunSetup(HINSTANCE instance, const char* commandLine) {
-    if (!InitInstaller(instance, commandLine)) return ExitInstaller();
+    if (!InitInstaller(instance, commandLine)) return ExitInstaller(kExitNoWindow);
     SetupContext& c = g_setup;
     ParseFirstCommandLine(&c, commandLine);
     char folder[MAX_PATH] = "";
     GetModuleFolder(folder);
     SetScriptPaths(&c, folder);
-    if (!CheckScriptFiles(c)) return ExitInstaller();
+    if (!CheckScriptFiles(c)) return ExitInstaller(kExitNoScript);
     char logSetting[MAX_PATH] = "";
     GetPrivateProfileStringA("SETTING", "LOG", "", logSetting, sizeof logSetting, c.languageIni);
     if (logSetting[0]) SetLogFile(logSetting);
     LogStartup(c, commandLine);
     ReadSetupSettings(&c);
     ParseCommandLine(&c, commandLine);
-    if (!LoadLanguageFiles(&c)) return ExitInstaller();
-    if (!RegisterMainWindowClass(instance)) return ExitInstaller();
-    if (AnotherInstanceRuns(c)) return ExitInstaller();
-    if (!CreateMainWindow(&c)) return ExitInstaller();
+    if (!LoadLanguageFiles(&c)) return ExitInstaller(kExitNoScript);
+    if (!RegisterMainWindowClass(instance)) return ExitInstaller(kExitNoWindow);
+    if (AnotherInstanceRuns(c)) return ExitInstaller(kExitAlreadyRunning);
+    if (!CreateMainWindow(&c)) return ExitInstaller(kExitNoWindow);
     RunMessageLoop();
     return ExitInstaller();
 }
 
-int ExitInstaller() {
-    int code = g_setup.reboot ? 1 : 0;
+int ExitInstaller(uint32_t failure) {
+    RecordFailure(&g_setup.failure, failure);
+    int code = g_setup.failure ? static_cast<int>(g_setup.failure) : g_setup.reboot ? 1 : 0;
     LogPrintf("*** return [%d] ***", code);
     if (g_comStarted) CoUninitialize();
     g_comStarted = false;

@@ -372,8 +372,9 @@ int SetRegistryKey(HWND page, SetupContext* c) {
     return result;
 }
 
-void FinishLogFiles(HWND page, SetupContext* c) {
+int FinishLogFiles(HWND page, SetupContext* c) {
     LogPrintf("*** LogFile ***");
+    int result = 1;
     ForChecked(c, [&](ApplicationRecord& r, int) {
         const char* work = r.uninstallPaths[kListWorkPath];
         const char* final = r.uninstallPaths[kListFinalPath];
@@ -381,13 +382,22 @@ void FinishLogFiles(HWND page, SetupContext* c) {
         LogPrintf("[%s]", r.name);
         LogPrintf("  Copy:%s", final);
         LogPrintf("  Tmp :%s", work);
-        if (_stricmp(work, final) == 0) return;
-        if (CopyFileA(work, final, FALSE)) SetFileAttributesA(final, FILE_ATTRIBUTE_NORMAL);
+        // The same file, or nothing recorded: nothing to put in place.
+        if (_stricmp(work, final) == 0 || GetFileAttributesA(work) == INVALID_FILE_ATTRIBUTES) return;
+        if (!CopyFileA(work, final, FALSE)) {
+            // The working list is the only record of what was installed: it stays where it is.
+            LogPrintf("    --> Copy Error(0x%08lx)", GetLastError());
+            result = 0;
+            return;
+        }
+        SetFileAttributesA(final, FILE_ATTRIBUTE_NORMAL);
         if (!r.alreadyInstalled) DeleteFileA(work);
     });
+    if (!result) return 0;
     if (c->applicationCount >= 2) BuildCommonList(c);
     // The old product's entry goes only now that the new one is in place.
     DeleteOldMonitorEntries(page, c);
+    return 1;
 }
 
 void CopyUninstLogName(HWND /*page*/, SetupContext* c) {

@@ -27,5 +27,6 @@ int SetUninstallRegistry(HWND page, SetupContext* context, ApplicationRecord* re
 void RecordSharedKey(HWND page, SetupContext* context, ApplicationRecord* record, int number);
 void RecordApplicationInfo(HWND page, SetupContext* context, ApplicationRecord* record);
 int RecordMonitorInfo(HWND page, SetupContext* context, ApplicationRecord* record);
-void FinishLogFiles(HWND page, SetupContext* context);
+// Puts each working list in its final place; 0 when a copy failed (that working list stays).
+int FinishLogFiles(HWND page, SetupContext* context);
 void CopyUninstLogName(HWND page, SetupContext* context);

@@ -1,4 +1,5 @@
 #include "driver_platform.h"
+#include "system_library.h"
 
 #include <win_handles.h>
 
@@ -52,7 +53,7 @@ void ForEachDevice(const char* hardwareId, Visit visit) {
 }
 
 DWORD CallUpdate(HWND window, const char* hardwareId, const char* inf, BOOL* reboot) {
-    qz::Module newdev(LoadLibraryA("newdev.dll"));
+    qz::Module newdev(LoadSystemLibrary("newdev.dll"));
     if (!newdev) return ERROR_MOD_NOT_FOUND;
     auto update = reinterpret_cast<UpdateFn>(
         reinterpret_cast<void*>(GetProcAddress(newdev.get(), "UpdateDriverForPlugAndPlayDevicesA")));

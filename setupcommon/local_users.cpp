@@ -1,5 +1,7 @@
 #include "local_users.h"
 
+#include "system_library.h"
+
 #include <win_handles.h>
 
 #include <cstring>
@@ -12,7 +14,7 @@ public:
     DWORD EnumUserNames(DWORD* resume, std::vector<std::wstring>& page) override {
         using EnumFn = DWORD(WINAPI*)(LPCWSTR, DWORD, DWORD, BYTE**, DWORD, DWORD*, DWORD*, DWORD*);
         using FreeFn = DWORD(WINAPI*)(void*);
-        qz::Module netapi(LoadLibraryA("netapi32.dll"));
+        qz::Module netapi(LoadSystemLibrary("netapi32.dll"));
         if (!netapi) return ERROR_MOD_NOT_FOUND;
         auto enumerate = reinterpret_cast<EnumFn>(reinterpret_cast<void*>(GetProcAddress(netapi.get(), "NetUserEnum")));
         auto release = reinterpret_cast<FreeFn>(reinterpret_cast<void*>(GetProcAddress(netapi.get(), "NetApiBufferFree")));

@@ -334,7 +334,7 @@ void MakeUniquePortName(HWND /*window*/, NewPortRequest* context, MonitorRecord*
 }
 
 void CreateMonitorPorts(HWND window, NewPortRequest* context, MonitorRecord* monitor) {
-    if (!monitor) return;
+    if (!monitor || !IsMonitorKeyPath(monitor->keyPath)) return;
     if (context && context->hardwareAddress[0] && _strnicmp(context->hardwareAddress, "000000000000", 12) != 0) {
         MakeUniquePortName(window, context, monitor);
         LogPrintf("  New PortName(%s), Create %d", context->newPortName, context->create ? 1 : 0);

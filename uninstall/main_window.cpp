@@ -33,18 +33,21 @@ void SetIcons(HWND window, HINSTANCE instance) {
 void OnStart(HWND window) {
     if (!ConfirmUninstall(window, &g_uninstall)) {
         g_uninstall.cancelled = 1;
+        RecordFailure(&g_uninstall.failure, kExitCancelled);
         PostMessageA(window, kWizardClose, 0, 0);
         return;
     }
     g_uninstall.frame = CreateDialogParamA(g_uninstall.instance, MAKEINTRESOURCEA(IDD_FRAME), window, FrameDlgProc, 0);
     if (!g_uninstall.frame) {
         g_uninstall.cancelled = 1;
+        RecordFailure(&g_uninstall.failure, kExitNoWindow);
         PostMessageA(window, kWizardClose, 0, 0);
     }
 }
 
 void OnDestroy(HWND window) {
-    if (!g_uninstall.cancelled) RelaunchFromTemp(window, &g_uninstall);
+    if (g_uninstall.cancelled) DiscardStageTwo(&g_uninstall);
+    else if (!RelaunchFromTemp(window, &g_uninstall)) RecordFailure(&g_uninstall.failure, kExitStageTwoFailed);
     PostQuitMessage(0);
 }
 

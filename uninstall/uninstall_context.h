@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "exit_codes.h"
 #include "ini_text.h"
 
 #include <cstdint>
@@ -64,6 +65,8 @@ struct UninstallContext {
     char className[128];
     char programPath[MAX_PATH];
     char language[128];  // the language folder below the install location, empty for none
+    char stageTwoFolder[MAX_PATH];  // the prepared folder of the second stage, empty for none
+    uint32_t failure;               // the first failure of the run (exit_codes.h), 0 while none
 };
 
 extern UninstallContext g_uninstall;

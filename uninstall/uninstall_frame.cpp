@@ -130,6 +130,7 @@ void ConfirmCancel(HWND frame) {
     if (answer != IDYES) return;
     LogPrintf("[MessageBox] : MESSAGE_15");
     g_uninstall.cancelled = 1;
+    RecordFailure(&g_uninstall.failure, kExitCancelled);
     PostMessageA(frame, kWizardClose, 0, 0);
 }
 

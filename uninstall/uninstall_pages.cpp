@@ -189,6 +189,7 @@ INT_PTR CALLBACK UninstallPageProc(HWND page, UINT message, WPARAM, LPARAM) {
     case WM_INSTALL_FAILED:
         EndWorker();
         g_uninstall.cancelled = 1;
+        RecordFailure(&g_uninstall.failure, kExitStepFailed);
         PostMessageA(Frame(), kWizardClose, 0, 0);
         return TRUE;
     case kWizardNext: return OnUninstallNext(page);

@@ -11,6 +11,7 @@
 #include "resource.h"
 #include "script_text.h"
 #include "setup_log.h"
+#include "stage_two.h"
 
 #include <win_handles.h>
 
@@ -251,7 +252,18 @@ int RemoveComponentsStep(HWND page, UninstallContext* c) {
 }
 
 int RunUninstall(HWND page, UninstallContext* c) {
-    if (!RunPreChecks(page, c)) return 0;
+    if (!RunPreChecks(page, c)) {
+        RecordFailure(&c->failure, kExitCheckFailed);
+        return 0;
+    }
+    // The second stage's copies are made before anything goes: when they cannot be made, the
+    // suite, its Uninstall entry and its INIs stay for another try.
+    if (!c->stageTwoFolder[0] && !PrepareStageTwo(c)) {
+        ShowLastErrorBox(page, *c, GetLastError(), ReadIniValue(c->uninstallerIni, "ERROR", "TITLE", 259).c_str(),
+                         MB_ICONEXCLAMATION);
+        RecordFailure(&c->failure, kExitStageTwoFailed);
+        return 0;
+    }
     CountProgressItems(page, c);
     if (!RemoveComponentsStep(page, c)) return 0;
     RemoveFirewallEntries(page, c);

@@ -16,7 +16,7 @@ import subprocess
 import pytest
 
 from conftest import REPO_DIR, wine_path
-from test_setup_silent import FreshPrefix, Setup
+from test_setup_silent import INSTALL, FreshPrefix, Setup
 import utility_rig as rig
 
 UNINSTALLER = ("Uninstall", "Remvane.exe")
@@ -29,6 +29,8 @@ RENAMES_VALUE = '"pendingfilerenameoperations"'
 LOGS = {"drive_c\\setup.txt", "drive_c\\filelog.txt"}
 REG_FILES = {"system.reg": "hklm", "user.reg": "hkcu", "userdef.reg": "hku\\.default"}
 NEXT = 1021
+EXIT_STAGE_TWO_FAILED = 16  # uninstall/../setup/exit_codes.h
+PRODUCT_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quelbo Plus"
 # Keys that Wine's display driver rewrites whenever a session starts (the display and monitor
 # classes): not the suite's.
 WINE_OWN = re.compile(r"^hklm\\system\\currentcontrolset\\control\\class\\"
@@ -164,6 +166,7 @@ def not_scheduled(differences, box, scheduled):
         path = name[4:] if name.startswith("\\??\\") else name
         if path[1:3] == ":\\":
             temp_copies.add(("drive_c" + path[2:]).lower())
+            temp_copies.add(("drive_c" + path[2:]).lower() + "\\")  # the copy's own folder
     rest = []
     for kind, name, what in differences:
         if kind == "file" and (name in temp_copies or name in LOGS):
@@ -238,9 +241,38 @@ def print_differences(title, differences):
         print("  %-5s %-7s %s" % (kind, what, name))
 
 
+def temp_folder(box):
+    """The Linux path of the prefix user's TEMP folder."""
+    echoed = box.run("cmd", "/c", "echo %TEMP%").stdout.decode("latin-1").strip()
+    assert echoed[1:3] == ":\\", echoed
+    return box.drive_c(*echoed[3:].split("\\"))
+
+
+def failed_removal_keeps_everything(box):
+    """With a file in the TEMP folder's place the second stage's copies cannot be made: the
+    removal stops before anything goes, and says so in its exit code."""
+    temp = temp_folder(box)
+    os.rename(temp, temp + ".away")
+    try:
+        with open(temp, "w") as f:
+            f.write("not a folder")
+        removal = Uninstaller(box, ("-s", "-t", "-dlog"))
+        code = removal.proc.wait(timeout=180)
+    finally:
+        os.remove(temp)
+        os.rename(temp + ".away", temp)
+    log = removal.log()
+    assert code == EXIT_STAGE_TWO_FAILED, (code, log)
+    assert "*** Delete Files Information ***" not in log and not removal.stage_two_log(), log
+    for name in ("unflist.ini", "Remvane.ini", "Remvane.exe", "_Setup64.dll"):
+        assert os.path.isfile(box.installed("Uninstall", name)), name
+    assert rig.reg_values(box, PRODUCT_KEY)["DisplayName"][1] == "Quelbo Plus"
+
+
 def test_silent_removal_leaves_the_prefix_as_it_was(box):
     before = Snapshot(box)
     install(box)
+    failed_removal_keeps_everything(box)
     removal = Uninstaller(box, ("-s", "-t", "-dlog"))
     code = removal.proc.wait(timeout=180)
     stage_two = removal.wait_for_stage_two()
@@ -253,10 +285,11 @@ def test_silent_removal_leaves_the_prefix_as_it_was(box):
     print("\n".join(log))
     assert_only_known_left(differences, left)
 
-    # The temporary copy that ran stage two goes at the next restart, and nothing else does.
+    # The temporary copy that ran stage two goes at the next restart with the folder of its
+    # own that stage one made for it, and nothing else does.
     started = log[log.index("*** Temp Information ***") + 3].strip()
     copy = started[:started.index(" -u")]
-    assert scheduled == ["\\??\\" + copy], (scheduled, started)
+    assert scheduled == ["\\??\\" + copy, "\\??\\" + copy[:copy.rindex("\\")]], (scheduled, started)
 
     assert code == 0, log
     assert "  Uninstall Start!!" in stage_two and "  Finish !!" in stage_two
@@ -314,8 +347,36 @@ def test_removal_walked_through_the_wizard_gives_the_same_result(box):
     calls = removal.helper_calls()
     assert "WindowsFirewallRemovePolicy|Quelbo Plus Search" in calls, calls
 
-    # The same prefix as after the silent removal (its leftovers included).
+    # The same prefix as after the silent removal (its leftovers included); the session's
+    # start in between carried out what the silent removal had scheduled.
     after = Snapshot(box)
     differences = box.after_silent.differences(after)
-    left = not_scheduled(differences, box, scheduled_deletions(after))
+    left = not_scheduled(differences, box, scheduled_deletions(box.after_silent) + scheduled_deletions(after))
     assert_only_known_left(differences, left)
+
+
+def test_stage_two_removes_no_program_but_the_recorded_uninstaller(box):
+    """A list whose EXECFILE names another file than the install's uninstaller (changed after
+    stage one copied it): stage two leaves that file alone."""
+    folder = box.drive_c("stage_two_e2e")
+    os.makedirs(folder, exist_ok=True)
+    program = os.path.join(folder, UNINSTALLER[1])
+    shutil.copyfile(os.path.join(box.root, "setup", "Files", UNINSTALLER[1]), program)
+    victim = box.drive_c("victim_e2e", UNINSTALLER[1])
+    os.makedirs(os.path.dirname(victim), exist_ok=True)
+    with open(victim, "w") as f:
+        f.write("not the uninstaller")
+    installed = "C:\\" + "\\".join(INSTALL)
+    with open(os.path.join(folder, "unflist.ini"), "w", newline="") as f:
+        f.write("[UNINSTALL]\r\nEXECFILE=C:\\victim_e2e\\Remvane.exe\r\nPATH=%s\r\n"
+                "[FILE]\r\nFILE_000=%s\\Uninstall\\Remvane.exe\r\n" % (installed, installed))
+    with open(os.path.join(folder, "Remvane.ini"), "w", newline="") as f:
+        f.write("[INFO]\r\nUNINSTLOG=unflist.ini\r\nCLASSNAME=QZ_STAGE_TWO_E2E\r\n")
+    log = box.drive_c("Setup.txt")
+    if os.path.exists(log):
+        os.remove(log)
+    run = box.run(program, "-u", "-s", "-t", "-dlog", timeout=120)
+    assert run.returncode == 1
+    assert os.path.isfile(victim)
+    text = open(log, "rb").read().decode("latin-1")
+    assert "  Refused EXECFILE C:\\victim_e2e\\Remvane.exe" in text and "  Finish !!" in text, text

@@ -3,6 +3,7 @@
 #include "application_records.h"
 #include "file_copy.h"
 #include "install_path.h"
+#include "path_helpers.h"
 #include "ini_text.h"
 #include "registry_value.h"
 #include "test_script.h"
@@ -146,6 +147,22 @@ TEST_F(UninstallRecords, ListEntryAndReinstallWithoutDuplicates) {
     EXPECT_EQ(IniList(list, "APPLICATION", "REG_%03d").size(), 2u);
 }
 
+TEST_F(UninstallRecords, AListThatCannotReachItsPlaceStaysInTheTemporaryFolder) {
+    script_.Prepare(&g_setup);
+    g_setup.osCode = 12;
+    ReadApplicationInfo(&g_setup);
+    snprintf(g_setup.applications[0].installFolder, MAX_PATH, "%s", inst_.c_str());
+    CreateUninstallInfo(nullptr, &g_setup);
+    const ApplicationRecord& r = g_setup.applications[0];
+    WritePrivateProfileStringA("FILE", "FILE_000", "C:\\x", r.uninstallPaths[kListWorkPath]);
+    // A folder in the list's place: the copy over it fails.
+    DWORD error = 0;
+    ASSERT_TRUE(CreateFolderPath(nullptr, r.uninstallPaths[kListFinalPath], &error, nullptr));
+    EXPECT_EQ(FinishLogFiles(nullptr, &g_setup), 0);
+    EXPECT_EQ(IniText(r.uninstallPaths[kListWorkPath], "FILE", "FILE_000"), "C:\\x");
+    DeleteFileA(r.uninstallPaths[kListWorkPath]);
+}
+
 TEST_F(UninstallRecords, OldMonitorProductGoesOnlyAtTheEnd) {
     std::string oldFolder = script_ / "Old Product";
     CreateDirectoryA(oldFolder.c_str(), nullptr);
@@ -160,7 +177,7 @@ TEST_F(UninstallRecords, OldMonitorProductGoesOnlyAtTheEnd) {
     EXPECT_EQ(g_setup.applications[0].alreadyInstalled, 1u);
     EXPECT_EQ(std::string(g_setup.applications[0].uninstallPaths[kListWorkPath]), oldFolder + "\\unflist.ini");
     EXPECT_NE(RegText(kOldProductKey, "UninstallString"), "(none)") << "kept while the install runs";
-    FinishLogFiles(nullptr, &g_setup);
+    EXPECT_EQ(FinishLogFiles(nullptr, &g_setup), 1);
     EXPECT_EQ(RegText(kOldProductKey, "UninstallString"), "(none)");
 }
 

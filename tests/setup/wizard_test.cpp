@@ -1,6 +1,7 @@
 // The setup program itself under the X server: its frame found, Next and Back through the
 // page table, the Cancel question, and the exit codes.
 #include "bitmap_builder.h"
+#include "exit_codes.h"
 #include "own_window.h"
 #include "test_script.h"
 
@@ -156,27 +157,27 @@ TEST(Wizard, NextBackAndCancelThroughTheFrame) {
     GetDlgItemTextA(question, 0xFFFF, text, sizeof text);
     EXPECT_STREQ(text, "Quit the setup now?");
     PostMessageA(question, WM_COMMAND, IDYES, 0);
-    EXPECT_EQ(setup.Wait(15000), 0u);
+    EXPECT_EQ(setup.Wait(15000), static_cast<DWORD>(kExitCancelled));
 }
 
-TEST(Wizard, MissingScriptFilesEndWithZero) {
+TEST(Wizard, MissingScriptFilesEndWithTheirExitCode) {
     TestScript noLanguage("nolang", "");
     RunningSetup silent(noLanguage, "-k");
     ASSERT_TRUE(silent.started());
-    EXPECT_EQ(silent.Wait(15000), 0u);
+    EXPECT_EQ(silent.Wait(15000), static_cast<DWORD>(kExitNoScript));
 
     RunningSetup shown(noLanguage, "");
     HWND box = WaitForWindow(shown.id(), "Install");
     ASSERT_NE(box, nullptr);
     PostMessageA(box, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(shown.Wait(15000), 0u);
+    EXPECT_EQ(shown.Wait(15000), static_cast<DWORD>(kExitNoScript));
 
     TestScript noCopyFile("nocopy", kLanguageIni, "");
     RunningSetup noCopy(noCopyFile, "");
     box = WaitForWindow(noCopy.id(), "Setup");
     ASSERT_NE(box, nullptr);
     PostMessageA(box, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(noCopy.Wait(15000), 0u);
+    EXPECT_EQ(noCopy.Wait(15000), static_cast<DWORD>(kExitNoScript));
 }
 
 TEST(Wizard, SilentRunEndsAlone) {
@@ -219,7 +220,7 @@ TEST(Wizard, LanguagePageFirstAndTheBackgroundCloseAsks) {
     GetDlgItemTextA(question, 0xFFFF, text, sizeof text);
     EXPECT_STREQ(text, "Quit the setup now?");
     PostMessageA(question, WM_COMMAND, IDYES, 0);
-    EXPECT_EQ(setup.Wait(15000), 0u);
+    EXPECT_EQ(setup.Wait(15000), static_cast<DWORD>(kExitCancelled));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 namespace {
@@ -112,7 +113,7 @@ private:
     std::string cls_;
     HANDLE mutex_;
     HANDLE release_;
-    HWND window_ = nullptr;
+    std::atomic<HWND> window_{nullptr};
     std::thread thread_;
 };
 

@@ -68,7 +68,10 @@ TEST(StageTwo, RemovesStageOneAndTheRecordedFoldersAndSchedulesItself) {
         std::string className = "QZ_UNINST_TEST_" + std::to_string(GetCurrentProcessId());
         WriteFileText(ini, "[INFO]\r\nUNINSTLOG=unflist.ini\r\nCLASSNAME=" + className + "\r\n");
         std::string log = root / "log\\Setup.txt";
+        // Stage one's program as the setup recorded it: the uninstaller of the install folder.
         WritePrivateProfileStringA("UNINSTALL", "EXECFILE", stageOne.c_str(), list.c_str());
+        WritePrivateProfileStringA("UNINSTALL", "PATH", install.c_str(), list.c_str());
+        WritePrivateProfileStringA("FILE", "FILE_000", stageOne.c_str(), list.c_str());
         WritePrivateProfileStringA("UNINSTALL", "LOG", log.c_str(), list.c_str());
         if (folders) {
             AppendIniListValue("PATH", "PATH_%03d", install.c_str(), list.c_str());
