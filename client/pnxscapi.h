@@ -232,7 +232,8 @@ int WINAPI PnxSetBlackoutInfo(HWND service, const BlackoutInfo* info);          
 int WINAPI PnxSetServerOption(HWND service, HPnxSv server, uint16_t value);      // [76]
 uintptr_t WINAPI PnxGetServerParam(HWND service, HPnxSv server);                // [78]
 int WINAPI PnxSetServerParam(HWND service, HPnxSv server, uintptr_t value);     // [79]
-int WINAPI PnxSetDeviceListPacket(HWND service, const void* packet, uint32_t size);  // [80]
+// Takes any arguments and ignores them: the caller cleans the stack, whatever it passed.
+int __cdecl PnxSetDeviceListPacket(...);                                         // [80]
 // Device records and settings.
 int WINAPI PnxGetUsbDeviceInfo(HWND service, HPnxDv device, UsbDeviceInfo* info, PropertyInfo* property);  // [24]
 int WINAPI PnxSetUsbDeviceInfo(HWND ignored, HPnxDv device, const PropertyInfo* property);  // [26]

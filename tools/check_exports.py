@@ -1,11 +1,30 @@
 #!/usr/bin/python3
 """Checks the export directory of a built Pnxscapi.dll against the export table header: every
-name at its ordinal, nothing else, and no decorated (stdcall "@N") names.
+name at its ordinal, nothing else, and no decorated (stdcall "@N") names. In a 32-bit build the
+exports that take any arguments must leave the stack to their caller: they return with a plain
+"ret", never "ret N", so that a caller passing any number of arguments stays balanced.
 Usage: check_exports.py OBJDUMP DLL TABLE_HEADER"""
 
 import re
 import subprocess
 import sys
+
+# Exports whose callers may pass any arguments (the callee takes none off the stack).
+CALLER_CLEANS = ["PnxSetDeviceListPacket"]
+
+
+def first_return(objdump, dll, text, ordinal, base):
+    """The first return instruction of the export with this ordinal, as the disassembler shows it."""
+    image_base = int(re.search(r"^ImageBase\s+([0-9a-fA-F]+)", text, flags=re.M).group(1), 16)
+    rva = re.search(r"\[\s*%d\] \+base\[\s*%d\]\s+([0-9a-fA-F]+) Export RVA" % (ordinal - base, ordinal), text)
+    start = image_base + int(rva.group(1), 16)
+    code = subprocess.run([objdump, "-d", "--start-address=%#x" % start, "--stop-address=%#x" % (start + 256), dll],
+                          check=True, capture_output=True, text=True).stdout
+    for line in code.splitlines():
+        fields = line.split("\t")
+        if len(fields) >= 3 and fields[2].split()[:1] in (["ret"], ["retl"]):
+            return fields[2].strip()
+    return None
 
 
 def main(objdump, dll, header):
@@ -19,6 +38,11 @@ def main(objdump, dll, header):
     problems = [n for n in exported if "@" in n or n.startswith("_")]
     problems += ["%s missing or at %s" % (n, exported.get(n)) for n, o in table.items() if exported.get(n) != o]
     problems += ["%s not in the table" % n for n in exported if n not in table]
+    if "file format pei-i386" in text:
+        for name in CALLER_CLEANS:
+            ret = first_return(objdump, dll, text, table[name], base)
+            if ret not in ("ret", "retl"):
+                problems.append("%s returns with %r: it takes its arguments off the caller's stack" % (name, ret))
     for p in problems:
         print(p)
     print("%d exports checked, %d problems" % (len(exported), len(problems)))

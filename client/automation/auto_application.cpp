@@ -5,14 +5,15 @@
 #include <new>
 
 #include "automation_notify.h"
+#include "automation_threads.h"
 #include "automation_platform.h"
 #include "device_entry.h"
 #include "lib_lock.h"
+#include "lib_stop.h"
 #include "lib_state.h"
 #include "log.h"
 #include "messages.h"
 #include "pnxscapi.h"
-#include "system_util.h"
 #include "usb_device_info.h"
 #include "watch_state.h"
 
@@ -62,12 +63,19 @@ RoundView ViewOf(DeviceEntry* device) {
 }
 
 
+// The library's end: the thread ends at its next look.
+void StopApplicationThread(void* context) {
+    auto* record = static_cast<AutoApplicationRecord*>(context);
+    record->flags &= ~kAppRunning;
+    SetEvent(record->wake);
+}
+
 DWORD WINAPI AutoApplicationMain(void* param) {
     auto* record = static_cast<AutoApplicationRecord*>(param);
     LogLine(record->logWindow, "  ::: Auto Application(%s) :::", ViewOf(record->device).name.c_str());
     AutoApplicationState state;
     for (bool first = true;; first = false) {
-        if (!first) WaitForSingleObject(record->wake, kAppRoundMs);
+        if (!first && WaitOrStop(record->wake, kAppRoundMs) == WAIT_OBJECT_0 + 1) break;  // the library ends
         uint32_t flags;
         {
             LibraryLock lock;
@@ -84,6 +92,7 @@ DWORD WINAPI AutoApplicationMain(void* param) {
         if (RecordLocked(record->device) == record) record->device->autoApplication = nullptr;
         service = g_lib.serviceWindow;
     }
+    AutomationThreadLeaving();
     CloseHandle(record->wake);
     CloseHandle(record->thread);
     DeviceEntry* device = record->device;
@@ -93,7 +102,6 @@ DWORD WINAPI AutoApplicationMain(void* param) {
         LibraryLock lock;
         DropDeviceEntryLocked(device);
     }
-    AutomationThreadEnded();
     return 0;
 }
 
@@ -171,8 +179,7 @@ bool StartAutoApplication(HWND serverWindow, DeviceEntry* device) {
     if (!record) return false;
     record->wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     // Created suspended, so that the record is complete before the thread reads it.
-    record->thread = record->wake ? CreateThread(nullptr, kLibraryThreadStack, AutoApplicationMain, record,
-                                                           CREATE_SUSPENDED | STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr) : nullptr;
+    record->thread = record->wake ? StartAutomationThread(AutoApplicationMain, record, StopApplicationThread) : nullptr;
     if (!record->thread) {
         if (record->wake) CloseHandle(record->wake);
         delete record;
@@ -180,7 +187,6 @@ bool StartAutoApplication(HWND serverWindow, DeviceEntry* device) {
     }
     HoldDeviceEntryLocked(device);
     device->autoApplication = record;
-    AutomationThreadStarted();
     ResumeThread(record->thread);
     return true;
 }

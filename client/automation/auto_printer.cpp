@@ -4,6 +4,7 @@
 #include <new>
 
 #include "automation_notify.h"
+#include "automation_threads.h"
 #include "automation_platform.h"
 #include "device_entry.h"
 #include "helper_pipe.h"
@@ -12,7 +13,6 @@
 #include "log.h"
 #include "messages.h"
 #include "pnxscapi.h"
-#include "system_util.h"
 #include "usb_device_info.h"
 
 namespace {
@@ -21,6 +21,7 @@ constexpr uint32_t kApRunning = 0x1;
 constexpr uint32_t kApRenew = 0x2;
 constexpr uint32_t kApSuspended = 0x4;
 constexpr uint32_t kApRetry = 0x8;
+constexpr uint32_t kApStopping = 0x10;  // the library ends: no more requests
 constexpr uint16_t kConnectActionAutoPrinter = 3;
 constexpr uint16_t kAutoPrinterReason = 3;
 
@@ -175,22 +176,27 @@ WaitOutcome DisconnectWait(AutoPrinterRecord* r, uint32_t waitMs) {
     {
         LibraryLock lock;
         r->waitEvent = event;
+        // A change of the flags that came before the wait event was named is heard too.
+        if (event && WaitForSingleObject(r->control, 0) == WAIT_OBJECT_0) SetEvent(event);
     }
+    // The wait event is set on its release and by every change of the flags (a suspend, a
+    // renew, the end), which also set the control event. It comes first, so that those are seen
+    // before any job change; with the printers it makes at most 64 handles.
+    HANDLE wake = event ? event : r->control;
     WaitOutcome outcome = WaitOutcome::kDisconnect;
     for (;;) {
-        // The control event first: a suspend, a renew or the end is seen before any job change.
-        std::vector<HANDLE> handles = {r->control};
-        if (event) handles.push_back(event);
+        std::vector<HANDLE> handles = {wake};
         for (const OpenPrinter& o : r->open) handles.push_back(o.notification);
         DWORD rc = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, waitMs);
         if (rc == WAIT_TIMEOUT || rc == WAIT_FAILED) break;
         if (rc == WAIT_OBJECT_0) {
-            // Ended: the disconnect goes ahead. Suspended or renewed: the control event is
-            // left set for the watch loop, which decides once it has handled it.
-            if (Flags(r) & kApRunning) outcome = WaitOutcome::kDeferred;
+            // Released or ended: the disconnect goes ahead. Suspended, renewed or the library
+            // ending: the control event stays set for the watch loop, which decides.
+            uint32_t flags = Flags(r);
+            if ((flags & kApRunning) && (flags & (kApSuspended | kApRenew))) outcome = WaitOutcome::kDeferred;
+            if (flags & kApStopping) outcome = WaitOutcome::kDeferred;
             break;
         }
-        if (event && rc == WAIT_OBJECT_0 + 1) break;
         ReadChanges(r);
         if (SumJobs(r) > 0) {
             outcome = WaitOutcome::kStay;  // printing again: the device stays
@@ -215,7 +221,7 @@ DisconnectOutcome Disconnect(AutoPrinterRecord* r, bool retry) {
         if (waited == WaitOutcome::kDeferred) return DisconnectOutcome::kDeferred;
     }
     LibraryLock lock;
-    if (SuspendedLocked(r)) return DisconnectOutcome::kDeferred;
+    if (SuspendedLocked(r) || (r->flags & kApStopping)) return DisconnectOutcome::kDeferred;
     uint16_t status = DeviceStatusLocked(r->device);
     if (status == kDeviceStatusFree || status == kDeviceStatusConnected) {
         NotifyAutoDevice(r->device, PNXET_DISCONNECT, kAutoPrinterReason);
@@ -279,7 +285,7 @@ void Watch(AutoPrinterRecord* r, uint32_t jobs) {
                     LibraryLock lock;
                     r->flags &= ~kApRetry;
                 }
-                Sleep(100);
+                WaitForSingleObject(r->control, 100);  // the end cuts it short
             } else {
                 continue;
             }
@@ -335,11 +341,17 @@ DWORD WINAPI AutoPrinterMain(void* param) {
         DropDeviceEntryLocked(r->device);
     }
     PostMessageA(server, PNXM_AUTO_PRINTER_END, 0, 0);
+    AutomationThreadLeaving();
     CloseHandle(r->control);
     CloseHandle(r->thread);
     delete r;
-    AutomationThreadEnded();
     return 0;
+}
+
+// Every change of the flags wakes the thread, in its watch and in a disconnect wait.
+void WakeLocked(AutoPrinterRecord* r) {
+    SetEvent(r->control);
+    if (r->waitEvent) SetEvent(r->waitEvent);
 }
 
 void SetFlags(DeviceEntry* device, uint32_t set, uint32_t clear) {
@@ -347,7 +359,14 @@ void SetFlags(DeviceEntry* device, uint32_t set, uint32_t clear) {
     AutoPrinterRecord* r = RecordLocked(device);
     if (!r) return;
     r->flags = (r->flags | set) & ~clear;
-    SetEvent(r->control);
+    WakeLocked(r);
+}
+
+// The library's end: the thread ends without asking for anything more.
+void StopPrinterThread(void* context) {
+    auto* r = static_cast<AutoPrinterRecord*>(context);
+    r->flags = (r->flags | kApStopping) & ~(kApRunning | kApSuspended);
+    WakeLocked(r);
 }
 
 }  // namespace
@@ -369,8 +388,7 @@ bool StartAutoPrinter(DeviceEntry* device, std::vector<PrinterPair> pairs, bool 
         if (p.port.size() > 31) p.port.resize(31);
     }
     r->control = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    r->thread = r->control ? CreateThread(nullptr, kLibraryThreadStack, AutoPrinterMain, r,
-                                            CREATE_SUSPENDED | STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr) : nullptr;
+    r->thread = r->control ? StartAutomationThread(AutoPrinterMain, r, StopPrinterThread) : nullptr;
     if (!r->thread) {
         if (r->control) CloseHandle(r->control);
         delete r;
@@ -378,7 +396,6 @@ bool StartAutoPrinter(DeviceEntry* device, std::vector<PrinterPair> pairs, bool 
     }
     HoldDeviceEntryLocked(device);
     device->autoPrinter = r;
-    AutomationThreadStarted();
     ResumeThread(r->thread);
     return true;
 }
@@ -388,8 +405,7 @@ void EndAutoPrinter(DeviceEntry* device) {
     AutoPrinterRecord* r = RecordLocked(device);
     if (!r) return;
     r->flags &= ~(kApRunning | kApSuspended);
-    if (r->waitEvent) SetEvent(r->waitEvent);
-    SetEvent(r->control);
+    WakeLocked(r);
     // The thread ends by itself and lets go of the entry; the record is no longer the device's.
     device->autoPrinter = nullptr;
 }

@@ -48,7 +48,7 @@ bool PrintersOf(DeviceEntry* device, bool manual, std::vector<PrinterPair>* pair
 void StartDeviceAutomation(HWND serverWindow, DeviceEntry* device, uint16_t mode) {
     uint16_t property, printer;
     uint32_t printerInterfaces;
-    bool listChanged, watchesApplications;
+    bool listChanged;
     {
         LibraryLock lock;
         if (device->removed || !device->info || !device->property || !device->ids) return;
@@ -56,10 +56,9 @@ void StartDeviceAutomation(HWND serverWindow, DeviceEntry* device, uint16_t mode
         printer = device->property->printer;
         printerInterfaces = device->ids->printerInterfaces;
         listChanged = device->printerListChanged != 0;
-        watchesApplications = device->property->applicationList && device->property->applicationSize;
     }
-    // Only a device that watches applications needs a thread that looks for them.
-    if (watchesApplications) StartAutoApplication(serverWindow, device);
+    // Every device has its watcher: an application list set later is looked at from then on.
+    StartAutoApplication(serverWindow, device);
     if (mode == 1 || printerInterfaces == 0) return;
     if (!(printer & kPrinterAutoPrinter) || !(property & kPropertyAutomatic)) {
         EndAutoPrinter(device);

@@ -1,6 +1,5 @@
 #include "automation_notify.h"
 
-#include <atomic>
 #include <new>
 #include <string>
 #include <vector>
@@ -21,8 +20,6 @@ struct AutoNotice {
     uint16_t reason;
     const char* text;     // a change record's text, or null for an AutoDeviceList notice
 };
-
-std::atomic<int> g_threads{0};
 
 void Post(UINT message, DeviceEntry* device, uint16_t kind, uint16_t reason, const char* text = nullptr) {
     HWND service;
@@ -52,18 +49,6 @@ void NotifyApplication(DeviceEntry* device, uint16_t kind) { Post(PNXN_APPLICATI
 
 void NotifyDeviceChange(DeviceEntry* device, uint16_t reason, const char* text) {
     Post(PNXN_DEVICE, device, PNXET_CHANGE, reason, text);
-}
-
-void AutomationThreadStarted() { ++g_threads; }
-void AutomationThreadEnded() { --g_threads; }
-
-bool WaitAutomationThreads(DWORD ms) {
-    ULONGLONG deadline = GetTickCount64() + ms;
-    while (g_threads.load() > 0) {
-        if (GetTickCount64() >= deadline) return false;
-        Sleep(10);
-    }
-    return true;
 }
 
 void DeliverAutoNotice(HWND service, LPARAM param) {

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "automation_threads.h"  // the threads that post through here, and their end
+
 struct DeviceEntry;
 
 constexpr UINT PNXM_AUTO_NOTIFY = 0x8199;
@@ -18,9 +20,3 @@ void NotifyApplication(DeviceEntry* device, uint16_t kind);
 void NotifyDeviceChange(DeviceEntry* device, uint16_t reason, const char* text);
 // The service window's handler of PNXM_AUTO_NOTIFY.
 void DeliverAutoNotice(HWND service, LPARAM notice);
-
-// Automation threads alive; the library waits for them before it is unloaded.
-void AutomationThreadStarted();
-void AutomationThreadEnded();
-// Waits up to `ms` for every automation thread to end; false when some still run.
-bool WaitAutomationThreads(DWORD ms);

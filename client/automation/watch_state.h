@@ -18,3 +18,8 @@ void SetProcessesForTests(std::vector<RunningProcess> processes);
 
 // Fills the service window's process list from the last look (service window thread).
 void ShowProcessRows(HWND service);
+
+// Posted by the printer watcher after each look: the service window's thread brings its
+// printer list (list 1004) up to date and reports each printer that came or went.
+constexpr UINT PNXM_PRINTER_ROWS = 0x819B;
+void ShowPrinterRows(HWND service);

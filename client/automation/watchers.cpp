@@ -1,16 +1,19 @@
 #include "watchers.h"
 #include "child_windows.h"
 
+#include <atomic>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "automation_platform.h"
+#include "automation_threads.h"
 #include "lib_lock.h"
+#include "lib_stop.h"
 #include "listview_util.h"
 #include "messages.h"
 #include "printer_list.h"
-#include "system_util.h"
 #include "watch_state.h"
 #include "win_handles.h"
 
@@ -18,36 +21,58 @@ namespace {
 
 constexpr DWORD kProcessWatchMs = 3000;
 constexpr DWORD kPrinterWatchMs = 5000;
-constexpr DWORD kWatcherEndWaitMs = 2000;
 
-// One watcher thread with its stop event.
+// One watcher thread with its wake event (auto reset) and run flag: the stop clears the flag
+// and sets the event, so that the thread ends at once instead of at its next round.
 struct Watcher {
     HWND service = nullptr;
-    qz::Handle stop;
+    qz::Handle wake;
+    std::atomic<bool> run{false};
     qz::Handle thread;
+    bool shown = false;  // GUI thread: the service window's list shows the first look
 };
 
 Watcher g_processWatch;  // GUI thread
 Watcher g_printerWatch;  // GUI thread
 std::vector<RunningProcess> g_processes;     // library lock
-std::vector<LocalPrinter> g_devicePrinters;  // printer watcher thread only
+std::vector<LocalPrinter> g_devicePrinters;  // library lock: the printer watcher's last look
 
-bool Start(Watcher& w, HWND service, LPTHREAD_START_ROUTINE main) {
-    if (w.thread) return true;
-    w.service = service;
-    w.stop.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    if (!w.stop) return false;
-    w.thread.reset(CreateThread(nullptr, kLibraryThreadStack, main, &w, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
-    return static_cast<bool>(w.thread);
+void StopWatcherThread(void* context) {
+    auto* w = static_cast<Watcher*>(context);
+    w->run = false;
+    SetEvent(w->wake.get());
 }
 
 void Stop(Watcher& w) {
     if (!w.thread) return;
-    SetEvent(w.stop.get());
-    // The watchers only post: they never wait for this thread, so waiting for them is safe.
-    WaitForSingleObject(w.thread.get(), kWatcherEndWaitMs);
+    w.run = false;
+    SetEvent(w.wake.get());
+    JoinLibraryThread(w.thread.get());
     w.thread.reset();
-    w.stop.reset();
+    w.wake.reset();
+}
+
+bool Start(Watcher& w, HWND service, LPTHREAD_START_ROUTINE main) {
+    // A watcher that the library's end stopped has ended: only a running one is kept.
+    if (w.thread && w.run && WaitForSingleObject(w.thread.get(), 0) == WAIT_TIMEOUT) return true;
+    Stop(w);
+    w.service = service;
+    w.shown = false;
+    w.run = true;
+    w.wake.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    if (w.wake) w.thread.reset(StartAutomationThread(main, &w, StopWatcherThread));
+    if (!w.thread) {
+        w.run = false;
+        w.wake.reset();
+        return false;
+    }
+    ResumeThread(w.thread.get());
+    return true;
+}
+
+// Waits for the next round; false when the watcher is to end (its stop or the library's).
+bool NextRound(Watcher* w, DWORD ms) {
+    return WaitOrStop(w->wake.get(), ms) != WAIT_OBJECT_0 + 1 && w->run;
 }
 
 DWORD WINAPI ProcessWatchMain(void* param) {
@@ -59,7 +84,7 @@ DWORD WINAPI ProcessWatchMain(void* param) {
             g_processes = std::move(now);
         }
         PostMessageA(w->service, PNXM_PROCESS_ROWS, 0, 0);
-    } while (WaitForSingleObject(w->stop.get(), kProcessWatchMs) == WAIT_TIMEOUT);
+    } while (NextRound(w, kProcessWatchMs));
     PostMessageA(w->service, PNXM_PROCESS_WATCH_END, 0, 0);
     return 0;
 }
@@ -72,14 +97,7 @@ std::vector<LocalPrinter> DevicePrinters() {
     return found;
 }
 
-bool Listed(const std::vector<LocalPrinter>& list, const LocalPrinter& p) {
-    for (const LocalPrinter& q : list) {
-        if (q.name == p.name && q.port == p.port) return true;
-    }
-    return false;
-}
-
-// The receiver frees the name it is posted (the watcher goes on at once).
+// The receiver frees the name it is posted.
 void PostPrinter(HWND service, WPARAM added, const std::string& name) {
     size_t n = std::min<size_t>(name.size(), 255);
     auto* copy = new (std::nothrow) char[n + 1];
@@ -89,19 +107,17 @@ void PostPrinter(HWND service, WPARAM added, const std::string& name) {
     if (!PostMessageA(service, PNXM_PRINTER_CHANGE, added, reinterpret_cast<LPARAM>(copy))) delete[] copy;
 }
 
+// The watcher only looks: the service window's thread, which owns the list, compares.
 DWORD WINAPI PrinterWatchMain(void* param) {
     auto* w = static_cast<Watcher*>(param);
-    g_devicePrinters = DevicePrinters();
-    while (WaitForSingleObject(w->stop.get(), kPrinterWatchMs) == WAIT_TIMEOUT) {
+    do {
         std::vector<LocalPrinter> now = DevicePrinters();
-        for (const LocalPrinter& p : now) {
-            if (!Listed(g_devicePrinters, p)) PostPrinter(w->service, 1, p.name);
+        {
+            LibraryLock lock;
+            g_devicePrinters = std::move(now);
         }
-        for (const LocalPrinter& p : g_devicePrinters) {
-            if (!Listed(now, p)) PostPrinter(w->service, 0, p.name);
-        }
-        g_devicePrinters = std::move(now);
-    }
+        PostMessageA(w->service, PNXM_PRINTER_ROWS, 0, 0);
+    } while (NextRound(w, kPrinterWatchMs));
     PostMessageA(w->service, PNXM_PRINTER_WATCH_END, 0, 0);
     return 0;
 }
@@ -113,6 +129,30 @@ void StopPrinterWatch() { Stop(g_printerWatch); }
 bool StartProcessWatch(HWND service) { return Start(g_processWatch, service, ProcessWatchMain); }
 void StopProcessWatch() { Stop(g_processWatch); }
 
+void ShowPrinterRows(HWND service) {
+    HWND list = ChildWindow(service, kIdPrinterList);
+    if (!list) return;
+    std::vector<LocalPrinter> printers;
+    {
+        LibraryLock lock;
+        printers = g_devicePrinters;
+    }
+    // The first look fills the list; later ones report what came and went.
+    bool report = g_printerWatch.shown;
+    g_printerWatch.shown = true;
+    ListView_SetItemState(list, -1, LVIS_SELECTED, LVIS_SELECTED);  // every row marked
+    for (const LocalPrinter& p : printers) {
+        if (MatchPrinterRow(service, p.name.c_str(), p.port.c_str())) continue;
+        if (AddPrinterRow(service, p.name.c_str(), p.port.c_str(), 0) && report) PostPrinter(service, 1, p.name);
+    }
+    for (int row = ListView_GetItemCount(list) - 1; row >= 0; --row) {
+        if (!(ListView_GetItemState(list, row, LVIS_SELECTED) & LVIS_SELECTED)) continue;
+        char name[256] = "";
+        ListView_GetItemText(list, row, 0, name, sizeof name);
+        if (report) PostPrinter(service, 0, name);
+        ListView_DeleteItem(list, row);
+    }
+}
 void DeleteProcessRow(const NMLISTVIEW*) {}
 
 size_t CountProcessesLocked(const std::string& path) {

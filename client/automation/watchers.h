@@ -4,7 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-// Each Start runs its thread for the service window; each Stop signals it to end.
+// Each Start runs its thread for the service window; each Stop tells it to end and waits
+// until it has (no lock may be held).
 bool StartPrinterWatch(HWND service);
 void StopPrinterWatch();
 bool StartProcessWatch(HWND service);

@@ -7,15 +7,15 @@
 #include <atomic>
 #include <memory>
 
+#include "lib_stop.h"
 #include "local_addresses.h"
 #include "messages.h"
-#include "system_util.h"
+#include "automation_threads.h"
 #include "watchers.h"
 #include "win_handles.h"
 #include "server_names.h"
 
 namespace {
-constexpr DWORD kStopWait = 5000;     // ms the stop waits for the thread
 constexpr DWORD kCancelWait = 1000;   // ms a withdrawn request may take to complete
 
 class SystemNotifier final : public AddressChangeNotifier {
@@ -59,8 +59,8 @@ DWORD WINAPI WatchThread(void* parameter) {
         watch.overlapped.hEvent = watch.event.get();
         bool pending = watch.notifier->Request(&watch.overlapped) == ERROR_IO_PENDING;
         // A request that does not wait must not be asked again at once, or the thread spins.
-        DWORD waited = WaitForSingleObject(watch.event.get(), pending ? INFINITE : watch.pollInterval);
-        if (!watch.run) {
+        DWORD waited = WaitOrStop(watch.event.get(), pending ? INFINITE : watch.pollInterval);
+        if (!watch.run || waited == WAIT_OBJECT_0 + 1) {
             if (pending) watch.notifier->Cancel(&watch.overlapped);
             break;
         }
@@ -68,6 +68,12 @@ DWORD WINAPI WatchThread(void* parameter) {
     }
     PostMessageA(watch.service, PNXM_ADDRESS_WATCH_END, 0, 0);
     return 0;
+}
+
+void StopWatchThread(void* context) {
+    auto* watch = static_cast<AddressWatch*>(context);
+    watch->run = false;
+    SetEvent(watch->event.get());
 }
 }  // namespace
 
@@ -85,8 +91,9 @@ bool StartAddressWatchWith(HWND service, AddressChangeNotifier& notifier, DWORD 
     g_lastRebuilds = 0;
     watch->event.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     if (!watch->event) return false;
-    watch->thread.reset(CreateThread(nullptr, kLibraryThreadStack, WatchThread, watch.get(), STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    watch->thread.reset(StartAutomationThread(WatchThread, watch.get(), StopWatchThread));
     if (!watch->thread) return false;
+    ResumeThread(watch->thread.get());
     g_watch = std::move(watch);
     return true;
 }
@@ -101,10 +108,7 @@ void StopAddressWatch() {
     if (!g_watch) return;
     g_watch->run = false;
     SetEvent(g_watch->event.get());
-    if (WaitForSingleObject(g_watch->thread.get(), kStopWait) != WAIT_OBJECT_0) {
-        // The thread still uses the record; leaving it is better than freeing it under it.
-        (void)g_watch.release();
-        return;
-    }
+    // The record goes only once the thread has ended (at most the cancel's wait away).
+    JoinLibraryThread(g_watch->thread.get());
     g_watch.reset();
 }

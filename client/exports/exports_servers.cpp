@@ -47,5 +47,6 @@ extern "C" int WINAPI PnxSetServerParam(HWND service, HPnxSv server, uintptr_t v
 }
 
 // The device-list packet is fixed by the protocol level; the setter is kept so that callers
-// of older releases still link.
-extern "C" int WINAPI PnxSetDeviceListPacket(HWND, const void*, uint32_t) { return 1; }
+// of older releases still link. Callers pass it anything: with the caller cleaning the stack,
+// no count of arguments can unbalance it.
+extern "C" int __cdecl PnxSetDeviceListPacket(...) { return 1; }

@@ -218,6 +218,9 @@ static LRESULT DispatchServiceMessage(HWND window, UINT message, WPARAM wParam, 
     case PNXM_PROCESS_ROWS:
         ShowProcessRows(window);
         return 0;
+    case PNXM_PRINTER_ROWS:
+        ShowPrinterRows(window);
+        return 0;
     case PNXM_KEEPALIVE_SOCKET:
         return OnKeepAliveSocket(window, wParam, lParam);
     case PNXM_PRINTER_WATCH_END:

@@ -106,15 +106,20 @@ bool SafeRemove(const StorageTarget& t) {
     std::string name = Narrow(t.info.name);
     LogLine(log, "### NAS Remove Start. ###");
     LogLine(log, "  Storage Port: %ls", t.info.name);
-    // The removal may take the server a while; only this command waits longer for its answer.
-    LogLine(log, "  <<< Timer Change : 3000 -> 20000 >>>");
+    // The removal may take the server a while: this command alone waits longer for its answer
+    // than the exchanges' time-out, which stays as it is for everyone else. The log tells the
+    // change when there is one.
+    const unsigned usual = RwpTimeout();
+    const unsigned removal = kNasRemoveTimeoutMs;
+    const bool longer = usual != removal;
+    if (longer) LogLine(log, "  <<< Timer Change : %u -> %u >>>", usual, removal);
     uint8_t prefix[12] = {1, 6};
     memcpy(prefix + 2, t.hardwareAddress, 6);
     AddressRecord server = AddressRecord::Ipv4Net(t.serverAddress, t.rwpPort);
     int answer = RwpCommandExchange(server, kRwpSafeRemove, prefix, name.c_str(), name.size() + 1, kNasRemoveTimeoutMs);
     bool ok = answer == kRwpAnswerOk;
     LogLine(log, ok ? "  <<< NAS Command : OK >>>" : "  <<< NAS Command : NG >>>");
-    LogLine(log, "  <<< Timer Change : 20000 -> 3000 >>>");
+    if (longer) LogLine(log, "  <<< Timer Change : %u -> %u >>>", removal, usual);
     LogLine(log, "### NAS Remove Finish. ###");
     if (!ok) return false;
     ULONGLONG deadline = GetTickCount64() + g_nasUnmountWaitMs;

@@ -8,6 +8,7 @@ with a fake provider.  These tests hold the "lan_search" lock (file name): they 
 """
 
 import os
+import shutil
 import sys
 import time
 
@@ -16,6 +17,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "sim"))
 import simctl  # noqa: E402
 from simctl import Simulator  # noqa: E402
 from test_devices import ok, wait_until, wait_servers  # noqa: E402
+from conftest import wine_path  # noqa: E402
 
 NAS = "10.77.0.60"
 START, PERMIT, RESULT, END = 1, 2, 3, 4
@@ -34,9 +36,21 @@ def run(h, text, entry, timeout=60):
             if n["msg"] in ("PNXN_NAS_CONNECT", "PNXN_NAS_REMOVE") and n["device"] == entry]
 
 
-def test_shares_become_entries_connect_and_safe_remove(lan_ns, harness):
+def logged(folder):
+    lines = []
+    for name in sorted(os.listdir(folder)):
+        with open(os.path.join(folder, name), "rb") as f:
+            lines += [line.split("  ", 1)[-1] for line in f.read().decode("latin-1").split("\r\n")]
+    return lines
+
+
+def test_shares_become_entries_connect_and_safe_remove(lan_ns, harness, paths):
     h = harness
     ok(h.command("register"))
+    folder = paths.drive_c("qz-storage-%d" % os.getpid())
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    ok(h.command('debugmode flags=1 folder="%s"' % wine_path(folder)))
     ok(h.command("defaultnasname \"Network Disk\""))
     with Simulator([NAS], netns=lan_ns, discovery=True, max_seconds=200) as sim:
         sim.identity(NAS, storage=True)
@@ -72,6 +86,9 @@ def test_shares_become_entries_connect_and_safe_remove(lan_ns, harness):
         assert command["fixed_ok"] and command["ok"]
         assert bytes.fromhex(command["data"]) == simctl.safe_remove_data(NAS, "USB1")
         wait_until(h, lambda: entries(h, server)["photos"]["state"] == NOT_MOUNTED, 10)
+        # Only the removal command waits longer; the log says from what to what and back.
+        timers = [line for line in logged(folder) if "Timer Change" in line]
+        assert timers == ["  <<< Timer Change : 1000 -> 20000 >>>", "  <<< Timer Change : 20000 -> 1000 >>>"]
 
         # A storage that never unmounts: the removal still reports 0 after its 30 s wait.
         stuck = entries(h, server)["stuck"]["entry"]
@@ -80,3 +97,4 @@ def test_shares_become_entries_connect_and_safe_remove(lan_ns, harness):
         assert events[2][:3] == ("PNXN_NAS_REMOVE", RESULT, 0)
         assert time.monotonic() - started >= 29
         ok(h.command("end"))
+    shutil.rmtree(folder, ignore_errors=True)

@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "address_watcher.h"
 #include "auto_application.h"
 #include "auto_printer.h"
+#include "automation.h"
 #include "automation_notify.h"
 #include "automation_platform.h"
 #include "device_test_support.h"
@@ -249,6 +251,53 @@ TEST_F(Automation, ASuspendedAutoPrinterNeitherConnectsNorDisconnectsUntilResume
         },
         kEventWait));
     EXPECT_EQ(Notices(PNXN_DEVICE, PNXET_CONNECT, 3), 1u);
+}
+
+// A scripted address-change notice that waits until it is withdrawn.
+struct WaitingNotice : AddressChangeNotifier {
+    DWORD Request(OVERLAPPED*) override {
+        ++requests;
+        return ERROR_IO_PENDING;
+    }
+    void Cancel(OVERLAPPED*) override { ++cancels; }
+    std::atomic<int> requests{0};
+    std::atomic<int> cancels{0};
+};
+
+// Every device gets its Auto Application watcher, with or without an application list. The
+// library's end stops every automation and watcher thread, even one in a long disconnect wait,
+// and the wait for them returns only once they have ended; the end asks for no disconnect.
+TEST_F(Automation, EveryDeviceIsWatchedAndTheLibrarysEndStopsEveryThread) {
+    FakeSpooler::Install(1);
+    DeviceEntry* device = PrinterDevice(60000);
+    {
+        LibraryLock lock;
+        device->info->status = kDeviceStatusConnected;
+        device->connectAction = 3;
+    }
+    StartDeviceAutomation(server->serverWindow, device, 0);
+    {
+        LibraryLock lock;
+        EXPECT_NE(device->autoApplication, nullptr);
+    }
+    FakeSpooler::printers[0].jobs = 10;
+    ASSERT_TRUE(StartAutoPrinter(device, {{"QZ Driver", "USB100"}}, false, "", 0));
+    ASSERT_TRUE(PumpUntil([&] { return AutoPrinterHasJobs(device); }, kEventWait));
+    FakeSpooler::SetJobs(0, 0);  // a 60 s disconnect wait starts
+    static WaitingNotice notice;
+    ASSERT_TRUE(StartAddressWatchWith(service, notice, kAddressPollInterval));
+    ASSERT_TRUE(PumpUntil([] { return notice.requests.load() == 1; }, kEventWait));
+    PumpUntil([] { return false; }, 500);
+
+    ASSERT_TRUE(WaitAutomationThreads(kEventWait));
+    EXPECT_EQ(notice.cancels.load(), 1);  // the address watcher withdrew its request and ended
+    EXPECT_FALSE(HasAutoPrinter(device));
+    {
+        LibraryLock lock;
+        EXPECT_EQ(device->autoApplication, nullptr);
+    }
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(Notices(PNXN_DEVICE, PNXET_DISCONNECT, 3), 0u);
 }
 
 // The real list names each program by its file, this test program among them.

@@ -198,7 +198,8 @@ TEST_F(Registration, ServerParamNeedsAServerWithRecord) {
     EXPECT_EQ(PnxSetServerParam(service, &bare, 1), 0);
     EXPECT_EQ(PnxGetServerParam(service, &bare), 0u);
     ListView_DeleteItem(list, 0);
-    EXPECT_EQ(PnxSetDeviceListPacket(nullptr, nullptr, 0), 1);
+    EXPECT_EQ(PnxSetDeviceListPacket(), 1);
+    EXPECT_EQ(PnxSetDeviceListPacket(nullptr, nullptr, 0, 7, "any"), 1);
 }
 
 TEST_F(Registration, SpecialNotificationOptionsAreKept) {
