@@ -110,11 +110,27 @@ bool MacroFolder(const char* spec, const std::string& base, std::string& folder,
 
 // Cuts the last component of base (working on wide characters so that a double-byte
 // character's second byte is never taken for a backslash).
+bool IsSeparator(char ch) { return ch == '\\' || ch == '/'; }
+
 std::string ParentFolder(const std::string& base) {
     std::wstring wide = OemToWide(base.c_str());
     size_t cut = wide.find_last_of(L'\\');
     if (cut == std::wstring::npos) return base;
     return WideToOem(wide.substr(0, cut));
+}
+
+// A specification that would leave its base: a drive or network path, or a ".." part that the
+// two leading levels did not take (Windows would resolve it above the base).
+bool LeavesItsBase(const char* spec) {
+    if ((spec[0] && spec[1] == ':') || (IsSeparator(spec[0]) && IsSeparator(spec[1]))) return true;
+    const char* part = spec;
+    for (const char* p = spec;; ++p) {
+        if (*p == '\0' || IsSeparator(*p)) {
+            if (p - part == 2 && part[0] == '.' && part[1] == '.') return true;
+            if (*p == '\0') return false;
+            part = p + 1;
+        }
+    }
 }
 
 // A whole-name entry (any case), or with byWildcard a pattern entry such as "*.*".
@@ -203,6 +219,7 @@ int ExpandPathMacro(const char* spec, const char* baseFolder, char* out, size_t 
         base = ParentFolder(base);
         spec += strlen(spec) >= 3 ? 3 : strlen(spec);
     }
+    if (LeavesItsBase(spec)) return 0;
     std::string folder;
     size_t macroLength = 0;
     if (MacroFolder(spec, base, folder, macroLength)) {

@@ -64,6 +64,23 @@ bool Resolve(const ApplicationRecord& r, const FileListEntry& e, bool recordFold
     return true;
 }
 
+// A step failure that is not a copy's own: logged in both logs like a copy error, with the
+// system's text for it.
+void ReportFileError(HWND page, const char* what, DWORD error) {
+    LogPrintf("    --> %s(0x%08lx)", what, static_cast<unsigned long>(error));
+    FileLogPrintf("    --> %s(0x%08lx)", what, static_cast<unsigned long>(error));
+    if (!IsSilent(g_setup)) ShowSystemErrorBox(g_setup.frame ? g_setup.frame : page, error, MB_ICONEXCLAMATION, TRUE);
+}
+
+// An entry whose folders cannot be made into paths fails the list: the file would be missing.
+bool ResolveOrReport(HWND page, const ApplicationRecord& r, const FileListEntry& e, bool recordFolders,
+                     ResolvedEntry& out) {
+    if (Resolve(r, e, recordFolders, out)) return true;
+    LogPrintf("  %s;%s;%s", e.name.c_str(), e.source.c_str(), e.destination.c_str());
+    ReportFileError(page, "Path Error", ERROR_BAD_PATHNAME);
+    return false;
+}
+
 // The files an entry names: the one file, or every file of the source folder its wildcard matches.
 std::vector<std::string> EntryFiles(const FileListEntry& e, const ResolvedEntry& where) {
     if (!HasWildcard(e.name)) return {e.name};
@@ -87,7 +104,8 @@ int CopyFileSection(HWND page, const ApplicationRecord& r, const std::string& se
         if (value.empty()) return 1;
         FileListEntry e;
         ResolvedEntry where;
-        if (!ParseFileEntry(value, false, e) || !Resolve(r, e, record, where)) continue;
+        if (!ParseFileEntry(value, false, e)) continue;
+        if (!ResolveOrReport(page, r, e, record, where)) return 0;
         for (const std::string& name : EntryFiles(e, where)) {
             std::string source = JoinFolder(where.sourceFolder, name);
             std::string destination = JoinFolder(where.destinationFolder, name);
@@ -110,7 +128,8 @@ int CopyVerFileSection(HWND page, const ApplicationRecord& r, const std::string&
         if (value.empty()) return 1;
         FileListEntry e;
         ResolvedEntry where;
-        if (!ParseFileEntry(value, true, e) || !Resolve(r, e, true, where)) continue;
+        if (!ParseFileEntry(value, true, e)) continue;
+        if (!ResolveOrReport(page, r, e, true, where)) return 0;
         std::string source = JoinFolder(where.sourceFolder, e.name);
         std::string destination = JoinFolder(where.destinationFolder, e.name);
         ShowCopyLabel(page, e.name.c_str());
@@ -173,8 +192,9 @@ std::string FolderPart(const char* path) {
 }
 
 // Copies the source beside the Windows folder under the first free "~pricx%d.qmt" and has it
-// replace the destination at the next restart.
-void ScheduleReplacement(const char* sourcePath, const char* destinationPath) {
+// replace the destination at the next restart; false (nothing scheduled, no restart due) when
+// the copy or the scheduling fails.
+bool ScheduleReplacement(HWND page, const char* sourcePath, const char* destinationPath) {
     char windows[MAX_PATH] = "";
     GetWindowsFolder(windows, sizeof windows);
     std::string copy;
@@ -184,24 +204,32 @@ void ScheduleReplacement(const char* sourcePath, const char* destinationPath) {
         copy = JoinFolder(windows, name);
         if (GetFileAttributesA(copy.c_str()) == INVALID_FILE_ATTRIBUTES) break;
     }
-    CopyFileA(sourcePath, copy.c_str(), FALSE);
-    SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
     LogPrintf("  Using Files ...");
     LogPrintf("    Change File Name: %s", copy.c_str());
+    if (!CopyFileA(sourcePath, copy.c_str(), TRUE)) {
+        ReportFileError(page, "Copy Error", GetLastError());
+        return false;
+    }
+    SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (g_setup.osCode != 0 && g_setup.osCode < 4) {
         char shortPath[MAX_PATH] = "";
         GetShortPathNameA(destinationPath, shortPath, sizeof shortPath);
         RenameOnReboot9x(shortPath, copy.c_str());
         LogPrintf("  Windows 9X ---");
         LogPrintf("    File conversion is carried out after a reboot: %s", destinationPath);
+    } else if (!VersionInstaller().MoveAtRestart(copy.c_str(), destinationPath)) {
+        DWORD error = GetLastError();
+        DeleteFileA(copy.c_str());
+        ReportFileError(page, "Move Error", error);
+        return false;
     } else {
-        VersionInstaller().MoveAtRestart(copy.c_str(), destinationPath);
         LogPrintf("  Windows NT ---");
         LogPrintf("    Existing File Name: %s", copy.c_str());
         LogPrintf("    New File          : %s", destinationPath);
         LogPrintf("    File conversion is carried out after a reboot.");
     }
     g_setup.reboot = 1;
+    return true;
 }
 
 }  // namespace
@@ -250,7 +278,7 @@ int CopyFileLogged(HWND page, const char* source, const char* destination, DWORD
     return 1;
 }
 
-int InstallVersionedFile(HWND /*page*/, const char* fileName, const char* sourcePath, const char* destinationPath,
+int InstallVersionedFile(HWND page, const char* fileName, const char* sourcePath, const char* destinationPath,
                          int protect, const char* displayName) {
     if (!fileName || !sourcePath || !destinationPath) return 0;
     char windows[MAX_PATH] = "";
@@ -308,8 +336,7 @@ int InstallVersionedFile(HWND /*page*/, const char* fileName, const char* source
         // A newer installed file is kept unless the entry forces the install.
         if (sourceOlder && protect == kProtectKeepNewer) return 2;
     }
-    ScheduleReplacement(sourcePath, destinationPath);
-    return 2;
+    return ScheduleReplacement(page, sourcePath, destinationPath) ? 2 : 0;
 }
 
 void RenameOnReboot9x(const char* destinationShortPath, const char* sourcePath) {

@@ -69,7 +69,6 @@ TEST(ApplicationRecords, PathMacros) {
     std::string drive = std::string(windows).substr(0, 3);
     struct { const char* spec; const char* base; int useBase; std::string expected; } cases[] = {
         {"..\\..\\Data", "C:\\A\\B\\C", 1, "C:\\A\\Data"},
-        {"..\\..\\..\\X", "C:\\A\\B\\C", 1, "C:\\A\\..\\X"},
         {"@CDRIVE\\Temp", "C:\\A", 1, drive + "Temp"},
         {"@win", "C:\\A", 1, windows},
         {"@SYS\\drivers", "C:\\A", 1, std::string(system) + "\\drivers"},
@@ -83,6 +82,11 @@ TEST(ApplicationRecords, PathMacros) {
         char out[MAX_PATH];
         ASSERT_EQ(ExpandPathMacro(t.spec, t.base, out, sizeof out, t.useBase), 1);
         EXPECT_STREQ(out, t.expected.c_str());
+    }
+    for (const char* above : {"..\\..\\..\\X", "Sub\\..\\..\\X", "@WIN\\..\\X", "C:\\Windows", "\\\\server\\share", "Sub/../X"}) {
+        char out[MAX_PATH] = "unchanged";
+        EXPECT_EQ(ExpandPathMacro(above, "C:\\A\\B\\C", out, sizeof out, 1), 0) << above;
+        EXPECT_STREQ(out, "unchanged") << above;
     }
     char small[12];
     EXPECT_EQ(ExpandPathMacro("abcd", "C:\\Base", small, sizeof small, 1), 0) << "12 bytes needed";

@@ -62,8 +62,10 @@ public:
     }
     BOOL MoveAtRestart(const char* from, const char* to) override {
         moves.push_back(std::string(from) + ">" + to);
-        return TRUE;
+        if (!moveAnswer) SetLastError(ERROR_ACCESS_DENIED);
+        return moveAnswer;
     }
+    BOOL moveAnswer = TRUE;
     bool inUse = true;
     DWORD installAnswer = VIF_FILEINUSE;
     DWORD lastFlags = 0;
@@ -131,7 +133,7 @@ TEST_F(FileCopy, ThreePassesRecordWhatWasInstalledOnce) {
     EXPECT_EQ(shortcuts[0], script_ / "Menu\\Sub\\Read me.lnk");
     EXPECT_EQ(shortcuts[1], script_ / "Menu\\Site.url");
     IShellLinkA* link = nullptr;
-    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)) || true);
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
     ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                            reinterpret_cast<void**>(&link))));
     IPersistFile* file = nullptr;
@@ -162,6 +164,28 @@ TEST_F(FileCopy, BitmapsOfTheWizardAreRecordedByName) {
     EXPECT_EQ(ListValue(list_, "BITMAP", "LEFT"), "") << "not installed from the common files";
 }
 
+TEST_F(FileCopy, AnEntryWhoseFoldersCannotBeMadeFailsTheStep) {
+    std::string tooLong(250, 'x');
+    const std::string plain = "FILE_000=*.dll;bin;\\Libs";
+    const std::string versioned = "VERFILE_000=ver.dll;bin;\\;FORCE";
+    struct Case { const std::string& replaced; std::string entry; int (*step)(HWND, SetupContext*); } cases[] = {
+        {plain, "FILE_000=a.dll;bin;\\" + tooLong, CopyFiles},
+        {plain, "FILE_000=a.dll;bin;..\\..\\..\\Above", CopyFiles},
+        {plain, "FILE_000=a.dll;C:\\Windows;\\", CopyFiles},
+        {versioned, "VERFILE_000=ver.dll;bin;\\" + tooLong + ";FORCE", CopyFilesEx},
+    };
+    FakeVersionInstall versions;
+    versions.inUse = false;
+    for (const Case& t : cases) {
+        SCOPED_TRACE(t.entry);
+        std::string text = kCopyFile;
+        text.replace(text.find(t.replaced), t.replaced.size(), t.entry);
+        WriteFileText(script_ / "CopyFile.ini", text);
+        EXPECT_EQ(t.step(nullptr, &g_setup), 0);
+    }
+    EXPECT_FALSE(Exists(script_ / "..\\Above"));
+}
+
 TEST_F(FileCopy, InUseFilesAndProtection) {
     struct Case {
         int protect;
@@ -169,12 +193,17 @@ TEST_F(FileCopy, InUseFilesAndProtection) {
         DWORD answer;
         int result;
         bool scheduled;
+        bool sourceThere = true;
+        BOOL moveAnswer = TRUE;
     } cases[] = {
         {kProtectForce, true, VIF_FILEINUSE, 2, true},
         {kProtectKeepNewer, true, VIF_FILEINUSE, 2, true},
         {kProtectKeepNewer, true, VIF_FILEINUSE | VIF_SRCOLD, 2, false},
         {kProtectAsk, true, VIF_FILEINUSE | VIF_SRCOLD, 1, false},
         {kProtectForce, false, 0, 2, false},
+        // The copy into the Windows folder or the scheduled move fails: no restart, a failure.
+        {kProtectForce, true, VIF_FILEINUSE, 0, false, false},
+        {kProtectForce, true, VIF_FILEINUSE, 0, false, true, FALSE},
     };
     std::string source = script_ / "bin\\ver.dll";
     std::string destination = script_ / "ver.dll";
@@ -185,10 +214,12 @@ TEST_F(FileCopy, InUseFilesAndProtection) {
         FakeVersionInstall versions;
         versions.inUse = t.inUse;
         versions.installAnswer = t.answer;
+        versions.moveAnswer = t.moveAnswer;
         g_setup.reboot = 0;
-        EXPECT_EQ(InstallVersionedFile(nullptr, "ver.dll", source.c_str(), destination.c_str(), t.protect, "Ver"),
+        std::string from = t.sourceThere ? source : source + ".gone";
+        EXPECT_EQ(InstallVersionedFile(nullptr, "ver.dll", from.c_str(), destination.c_str(), t.protect, "Ver"),
                   t.result);
-        ASSERT_EQ(versions.moves.size(), t.scheduled ? 1u : 0u);
+        ASSERT_EQ(versions.moves.size(), t.scheduled || !t.moveAnswer ? 1u : 0u);
         EXPECT_EQ(g_setup.reboot, t.scheduled ? 1u : 0u);
         if (!t.scheduled) continue;
         char windows[MAX_PATH];
