@@ -192,7 +192,8 @@ void RunDeviceRequest(ConnectRequest* request) {
         case kPhaseEnd: next = StepEnd(*request, target); break;
         default: next = 0; break;
         }
-        if (next == 0) break;
+        // The run event is waited for after End too: a requester that holds the queue in its
+        // End handler (to show a failure) lets it go with PnxConnectStart.
         step = AwaitRun(request, next);
     }
     if (Changed(before, request->device)) {

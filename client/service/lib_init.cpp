@@ -6,6 +6,7 @@
 
 #include "address_library.h"
 #include "automation_notify.h"
+#include "automation_threads.h"
 #include "connect_queue.h"
 #include "helper_pipe.h"
 #include "lib_lock.h"
@@ -74,14 +75,7 @@ bool EndLibraryThreads(HWND log) {
     } else {
         JoinConnectQueueWorker();
     }
-    // Automation threads may send to this thread's windows as they end.
-    ULONGLONG deadline = GetTickCount64() + kThreadEndWaitMs;
-    bool ended = WaitAutomationThreads(0);
-    while (!ended && GetTickCount64() < deadline) {
-        ServeSentMessages(10);
-        ended = WaitAutomationThreads(0);
-    }
-    ended = ended && !ConnectWorkerRuns();
+    bool ended = WaitAutomationThreads(kThreadEndWaitMs) && !ConnectWorkerRuns();
     LogLine(log, ended ? "*** Every library thread has ended ***" : "*** Library threads are still running ***");
     return ended;
 }

@@ -100,6 +100,22 @@ TEST_F(ConnectQueueTest, AStartAnsweredZeroGoesStraightToEndAndTheQueueCompletes
     EXPECT_EQ(Queued(), 0u);
 }
 
+TEST_F(ConnectQueueTest, StopInsideEndHoldsTheQueueUntilTheRequesterLetsItGo) {
+    DeviceEntry* device = Create(Named("Shown"));
+    ASSERT_NE(device, nullptr);
+    requester.answer = [](uint16_t phase) { return phase == kPhaseStart ? 0 : 1; };
+    requester.inside = [this](uint16_t phase) {
+        if (phase == kPhaseEnd) PnxConnectStop(service);
+    };
+    ASSERT_EQ(PnxConnectUsbDevice(service, requester.window, device, 1, kActionButton, nullptr, 0), 1);
+    ASSERT_TRUE(PumpUntil([this] { return requester.Count(PNXN_CONNECT, kPhaseEnd) == 1; }, kEventWait));
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(requester.Count(PNXN_COMPLETE), 0u);  // the requester still shows the outcome
+    EXPECT_EQ(PnxConnectStart(service, 0), 1);
+    ASSERT_TRUE(Drained());
+    EXPECT_EQ(requester.Phases(), (std::vector<uint16_t>{kPhaseStart, kPhaseEnd}));
+}
+
 TEST_F(ConnectQueueTest, StopInsideAPhaseThenStartFourEndsTheRequest) {
     DeviceEntry* device = Create(Named("Scanner"));
     ASSERT_NE(device, nullptr);
