@@ -200,6 +200,8 @@ void MakeDefault(const char* printer) {
     WriteRegistryValue(HKEY_CURRENT_USER, kWindowsKey, "Device", value.c_str(), static_cast<DWORD>(value.size() + 1), REG_SZ);
 }
 
+}  // namespace
+
 bool MovePrinterToPort(const char* printer, const char* port, bool makeDefault) {
     PRINTER_DEFAULTSA access{nullptr, nullptr, PRINTER_ALL_ACCESS};
     HANDLE handle = nullptr;
@@ -219,6 +221,8 @@ bool MovePrinterToPort(const char* printer, const char* port, bool makeDefault) 
     ClosePrinter(handle);
     return done;
 }
+
+namespace {
 
 INT_PTR LeavePrinterPage(HWND page) {
     HCURSOR old = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
