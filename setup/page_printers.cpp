@@ -212,8 +212,9 @@ bool MovePrinterToPort(const char* printer, const char* port, bool makeDefault) 
         auto* info = reinterpret_cast<PRINTER_INFO_5A*>(block.data());
         std::string newPort = port;
         info->pPortName = newPort.data();
-        if (makeDefault) MakeDefault(printer);
         done = SetPrinterA(handle, 5, block.data(), 0) != FALSE;
+        // Only a printer that now prints to the new port becomes the default.
+        if (done && makeDefault) MakeDefault(printer);
     }
     ClosePrinter(handle);
     return done;
