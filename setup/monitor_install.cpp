@@ -123,8 +123,10 @@ int SetPortMonitorInfo(HWND page, SetupContext* c) {
         LogPrintf("[%s]", r.name);
         return InstallPortMonitor(page, &request, r.monitor, r.installFolder) != 0;
     }) ? 1 : 0;
-    // The printer list page moves a printer only to a port that now exists.
+    // The printer list page moves a printer only to a port that now exists, and is not shown
+    // without one.
     snprintf(c->createdPortName, sizeof c->createdPortName, "%s", request.create ? request.newPortName : "");
+    if (!done || !c->createdPortName[0]) c->printerPage = 0;
     return done;
 }
 

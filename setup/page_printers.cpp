@@ -200,6 +200,8 @@ void MakeDefault(const char* printer) {
     WriteRegistryValue(HKEY_CURRENT_USER, kWindowsKey, "Device", value.c_str(), static_cast<DWORD>(value.size() + 1), REG_SZ);
 }
 
+}  // namespace
+
 bool MovePrinterToPort(const char* printer, const char* port, bool makeDefault) {
     PRINTER_DEFAULTSA access{nullptr, nullptr, PRINTER_ALL_ACCESS};
     HANDLE handle = nullptr;
@@ -212,12 +214,15 @@ bool MovePrinterToPort(const char* printer, const char* port, bool makeDefault) 
         auto* info = reinterpret_cast<PRINTER_INFO_5A*>(block.data());
         std::string newPort = port;
         info->pPortName = newPort.data();
-        if (makeDefault) MakeDefault(printer);
         done = SetPrinterA(handle, 5, block.data(), 0) != FALSE;
+        // Only a printer that now prints to the new port becomes the default.
+        if (done && makeDefault) MakeDefault(printer);
     }
     ClosePrinter(handle);
     return done;
 }
+
+namespace {
 
 INT_PTR LeavePrinterPage(HWND page) {
     HCURSOR old = SetCursor(LoadCursorA(nullptr, IDC_WAIT));

@@ -18,3 +18,8 @@ INT_PTR CALLBACK ConnectPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
 INT_PTR CALLBACK PrinterListPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK FinishPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK RestartPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The printer list page's work: the printer's port set to the new one and, only when that
+// succeeded and makeDefault asks, the printer made the user's default. False when the printer
+// cannot be opened, read or changed.
+bool MovePrinterToPort(const char* printer, const char* port, bool makeDefault);

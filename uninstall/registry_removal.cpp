@@ -1,6 +1,7 @@
 #include "registry_removal.h"
 
 #include "local_users.h"
+#include "script_text.h"
 #include "setup_log.h"
 
 #include <registry_roots.h>
@@ -9,12 +10,15 @@
 #include <shlwapi.h>
 #include <userenv.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 namespace {
 
 constexpr char kTreeMark[] = "*.*";
+// The key of the suite's own settings (the utility's, the library's) below every root.
+constexpr char kSuiteKey[] = "Software\\Orvik\\Quelbo Plus";
 constexpr char kControlPanelMark[] = "@CPL";
 constexpr DWORD kStepPauseMs = 50;
 constexpr char kNameSpaceKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ControlPanel\\NameSpace";
@@ -123,12 +127,42 @@ void DeleteKeyTree(HKEY root, const std::string& prefix, const RegistryEntry& e)
     Sleep(kStepPauseMs);
 }
 
+// The keys below which a whole tree may go: the suite's own key, and the keys that the setup
+// recorded as its own (the shared-use key of [SHARED] SHAREDKEY, the Uninstall entry), by
+// their path below any root.
+std::vector<std::string> OwnTreeKeys(const UninstallContext& c) {
+    std::vector<std::string> keys = {kSuiteKey};
+    std::string shared = ReadIniValue(c.listIni, "SHARED", "SHAREDKEY", MAX_PATH);
+    std::string company = FieldOf(shared, 0);
+    std::string product = FieldOf(shared, 1);
+    if (CountComponents(company) == 1 && CountComponents(product) == 1 && company.find('\\') == std::string::npos &&
+        product.find('\\') == std::string::npos) {
+        keys.push_back("Software\\" + company + "\\" + product);
+    }
+    std::string registKey = ReadIniValue(c.listIni, SectionName(c, kSecUninstall), "REGISTKEY", MAX_PATH);
+    if (CountComponents(registKey) == 1 && registKey.find('\\') == std::string::npos) {
+        keys.push_back(std::string(kUninstallRegistryKey) + "\\" + registKey);
+    }
+    return keys;
+}
+
+// The key itself or one below it, compared whole component by component (any case).
+bool AtOrBelow(const std::string& key, const std::string& base) {
+    if (key.size() < base.size() || _strnicmp(key.c_str(), base.c_str(), base.size()) != 0) return false;
+    return key.size() == base.size() || key[base.size()] == '\\';
+}
+
 std::vector<RegistryEntry> ReadEntries(const UninstallContext& c) {
     std::vector<RegistryEntry> entries;
+    std::vector<std::string> ownKeys = OwnTreeKeys(c);
     for (uint32_t i = 0; c.entries && i < c.entryCount; ++i) {
         if (!c.entries[i].enabled) continue;
         for (const std::string& value : ReadIniList(c.listIni, c.entries[i].sections[kSecApplication], "REG_%03d", MAX_PATH)) {
             RegistryEntry e = ParseRegistryEntry(value);
+            if (e.kind == RegistryEntryKind::kTree &&
+                std::none_of(ownKeys.begin(), ownKeys.end(), [&](const std::string& own) { return AtOrBelow(e.key, own); })) {
+                e.kind = RegistryEntryKind::kRefused;
+            }
             if (e.kind == RegistryEntryKind::kRefused) {
                 LogPrintf("  Refused : %s", value.c_str());
                 continue;

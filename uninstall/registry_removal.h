@@ -9,7 +9,8 @@
 enum class RegistryEntryKind { kRefused, kPlainKey, kTree, kControlPanel };
 
 // One recorded entry, checked: a known root word, a key that is not empty, and for "*.*" a
-// key of at least two components (so that one typo cannot wipe a whole root).
+// key of at least two components (so that one typo cannot wipe a whole root). The removal then
+// takes a whole tree only at or below the suite's own keys (OwnTreeKeys in the source).
 struct RegistryEntry {
     RegistryEntryKind kind = RegistryEntryKind::kRefused;
     HKEY root = nullptr;

@@ -47,16 +47,22 @@ bool MatchPrinterRow(HWND service, const char* printer, const char* port) {
 qz::HeapBlock EnumLocalPrinters(DWORD level, DWORD* count) {
     if (count) *count = 0;
     if (level != 2 && level != 5) return {};
-    DWORD needed = 0;
-    DWORD returned = 0;
-    EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, level, nullptr, 0, &needed, &returned);
-    if (needed == 0) return {};
-    qz::HeapBlock block(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, needed));
-    if (!block) return {};
-    if (!EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, level, static_cast<BYTE*>(block.get()), needed, &needed,
-                       &returned)) {
-        return {};
+    // A printer added between the call for the size and the call for the data makes the
+    // second one fail for want of room: then both are made again, a few times.
+    constexpr int kTries = 4;
+    for (int attempt = 0; attempt < kTries; ++attempt) {
+        DWORD needed = 0;
+        DWORD returned = 0;
+        EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, level, nullptr, 0, &needed, &returned);
+        if (needed == 0) return {};
+        qz::HeapBlock block(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, needed));
+        if (!block) return {};
+        if (EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, level, static_cast<BYTE*>(block.get()), needed, &needed,
+                          &returned)) {
+            if (count) *count = returned;
+            return block;
+        }
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return {};
     }
-    if (count) *count = returned;
-    return block;
+    return {};
 }

@@ -16,8 +16,7 @@ namespace {
 
 int DeviceCount(const ServerEntry* entry) {
     LibraryLock lock;
-    HWND list = entry ? ServerDeviceList(entry->serverWindow) : nullptr;
-    return list ? ListView_GetItemCount(list) : 0;
+    return entry ? static_cast<int>(DeviceEntriesLocked(entry->serverWindow).size()) : 0;
 }
 
 int NasCount(const ServerEntry* entry) {

@@ -296,14 +296,13 @@ int InitBroadcastStore(HWND service, const char* location) {
     qz::SettingsLocation store = qz::SettingsLocation::Parse(location);
     // A path that Windows cannot open would silently read as an empty list.
     if (store.ini() && std::strlen(location) >= MAX_PATH) return 0;
-    LibraryLock lock;
-    g_broadcast.store = store;
-    if (store.registry()) {
-        LogLine(service, "  Registry");
-    } else {
-        g_broadcast.iniFile = location;
-        LogLine(service, "  INI File");
+    {
+        LibraryLock lock;
+        g_broadcast.store = store;
+        if (!store.registry()) g_broadcast.iniFile = location;
     }
+    // Logged outside the lock: the log writes to a window of the GUI thread.
+    LogLine(service, store.registry() ? "  Registry" : "  INI File");
     return 1;
 }
 

@@ -45,14 +45,15 @@ void FreeServerEntry(ServerEntry* entry) {
     if (record) qz::HeapBlock(record->info).reset();
 }
 
+// From the library's record of the rows: any thread may ask. The order is the order the
+// servers were added in, not the list's sorted one.
 std::vector<ServerEntry*> ServerEntries(HWND service) {
     std::vector<ServerEntry*> entries;
     HWND list = ServerListControl(service);
     if (!list) return entries;
     LibraryLock lock;
-    int count = ListView_GetItemCount(list);
-    for (int row = 0; row < count; ++row) {
-        if (auto* entry = static_cast<ServerEntry*>(ListViewItemData(list, row))) entries.push_back(entry);
+    for (LPARAM data : ListRowsLocked(list)) {
+        if (auto* entry = reinterpret_cast<ServerEntry*>(data)) entries.push_back(entry);
     }
     return entries;
 }

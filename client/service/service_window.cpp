@@ -19,6 +19,7 @@
 #include "lib_state.h"
 #include "lib_stop.h"
 #include "list_rows.h"
+#include "listview_util.h"
 #include "log.h"
 #include "messages.h"
 #include "no_throw.h"
@@ -99,10 +100,13 @@ void OnServerListNotify(HWND window, const NMHDR* header) {
     } else if (header->code == NM_DBLCLK) {
         int row = ListView_GetNextItem(header->hwndFrom, -1, LVNI_SELECTED);
         if (row < 0) return;
-        std::vector<ServerEntry*> entries = ServerEntries(window);
-        if (static_cast<size_t>(row) < entries.size() && entries[row]->serverWindow) {
-            ShowWindow(entries[row]->serverWindow, SW_SHOWNOACTIVATE);
+        auto* entry = static_cast<ServerEntry*>(ListViewItemData(header->hwndFrom, row));
+        HWND serverWindow = nullptr;
+        {
+            LibraryLock lock;
+            if (entry && ServerEntryListed(window, entry)) serverWindow = entry->serverWindow;
         }
+        if (serverWindow) ShowWindow(serverWindow, SW_SHOWNOACTIVATE);
     }
 }
 

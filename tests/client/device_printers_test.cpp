@@ -1,6 +1,7 @@
 // The printers of a device against the prefix's real spooler: the installed form found
 // through the device's printer ids (stand-in device nodes with their port and driver
-// description), and the manual list kept in the settings store.
+// description), and the manual list kept in the settings store. The spooler's printer list is
+// the session's: each test holds the printer-set lock while the library enumerates it.
 #include <gtest/gtest.h>
 
 #include "../helper/test_printers.h"
@@ -46,6 +47,7 @@ class DevicePrinters : public DeviceTest {};
 TEST_F(DevicePrinters, AnInstalledPrinterIsFoundByItsDriverAndPort) {
     TestPrinter printer("QZP" + std::to_string(GetCurrentProcessId() % 100000) + ":", "");
     ASSERT_TRUE(printer.ok());
+    helper_test::PrinterSetLock still;
     PrinterNode node(printer.port(), helper_test::kTestDriver);
     ReplyDevice d = Named("Printer");
     d.interfaceClass = 7;
@@ -78,6 +80,7 @@ TEST_F(DevicePrinters, AnInstalledPrinterIsFoundByItsDriverAndPort) {
 TEST_F(DevicePrinters, TheManualListMatchesPrinterNamesInAnyCase) {
     TestPrinter printer("QZM" + std::to_string(GetCurrentProcessId() % 100000) + ":", "");
     ASSERT_TRUE(printer.ok());
+    helper_test::PrinterSetLock still;
     RegistryTestKey key("printers");
     UseStore(key.location());
     DeviceEntry* device = Create(Named("Manual"));

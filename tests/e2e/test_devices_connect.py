@@ -42,6 +42,7 @@ def rig(lan_ns, harness, bridge, paths, tmp_path):
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
     ok(harness.command('debugmode flags=1 folder="%s"' % wine_path(folder)))
+    harness.log_folder = folder
     with Simulator([A, B], netns=lan_ns, discovery=True, max_seconds=280) as sim:
         sim.set_bridge(*bridge.address)
         sim.identity(A, function_flags=0x280)  # keep-alive supported
@@ -133,6 +134,23 @@ def test_refusals_each_give_their_result_code(rig):
     # A port the driver already holds for this PC: 4, and the installation wait still runs.
     assert run(h, "connect %s wait=1" % held, held)[1:] == [("PNXN_CONNECT", RESULT, 4), ("PNXN_CONNECT", END, 0)]
     assert ok(h.command("instanceids %s" % held))["ids"] == ["USB\\VID_0A5C&PID_0001\\QZHELD"]
+
+
+def test_the_connect_takes_the_port_name_the_server_holds_now(rig):
+    h, sim, bridge = rig
+    sim.plug(B, name="Renamed", port="4", location="5-1")
+    server = start(h, [B])[B]
+    device = device_of(h, server, "Renamed", FREE)["device"]
+    # The server renames the port after the list was read; the last status check before the
+    # command reads the list again.
+    sim.update_device(B, "5-1", port="6")
+    assert run(h, "connect %s wait=0" % device, device)[1] == ("PNXN_CONNECT", RESULT, 0)
+    [command] = sim.commands(B, kind="connect")
+    assert command["port_name"] == "6" and command["ok"]
+    # The command's answer is a diagnostic that the ordinary log leaves out.
+    logs = "".join(open(os.path.join(h.log_folder, name), "rb").read().decode("latin-1")
+                   for name in os.listdir(h.log_folder))
+    assert "### Connect/Disconnect - End ###" in logs and "<<< Connect Command" not in logs
 
 
 def test_a_three_interface_disconnect_sends_three_commands(rig):

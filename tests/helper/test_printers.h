@@ -89,6 +89,28 @@ inline bool LocalPortCommand(const wchar_t* command, const std::string& port) {
     return ok && status == ERROR_SUCCESS;
 }
 
+// The spooler's printer list is one for the whole Wine session: while a test adds or deletes a
+// printer, an enumeration of the local printers in another test fails now and then (the second
+// call finds the list grown, or Wine gives up on a printer whose key has just gone). Printers
+// are added and deleted under this lock, and a test that needs its enumerations to succeed
+// holds it around them. The owner may take it again.
+class PrinterSetLock {
+public:
+    PrinterSetLock() : mutex_(CreateMutexA(nullptr, FALSE, "qz_test_printer_set")) {
+        if (mutex_) WaitForSingleObject(mutex_, 60000);
+    }
+    ~PrinterSetLock() {
+        if (!mutex_) return;
+        ReleaseMutex(mutex_);
+        CloseHandle(mutex_);
+    }
+    PrinterSetLock(const PrinterSetLock&) = delete;
+    PrinterSetLock& operator=(const PrinterSetLock&) = delete;
+
+private:
+    HANDLE mutex_;
+};
+
 // A local printer on a port of its own, removed again with the object.
 class TestPrinter {
 public:
@@ -108,6 +130,7 @@ public:
         info.pPrintProcessor = const_cast<char*>("winprint");
         info.pDatatype = const_cast<char*>("RAW");
         info.pDevMode = &devMode;
+        PrinterSetLock lock;
         HANDLE printer = AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&info));
         if (printer) ClosePrinter(printer);
         ok_ = printer != nullptr;
@@ -116,6 +139,7 @@ public:
         if (ok_) {
             HANDLE printer = nullptr;
             PRINTER_DEFAULTSA defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+            PrinterSetLock lock;
             if (OpenPrinterA(name_.data(), &printer, &defaults)) {
                 DeletePrinter(printer);
                 ClosePrinter(printer);

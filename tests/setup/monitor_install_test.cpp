@@ -56,16 +56,18 @@ TEST_F(MonitorInstall, DeleteListsTakeOnlyRecordedFilesOfAnEarlierInstall) {
     EXPECT_TRUE(Exists(unrecorded));
 }
 
-TEST_F(MonitorInstall, PrinterPageFollowsTheServerAddress) {
+TEST_F(MonitorInstall, NoPrinterPageWithoutAPortMade) {
     Start();
     g_setup.serverAddressGiven = 1;
-    snprintf(g_setup.serverAddress, sizeof g_setup.serverAddress, "000000000000");
-    g_setup.printerPage = 1;
-    EXPECT_EQ(SetPortMonitorInfo(nullptr, &g_setup), 1);
-    EXPECT_EQ(g_setup.printerPage, 0u);
-    snprintf(g_setup.serverAddress, sizeof g_setup.serverAddress, "0080926A1B2C");
-    EXPECT_EQ(SetPortMonitorInfo(nullptr, &g_setup), 1);
-    EXPECT_EQ(g_setup.printerPage, 1u);
+    for (const char* address : {"000000000000", "0080926A1B2C"}) {
+        SCOPED_TRACE(address);
+        snprintf(g_setup.serverAddress, sizeof g_setup.serverAddress, "%s", address);
+        snprintf(g_setup.hostAddress, sizeof g_setup.hostAddress, "10.77.0.50");
+        g_setup.printerPage = 1;
+        EXPECT_EQ(SetPortMonitorInfo(nullptr, &g_setup), 1);
+        EXPECT_EQ(g_setup.printerPage, 0u) << "no monitor, so no port to move a printer to";
+        EXPECT_STREQ(g_setup.createdPortName, "");
+    }
 }
 
 class OtherOldMonitor : public MonitorInstall {

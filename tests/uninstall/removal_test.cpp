@@ -122,7 +122,11 @@ TEST_F(Removal, RegistryEntriesGoAsRecordedAndHostileOnesTouchNothing) {
     MakeKey(HKEY_CURRENT_USER, userKey_ + "\\Kept\\Child");
     MakeKey(HKEY_CURRENT_USER, userKey_ + "\\Empty");
     MakeKey(HKEY_CURRENT_USER, userKey_ + "\\Other\\Child");
-    for (const std::string& entry : {"HCU;" + userKey_ + "\\Product\\*.*", "HCU;" + userKey_ + "\\Kept",
+    MakeKey(HKEY_CURRENT_USER, userKey_ + "\\Productive\\Child");
+    // The product's key as the setup recorded it: a whole tree may go at or below it, not above.
+    WritePrivateProfileStringA("SHARED", "SHAREDKEY", (userKey_.substr(9) + ";Product").c_str(), list_.c_str());
+    for (const std::string& entry : {"HCU;" + userKey_ + "\\Product\\*.*", "HCU;" + userKey_ + "\\*.*",
+                                     "HCU;" + userKey_ + "\\Productive\\*.*", "HCU;" + userKey_ + "\\Kept",
                                      "HCU;" + userKey_ + "\\Empty", std::string("HCU;*.*"), std::string("HCU;Software\\*.*"),
                                      std::string("HCU;"), std::string("HCU;\\*.*"), "XYZ;" + userKey_ + "\\Other\\*.*",
                                      std::string("HCR;@CPL;")}) {
@@ -133,7 +137,8 @@ TEST_F(Removal, RegistryEntriesGoAsRecordedAndHostileOnesTouchNothing) {
     EXPECT_FALSE(Exists(menu() + "\\Other.lnk")) << "the file named by a Shortcut value goes with its key";
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, userKey_ + "\\Empty"));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, userKey_ + "\\Kept\\Child")) << "a plain key with subkeys stays";
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, userKey_ + "\\Other\\Child"));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, userKey_ + "\\Other\\Child")) << "a tree above the product's key stays";
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, userKey_ + "\\Productive\\Child"));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Wine")) << "no entry reaches the root's other keys";
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "CLSID"));
 }

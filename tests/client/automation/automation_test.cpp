@@ -230,7 +230,7 @@ TEST_F(Automation, ASuspendedAutoPrinterNeitherConnectsNorDisconnectsUntilResume
     PumpUntil([] { return false; }, 2000);
     EXPECT_EQ(Notices(PNXN_DEVICE, PNXET_CONNECT, 3), 0u);
     ResumeAutoPrinter(device);
-    ASSERT_TRUE(Await(PNXN_DEVICE, PNXET_CONNECT, 3));
+    ASSERT_TRUE(Await(PNXN_DEVICE, PNXET_CONNECT, 3, 1, kEventWait));
     {
         LibraryLock lock;
         device->info->status = kDeviceStatusConnected;
