@@ -17,7 +17,7 @@ declare -A sources=(
   [device_list]="$root/client/devices/device_list_parse.cpp $root/client/devices/device_compare.cpp $root/client/usb_device_info.cpp $here/device_heap_native.cpp"
   [dib_parse]="$root/utility/dib_parse.cpp"
   [storage_list]="$root/client/storage/storage_list_parse.cpp"
-  [use_request]="$root/utility/app/use_request_codec.cpp $root/utility/app/use_request_exchange.cpp"
+  [use_request]="$root/utility/app/request/use_request_codec.cpp $root/utility/app/request/use_request_exchange.cpp"
 )
 [ -n "${sources[$target]:-}" ] || { echo "unknown fuzz target: $target" >&2; exit 2; }
 
@@ -33,9 +33,12 @@ binary="$work/${target}_fuzz"
 # The library's headers lie in its top folder and one folder per layer.
 client_includes=(-I"$root/client")
 for layer in "$root"/client/*/; do client_includes+=(-I"${layer%/}"); done
+# The utility's program the same way.
+app_includes=(-I"$root/utility/app")
+for layer in "$root"/utility/app/*/; do app_includes+=(-I"${layer%/}"); done
 # shellcheck disable=SC2086
 clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  "${client_includes[@]}" -I"$root/utility" -I"$root/common" -I"$root/setupcommon" -I"$root/utility/app" "$here/${target}_fuzz.cpp" ${sources[$target]} -o "$binary"
+  "${client_includes[@]}" -I"$root/utility" -I"$root/common" -I"$root/setupcommon" "${app_includes[@]}" "$here/${target}_fuzz.cpp" ${sources[$target]} -o "$binary"
 
 corpus="$work/corpus_$target"
 rm -rf "$corpus"

@@ -14,8 +14,8 @@
 #include "pnx_api.h"
 #include "progress_dialog.h"
 #include "theme_resources.h"
-#include "../../client/nas_info.h"
-#include "../../client/server_entry.h"
+#include "../../../client/nas_info.h"
+#include "../../../client/server_entry.h"
 
 namespace {
 

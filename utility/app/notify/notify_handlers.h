@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "../../client/pnxscapi.h"
+#include "../../../client/pnxscapi.h"
 
 struct ViewHandles {
     HWND dialog = nullptr;

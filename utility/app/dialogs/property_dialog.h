@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "../../client/pnxscapi.h"
+#include "../../../client/pnxscapi.h"
 
 // Modal; suspends the library while it is open. 1 when settings were applied.
 int ShowPropertyDialog(HWND owner, HPnxDv device);

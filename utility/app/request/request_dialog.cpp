@@ -24,8 +24,8 @@
 #include "use_request_window.h"
 #include "user_settings.h"
 #include "utility_log.h"
-#include "../../client/server_entry.h"
-#include "../../client/usb_device_info.h"
+#include "../../../client/server_entry.h"
+#include "../../../client/usb_device_info.h"
 
 HWND GetOptionsDialogWindow();
 

@@ -14,7 +14,7 @@
 #include "tray_shell.h"
 #include "user_settings.h"
 #include "utility_log.h"
-#include "../../client/server_entry.h"
+#include "../../../client/server_entry.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "dialog_layout.h"
 #include "list_state.h"
 #include "view_batch.h"
-#include "../../client/server_entry.h"
+#include "../../../client/server_entry.h"
 #include "pnx_api.h"
 #include "view_paint.h"
 

@@ -19,7 +19,7 @@
 #include "property_rules.h"
 #include "resource.h"
 #include "shell_printers.h"
-#include "../../client/device_printers.h"
+#include "../../../client/device_printers.h"
 
 namespace {
 

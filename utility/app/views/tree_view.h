@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "../../client/pnxscapi.h"
+#include "../../../client/pnxscapi.h"
 
 struct TreeServerData {
     uint16_t imageIndex;   // into the theme's server image list

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "../../client/pnxscapi.h"
+#include "../../../client/pnxscapi.h"
 
 constexpr uint16_t kRequestOptionCountdown = 0x0001;
 

@@ -26,7 +26,7 @@
 #include "tab_container.h"
 #include "user_settings.h"
 #include "utility_log.h"
-#include "../../client/server_entry.h"
+#include "../../../client/server_entry.h"
 
 PropertyDialogState g_property;
 

@@ -25,7 +25,7 @@
 #include "resource.h"
 #include "system_util.h"
 #include "theme_resources.h"
-#include "../../client/server_entry.h"
+#include "../../../client/server_entry.h"
 
 namespace {
 

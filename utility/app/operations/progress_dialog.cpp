@@ -19,7 +19,7 @@
 #include "dib.h"
 #include "ini_text.h"
 #include "pnx_api.h"
-#include "../../client/nas_info.h"
+#include "../../../client/nas_info.h"
 #include "progress_events.h"
 #include "device_rows.h"
 #include "request_dialog.h"

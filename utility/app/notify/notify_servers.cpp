@@ -5,7 +5,7 @@
 #include "tray.h"
 #include "list_view.h"
 #include "notify_handlers.h"
-#include "../../client/server_entry.h"
+#include "../../../client/server_entry.h"
 #include "pnx_api.h"
 #include "tree_view.h"
 #include "view_batch.h"

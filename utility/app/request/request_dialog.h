@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "../../client/pnxscapi.h"
+#include "../../../client/pnxscapi.h"
 
 // Sent to the answer dialog when the requester withdrew its request.
 constexpr UINT UM_REQUEST_CANCELLED = 0x82BC;

@@ -24,7 +24,7 @@
 #include "use_request_window.h"
 #include "user_settings.h"
 #include "utility_log.h"
-#include "../../client/usb_device_info.h"
+#include "../../../client/usb_device_info.h"
 
 namespace {
 

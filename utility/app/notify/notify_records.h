@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "../../client/pnxscapi.h"
-#include "../../client/server_entry.h"
-#include "../../client/usb_device_info.h"
+#include "../../../client/pnxscapi.h"
+#include "../../../client/server_entry.h"
+#include "../../../client/usb_device_info.h"
 #include "list_view.h"
 #include "tree_view.h"
 

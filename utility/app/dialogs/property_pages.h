@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "../../client/pnxscapi.h"
+#include "../../../client/pnxscapi.h"
 
 struct PropertyDialogState {
     HWND dialog = nullptr;

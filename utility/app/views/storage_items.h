@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../../client/pnxscapi.h"
+#include "../../../client/pnxscapi.h"
 #include "device_operations.h"
 #include "view_rules.h"
 

@@ -3,7 +3,7 @@
 
 #include <cwctype>
 
-#include "../../client/usb_device_info.h"
+#include "../../../client/usb_device_info.h"
 
 namespace {
 constexpr uint16_t kApplicationStart = 0x0001;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../../client/pnxscapi.h"
+#include "../../../client/pnxscapi.h"
 #include "user_settings.h"
 
 // One row of the class or the state table: the theme icon, the code it stands for, and where
