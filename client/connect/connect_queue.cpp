@@ -25,6 +25,9 @@ namespace {
 ConnectQueueState g_queue;  // fields say what guards them
 
 constexpr SIZE_T kWorkerStackSize = 16384;
+constexpr DWORD kJoinLookMs = 50;
+// A send to this thread that no serving answers for this long is one this thread is inside.
+constexpr DWORD kHeldByHandlerMs = 1000;
 
 bool QueueLive(HWND service) {
     LibraryLock lock;
@@ -110,8 +113,18 @@ LRESULT SendPhase(const ConnectRequest& request, uint16_t phase, uint16_t result
     event.buffer = reinterpret_cast<uintptr_t>(request.buffer);
     event.size = request.size;
     if (!request.requester) return 0;
-    return SendMessageA(request.requester, request.message, reinterpret_cast<WPARAM>(&event),
-                        reinterpret_cast<LPARAM>(request.device));
+    // Told to the library's end: a handler of this phase that ends the library cannot wait
+    // for this thread.
+    DWORD thread = GetWindowThreadProcessId(request.requester, nullptr);
+    {
+        LibraryLock lock;
+        g_queue.sendingTo = thread;
+    }
+    LRESULT answer = SendMessageA(request.requester, request.message, reinterpret_cast<WPARAM>(&event),
+                                  reinterpret_cast<LPARAM>(request.device));
+    LibraryLock lock;
+    g_queue.sendingTo = 0;
+    return answer;
 }
 
 namespace {
@@ -355,16 +368,37 @@ bool WaitConnectWorkerLetGo(DWORD ms) {
     return true;
 }
 
-void JoinConnectQueueWorker() {
+bool JoinConnectQueueWorker() {
     HANDLE worker;
     {
         LibraryLock lock;
         worker = g_queue.worker;
-        g_queue.worker = nullptr;
     }
-    if (!worker) return;
-    JoinLibraryThread(worker);
+    if (!worker) return true;
+    // A phase sent to this thread is served here, unless this thread is inside its handler
+    // already: then the send stays unanswered however long this waits.
+    ULONGLONG heldSince = 0;
+    for (;;) {
+        ServeSentMessages(0);
+        if (WaitForSingleObject(worker, kJoinLookMs) != WAIT_TIMEOUT) break;
+        bool heldHere;
+        {
+            LibraryLock lock;
+            heldHere = g_queue.sendingTo == GetCurrentThreadId();
+        }
+        ULONGLONG now = GetTickCount64();
+        if (!heldHere) {
+            heldSince = 0;
+        } else if (heldSince == 0) {
+            heldSince = now;
+        } else if (now - heldSince >= kHeldByHandlerMs) {
+            return false;
+        }
+    }
+    LibraryLock lock;
+    if (g_queue.worker == worker) g_queue.worker = nullptr;
     CloseHandle(worker);
+    return true;
 }
 
 void ShowConnectQueueRows() {

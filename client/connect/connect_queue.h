@@ -64,6 +64,7 @@ struct ConnectQueueState {
     HANDLE cancelEvent = nullptr;    // library lock; only while a worker runs
     HANDLE runEvent = nullptr;       // library lock; only while a worker runs
     bool workerRunning = false;      // library lock
+    DWORD sendingTo = 0;             // library lock: thread of the window the worker sends a phase to
     HANDLE worker = nullptr;         // GUI thread: the worker's thread handle
     std::deque<ConnectRequest*> requests;  // library lock; the front one runs
 };
@@ -84,7 +85,9 @@ bool ConnectQueueEnded(HWND service);
 
 // Waits until the worker thread, if any, has ended (after ReleaseConnectQueueWorker(true) or
 // the library's stop), serving what it sends to this thread's windows. No lock may be held.
-void JoinConnectQueueWorker();
+// Called from inside a phase handler (the worker waits for this very thread to return), it
+// cannot wait: it leaves the worker, which runs no further phase, and returns false.
+bool JoinConnectQueueWorker();
 // True while a worker has the queue; the wait for that to end, false when it did not in `ms`.
 bool ConnectWorkerRuns();
 bool WaitConnectWorkerLetGo(DWORD ms);

@@ -9,8 +9,10 @@ PC's bus driver.  These tests hold the "lan_search" lock (file name): they searc
 
 import os
 import shutil
+import subprocess
 import sys
 import time
+import types
 
 import pytest
 
@@ -19,7 +21,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "sim"))
 from simctl import Simulator  # noqa: E402
 from test_devices import FREE, CONNECTED, THIS_PC, OTHER_PC, ok, wait_until, wait_servers, devices_of  # noqa: E402
 from test_zkuptp_bridge import Bridge  # noqa: E402
-from conftest import wine_path  # noqa: E402
+from conftest import Harness, wine_path  # noqa: E402
 
 A, B = "10.77.0.58", "10.77.0.59"
 START, PERMIT, RESULT, END = 1, 2, 3, 4
@@ -263,3 +265,36 @@ def test_unregistering_and_unloading_during_a_result_phase_leave_no_thread_behin
             with open(os.path.join(folder, name), "rb") as f:
                 print("----- %s\n%s" % (name, f.read().decode("latin-1")))
         shutil.rmtree(folder, ignore_errors=True)
+
+
+def test_on_windows_2000_each_interface_has_a_bus_device_of_its_own(lan_ns, bridge, paths):
+    """A copy of the harness that Wine tells it runs on Windows 2000 (for that program alone):
+    the installation wait asks the driver for the bus device of every interface, and those
+    are the device's Plug and Play ids; a later Windows has one bus device whose children
+    they are."""
+    name = "harness_w2k_%d.exe" % os.getpid()
+    exe = os.path.join(paths.bin, name)
+    shutil.copy(paths.harness, exe)
+    key = "HKCU\\Software\\Wine\\AppDefaults\\" + name
+    subprocess.run([paths.wine_run, "reg", "add", key, "/v", "Version", "/d", "win2k", "/f"],
+                   stdin=subprocess.DEVNULL, capture_output=True, timeout=120, check=True)
+    h = Harness(types.SimpleNamespace(wine_run=paths.wine_run, harness=exe, bin=paths.bin))
+    try:
+        ok(h.command("register driver=%s" % bridge.bus))
+        with Simulator([A], netns=lan_ns, discovery=True, max_seconds=280) as sim:
+            sim.set_bridge(*bridge.address)
+            sim.plug(A, name="Old Combo", port="3", location="9-1", interfaces=[[7, 1], [8, 6]], permission=True)
+            server = start(h, [A])[A]
+            combo = device_of(h, server, "Old Combo", FREE)["device"]
+            events = run(h, "connect %s wait=1" % combo, combo)
+            assert events[1:] == [("PNXN_CONNECT", RESULT, 0), ("PNXN_CONNECT", END, 0)]
+            ports = bridge.ports()
+            bus_ids = [ports[(A, loc)]["id"] for loc in ("9-1M1", "9-1M2")]
+            assert ok(h.command("instanceids %s" % combo))["ids"] == bus_ids
+            run(h, "disconnect %s" % combo, combo)
+            h.command("end")
+    finally:
+        h.close()
+        subprocess.run([paths.wine_run, "reg", "delete", key, "/f"], stdin=subprocess.DEVNULL,
+                       capture_output=True, timeout=120)
+        os.remove(exe)

@@ -5,12 +5,11 @@ the ports (the bridge on the main bus, which the utility opens).
 One road: a button connect with its progress dialog; a disconnect asked about and refused; a
 tray-menu disconnect asked about and confirmed, while a second connect joins the running
 batch; a connect the server denies; a tray-menu connect; a system suspend that disconnects
-both devices and the resume that connects them again.  The tray menu is chosen with posted
-keys; the entries it built are read from the record file the utility writes (QZ_TRAY_RECORD).
+both devices and the resume that connects them again; an exit asked about while a log-off
+comes.  The tray menu is chosen with posted keys; it lists the devices in list order.
 """
 
 import os
-import re
 import sys
 
 import pytest
@@ -18,7 +17,7 @@ import pytest
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "sim"))
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "guidriver"))
 
-from conftest import install_stand_in_driver, wine_path  # noqa: E402
+from conftest import install_stand_in_driver  # noqa: E402
 from simctl import BusBridge, Simulator  # noqa: E402
 import utility_rig as rig  # noqa: E402
 
@@ -30,8 +29,8 @@ PROGRESS_CLOSE, CONFIRM_CHECK = 1104, 1047
 UM_TRAY_CALLBACK, WM_RBUTTONUP, WM_POWERBROADCAST = 0x81F6, 0x0205, 0x0218
 PBT_APMQUERYSUSPEND, PBT_APMSUSPEND, PBT_APMRESUMESUSPEND, PBT_APMRESUMEAUTOMATIC = 0x0, 0x4, 0x7, 0x12
 BROADCAST_QUERY_DENY = 0x424D5144
+WM_QUERYENDSESSION, ENDSESSION_LOGOFF, IDNO = 0x0011, 0x80000000, 7
 FREE, CONNECTED = 1, 2
-ENTRY = re.compile(r"menu entry text=(.*) first=0x([0-9a-f]+) enabled=(\d+)$")
 
 
 @pytest.fixture
@@ -39,9 +38,6 @@ def road(paths, lan_ns):
     rig.set_driver_version(paths, "3.3.0.0")
     rig.reset_registry(paths)
     rig.clear_logs(paths)
-    record = paths.drive_c("qz_tray_record.txt")
-    if os.path.exists(record):
-        os.remove(record)
     bridge = BusBridge(paths.wine_run, os.path.join(paths.bin, "zkuptp_bridge.exe"), THIS_PC)
     utility = None
     try:
@@ -56,8 +52,8 @@ def road(paths, lan_ns):
                      interfaces=[[6, 1]], attach="slow", attach_delay=8.0)
             sim.plug(SERVER, name=DISK, port="2", location="1-2", interfaces=[[8, 6]])
             sim.plug(SERVER, name=DENIED, port="3", location="1-3", connect_answer="deny")
-            utility = rig.Utility(paths, ["-dlog", "-m"], env={"QZ_TRAY_RECORD": wine_path(record)})
-            yield Road(paths, rig.Gui(paths), sim, bridge, record)
+            utility = rig.Utility(paths, ["-dlog", "-m"])
+            yield Road(paths, rig.Gui(paths), sim, bridge)
     finally:
         if utility:
             utility.close()
@@ -68,8 +64,8 @@ def road(paths, lan_ns):
 
 
 class Road:
-    def __init__(self, paths, gui, sim, bridge, record):
-        self.paths, self.gui, self.sim, self.bridge, self.record = paths, gui, sim, bridge, record
+    def __init__(self, paths, gui, sim, bridge):
+        self.paths, self.gui, self.sim, self.bridge = paths, gui, sim, bridge
         self.dialog = gui.must("wait", "#32770", rig.TITLE, 60000)
         self.main = gui.must("find", rig.CLASS, rig.TITLE, 20000)["hwnd"]
 
@@ -109,21 +105,12 @@ class Road:
     def confirm(self):
         return self.gui.must("dialog", CONFIRM_CHECK, 30000)
 
-    def tray_menu(self):
-        """Opens the tray menu; its device entries in menu order: (text, first id, enabled)."""
-        if os.path.exists(self.record):
-            os.remove(self.record)
+    def tray_choose(self, name, item, shot=None):
+        """Chooses item 0 (connect), 1 (disconnect) ... of the device's tray sub-menu; the
+        menu lists the devices (all free or connected here) in list order."""
+        at = [r["name"] for r in self.rows()].index(name)
         self.gui.must("post", self.main, UM_TRAY_CALLBACK, 0, WM_RBUTTONUP)
         menu = self.gui.must("menus", 20000)["menus"][0]
-        lines = open(self.record, encoding="utf-8").read().splitlines()
-        entries = [ENTRY.match(line).groups() for line in lines if ENTRY.match(line)]
-        return menu, list(reversed(entries))  # built from the last row up
-
-    def tray_choose(self, name, item, shot=None):
-        """Chooses item 0 (connect), 1 (disconnect) ... of the device's tray sub-menu."""
-        menu, entries = self.tray_menu()
-        self.menu_names = [e[0].rsplit(" (", 1)[0] for e in entries]
-        at = self.menu_names.index(name)
         self.gui.must("keys", menu["hwnd"], *(["down"] * (at + 1) + ["right"]))
 
         # The keys that follow go to the sub-menu only once it is open.
@@ -138,7 +125,6 @@ class Road:
             bottom = max(m["rect"][3] for m in menus) + 8
             self.gui.screenshot_png(shot, [left, top, right, bottom])
         self.gui.must("keys", menu["hwnd"], *(["down"] * item + ["enter"]))
-        return entries[at]
 
     def suspends(self):
         return rig.library_log(self.paths).count("PnxSuspendService()")
@@ -184,9 +170,7 @@ def test_connect_road(paths, road):
     # its DISCONNECT asks too, and a connect pressed while that question stands joins the running batch: one
     # suspension of the library, and the disk is attached before the dialog ends.
     suspends = r.suspends()
-    entry = r.tray_choose(SCANNER, 1, shot=os.path.join(paths.build, "utility_tray_menu.png"))
-    assert entry[0] == "Lab Scanner (connected)" and entry[2] == "0101"
-    assert r.menu_names == [row["name"] for row in r.rows()]
+    r.tray_choose(SCANNER, 1, shot=os.path.join(paths.build, "utility_tray_menu.png"))
     progress = r.progress()
     confirm = r.confirm()
     r.press_on(DISK, CONNECT)
@@ -205,8 +189,7 @@ def test_connect_road(paths, road):
     assert "[MessageBox] : MESSAGE12" in rig.log_lines(paths) and r.states()[DENIED] == FREE
 
     # The tray menu's CONNECT connects.
-    entry = r.tray_choose(SCANNER, 0)
-    assert entry[0] == "Lab Scanner (free)" and entry[2] == "1001"
+    r.tray_choose(SCANNER, 0)
     r.done(r.progress())
     assert r.attached() == ["1-1", "1-2"]
     r.wait_states(scanner=CONNECTED, disk=CONNECTED)
@@ -221,3 +204,31 @@ def test_connect_road(paths, road):
     r.gui.must("post", r.main, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0)
     rig.wait_for(lambda: r.attached() == ["1-1", "1-2"], timeout=120)
     r.wait_states(scanner=CONNECTED, disk=CONNECTED)
+
+    # The tray's PROPERTY opens the scanner's property dialog: its row becomes the only selected
+    # and the focused row of the list (the disk was selected).
+    r.gui.must("selectonly", r.dialog["hwnd"], LIST, [row["name"] for row in r.rows()].index(DISK))
+    r.tray_choose(SCANNER, 3)
+    dialog = r.gui.must("wait", "#32770", "Properties of " + SCANNER, 20000)
+    marks = {row["name"]: (row["selected"], row["focused"]) for row in r.rows()}
+    assert marks == {SCANNER: (True, True), DISK: (False, False), DENIED: (False, False)}, marks
+    main_rect, rect = r.dialog["rect"], dialog["rect"]
+    r.gui.screenshot_png(os.path.join(paths.build, "utility_property_selected.png"),
+                         [min(main_rect[0], rect[0]), min(main_rect[1], rect[1]),
+                          max(main_rect[2], rect[2]), max(main_rect[3], rect[3])])
+    r.gui.must("press", dialog["hwnd"], 2)
+    r.gui.must("gone", dialog["hwnd"], 20000)
+
+    # Exit with devices in use asks first. A log-off while that question stands is held and
+    # only marked (no second exit runs inside the first), the next query is let through, and
+    # No keeps the utility running with both devices.
+    r.gui.must("post", r.main, rig.UM_EXIT, 0, 0)
+    box = r.gui.message_box()
+    assert box["text"].startswith("USB devices are still connected to this computer."), box
+    assert r.gui.must("send", r.main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF)["result"] == 0
+    assert r.gui.must("send", r.main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF)["result"] == 1
+    assert r.gui.message_box(2000)["hwnd"] == box["hwnd"]
+    r.gui.answer(box, IDNO)
+    assert r.gui.must("find", rig.CLASS, rig.TITLE, 5000)["hwnd"] == r.main
+    assert r.attached() == ["1-1", "1-2"] and r.states() == {SCANNER: CONNECTED, DISK: CONNECTED, DENIED: FREE}
+    assert rig.log_lines(paths).count("[MessageBox] : MESSAGE01") == 1

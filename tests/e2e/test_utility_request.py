@@ -4,10 +4,11 @@ The running utility (PC A, 10.77.0.1) talks over UDP 49300 with stand-in peers i
 namespace: a holder at 10.77.0.50 and requesters at 10.77.0.51 and 10.77.0.52, each a small
 socket program (this file run with --peer) that prints what it receives and sends what the
 test tells it. A asks the stand-in holder for a device the simulator says it uses (no answer,
-busy, refused then asked again, accepted and released: A connects it); then A holds the
-device and answers stand-in requesters through its answer toast (a third PC is told busy,
-No refuses, Yes disconnects and releases, a countdown is announced and queried, a withdrawn
-request closes the toast). The property dialog opened from the list writes the name the
+busy, refused then asked again, accepted and released: A connects it, and a stranger's or a
+second final answer changes nothing); then A holds the device and answers stand-in requesters
+through its answer toast (a third PC is told busy, No refuses, Yes disconnects and releases, a
+countdown is announced and queried, a withdrawn request closes the toast, after which the tray
+icon, read by a stand-in notification area, signals the balloon still queued). The property dialog opened from the list writes the name the
 library then reports back and the request options into the device's registry key; Cancel
 after Apply keeps what was applied. Last, a second utility (PC B) runs in a network namespace,
 Wine prefix and X server of its own, and the two hand the device over for real.
@@ -38,7 +39,7 @@ SERVER_MAC = "02:51:5a:00:00:45"
 HOLDER, ASKER, THIRD = "10.77.0.50", "10.77.0.51", "10.77.0.52"
 PORT = 49300
 TOAST = "Request to use a device"
-LIST, CONNECT, PROPERTY, REQUEST = 1082, 1019, 1018, 1023
+LIST, CONNECT, PROPERTY, REQUEST, REFRESH = 1082, 1019, 1018, 1023, 1024
 PROGRESS_CLOSE = 1104
 YES, NO, CANCEL = 1030, 1029, 2
 T_MESSAGE, T_LOWER = 1111, 1112
@@ -149,10 +150,12 @@ def world(paths):
     device = sim.plug(SERVER, name="Office Printer", port="1", vid=0x04B8, pid=0x0005, location="1-1")
     sim.give_device(SERVER, device, address=HOLDER, name="holder-pc")
     gui = rig.Gui(paths)
+    tray = rig.Tray(paths, "utility_request_tray.txt")
     utility = rig.Utility(paths, ["-dlog", "-m"])
     main_dialog = gui.must("wait", "#32770", rig.TITLE, 60000)["hwnd"]
-    yield dict(gui=gui, sim=sim, device=device, main=main_dialog, bridge=bridge)
+    yield dict(gui=gui, sim=sim, device=device, main=main_dialog, bridge=bridge, tray=tray)
     utility.close(gui)
+    tray.close()
     sim.stop()
     bridge.ask("detach %s 1-1" % SERVER)
     bridge.close()
@@ -256,19 +259,20 @@ def test_asking_the_holder_until_it_releases(paths, world):
         assert toast_text(gui, toast).startswith("HOLDER-PC agreed"), toast_text(gui, toast)
         holder.expect("TIME_QUERY", timeout=10)
 
-        # Released: A connects, and the device attaches 15 s after the server's OK. The exchange
+        # Released: A connects, and the device attaches 20 s after the server's OK. The exchange
         # ended with the release: during the connect the holder hears no further time query,
         # and a second final answer (a duplicate, or a spoof from the holder's address) ends
         # nothing again.
         since = sim.mark()
-        sim.update_device(SERVER, world["device"], attach="slow", attach_delay=15.0)
+        sim.update_device(SERVER, world["device"], attach="slow", attach_delay=20.0)
         sim.give_device(SERVER, world["device"], address=None)
         holder.send(build(SRU["TIME"], **answer, seconds=25), port=port)
         holder.send(build(SRU["RELEASED"], **answer), port=port)
         progress = gui.must("dialog", PROGRESS_CLOSE, 30000)
         holder.drain()  # the queries asked before the release
-        holder.send(build(SRU["BUSY"], **answer), port=port, wait=True)
         holder.nothing(timeout=3)
+        holder.send(build(SRU["BUSY"], **answer), port=port, wait=True)
+        holder.nothing(timeout=2)
         assert toast_text(gui, toast).startswith("Office Printer was released"), toast_text(gui, toast)
         gui.must("gone", progress["hwnd"], 60000)
         gui.must("gone", toast, 60000)
@@ -313,13 +317,30 @@ def test_the_holder_answers_through_its_toast(paths, world):
         gui.must("gone", toast, 10000)
         assert (row(gui, main_dialog) or {}).get("state") == 2
 
-        # A withdrawn request closes the toast.
+        # A withdrawn request closes the toast. A balloon is queued meanwhile (the server's
+        # over-current): the tray icon plays the request frames while the toast stands and the
+        # error frames once it has closed, not the still icon.
+        tray = world["tray"]
+        sim.identity(SERVER, function_flags=0x82)
+        gui.must("post", main_dialog, rig.WM_COMMAND, REFRESH, 0)
+        rig.wait_for(lambda: any(" balloon " in line for line in tray.lines()), timeout=60)
+        mark = len(tray.lines())
         asker.send(build(SRU["REQUEST"], **record, pc=b"asker-one"))
         asker.expect("PORT")
         toast = gui.must("wait", "#32770", TOAST, 20000)["hwnd"]
         asker.send(build(SRU["CANCEL"], **record, pc=b"asker-one"))
         gui.must("gone", toast, 10000)
         assert "*** SRU CANCEL ***" in rig.log_lines(paths)
+
+        def after_toast():
+            icons = tray.icons(mark)
+            request = [i for i, icon in enumerate(icons) if 192 <= icon <= 201]
+            after = icons[request[-1] + 1:] if request else []
+            return after if 182 in after else None
+        after = rig.wait_for(after_toast, timeout=30)
+        assert after[0] == 182 and all(182 <= icon <= 191 for icon in after), tray.icons(mark)
+        sim.identity(SERVER, function_flags=0)
+        gui.must("post", main_dialog, rig.WM_COMMAND, REFRESH, 0)  # and the queue is emptied
 
         # Yes: accepted, disconnected, released.
         since = sim.mark()

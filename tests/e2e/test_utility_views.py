@@ -3,12 +3,16 @@ Pnxscapi.dll against the simulator.
 
 One road: every simulated server, USB device and storage share appears in the list and in the
 tree with its class, name and state; an unplug, a replug, a hand-over to another PC, a server
-rename and a lost server change both views and the log; an over-current gives one balloon and
-its clearing withdraws it; sorting by each column and shown and hidden columns survive a
-restart; storage rows show their free space and their commands reach the library.
+rename and a lost server change both views and the log; an over-current gives one balloon, shown
+again at once when REFRESH reports it anew, and its clearing withdraws it (the tray calls are
+read by a stand-in notification area); a server's SERVER command opens its web page and a
+share's OPEN explores it (through the prefix's associations); sorting by each column and
+shown and hidden columns survive a restart; storage rows show their free space and their
+commands reach the library.
 """
 
 import os
+import shutil
 import sys
 import time
 
@@ -17,7 +21,7 @@ import pytest
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "sim"))
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "guidriver"))
 
-from conftest import install_stand_in_driver, wine_path  # noqa: E402
+from conftest import install_stand_in_driver  # noqa: E402
 from simctl import Simulator  # noqa: E402
 import utility_rig as rig  # noqa: E402
 
@@ -26,7 +30,7 @@ SERVERS = [PRINT, DISK, BARE]
 LIST, TREE, REFRESH, SWITCH = 1082, 1099, 1024, 1095
 WM_COMMAND = 0x0111
 COLUMN_MENU = 0x8014  # + column id
-STORAGE_MOUNT, STORAGE_REMOVE = 0x8205, 0x8207
+STORAGE_MOUNT, STORAGE_OPEN, STORAGE_REMOVE, SERVER_PAGE = 0x8205, 0x8206, 0x8207, 0x8202
 FREE, OTHER_PC, MOUNTED = 1, 3, 7
 IMAGING, STORAGE, AUDIO, HID, OTHER, NAS = 2, 3, 4, 6, 7, 8
 SCREENSHOTS = {"list": "utility_views_list.png", "tree": "utility_views_tree.png"}
@@ -131,10 +135,6 @@ def after(lines, marker):
     return lines[len(lines) - lines[::-1].index(marker):] if marker in lines else []
 
 
-def tray_lines(path):
-    return open(path, encoding="utf-8").read().splitlines() if os.path.exists(path) else []
-
-
 def everything_listed(rows, tree):
     names = by_name(rows)
     return (len(names) == 8 and all(r["stateRow"] in (FREE, MOUNTED) for r in names.values())
@@ -145,19 +145,25 @@ def test_views_follow_the_servers_their_devices_and_storage(paths, gui, sim):
     rig.reset_registry(paths)
     rig.clear_logs(paths)
     rig.reg(paths, "add", rig.OPTION_KEY + r"\Option", "/v", "StatusTimer", "/t", "REG_DWORD", "/d", "3000", "/f")
-    record = os.path.join(paths.build, "utility_views_tray.txt")
-    if os.path.exists(record):
-        os.remove(record)
-    os.environ["QZ_TRAY_RECORD"] = wine_path(record)
-    views = Views(paths, gui)
+    tray = rig.Tray(paths, "utility_views_tray.txt")
+    shell = rig.ShellRecord(paths, "utility_views_shell.txt")
+    # The disk server's share as the shell finds it: Wine reaches a UNC path through the
+    # prefix's dosdevices/unc folder.
+    share = os.path.join(paths.prefix, "dosdevices", "unc", DISK, "backup")
+    os.makedirs(share, exist_ok=True)
+    views = None
     try:
-        road(paths, gui, sim, views, record)
+        views = Views(paths, gui)
+        road(paths, gui, sim, views, tray, shell)
     finally:
-        os.environ.pop("QZ_TRAY_RECORD", None)
-        views.utility.close(gui)
+        if views:
+            views.utility.close(gui)
+        tray.close()
+        shell.close()
+        shutil.rmtree(os.path.join(paths.prefix, "dosdevices", "unc", DISK), ignore_errors=True)
 
 
-def road(paths, gui, sim, views, record):
+def road(paths, gui, sim, views, tray, shell):
     # 1. Every server, device and share, with its class, name and state, in both views.
     rows, tree = views.until(everything_listed, timeout=60)
     names = by_name(rows)
@@ -187,6 +193,10 @@ def road(paths, gui, sim, views, record):
     views.command(SWITCH)
     rig.wait_for(lambda: gui.children(views.dialog)[TREE]["visible"])
     views.photograph(SCREENSHOTS["tree"])
+    # The server item's SERVER command opens the server's web page.
+    gui.must("treeselect", views.dialog, TREE, servers(views.tree())["LAB-PRINT"]["item"])
+    views.command(SERVER_PAGE)
+    assert rig.wait_for(lambda: shell.lines(), timeout=30) == ["open|http://%s/" % PRINT]
     views.command(SWITCH)
     rig.wait_for(lambda: gui.children(views.dialog)[LIST]["visible"])
     lines = rig.log_lines(paths)
@@ -229,20 +239,28 @@ def road(paths, gui, sim, views, record):
     assert "*** Delete Server ***" in lines
     assert any(l.startswith("  Delete: QZ-3000, %s, " % BARE) for l in lines), lines
 
-    # 3. Over-current: one balloon; its clearing withdraws it.
+    # 3. Over-current: one balloon. REFRESH (F5 in the list) hides it and empties the queue; its
+    # search asks the server's status anew, and the over-current reported again shows its
+    # balloon again at once (not held behind the hidden one). The clearing withdraws it.
     mark = len(rig.log_lines(paths))
     sim.identity(PRINT, function_flags=0x82)
-    rows, tree = views.until(lambda rows, tree: servers(tree)["LAB-PRINT-2"]["status"] & 1, refresh=True)
+    rows, tree = views.until(lambda rows, tree: servers(tree)["LAB-PRINT-2"]["status"] & 1)
     assert servers(tree)["LAB-PRINT-2"]["text"].startswith("LAB-PRINT-2 (over-current)")
     lines = rig.log_lines(paths)[mark:]
     assert ">> BalloonHelp(Over Current2): LAB-PRINT-2" in lines
-    balloons = [l for l in tray_lines(record) if " balloon " in l and "LAB-PRINT-2" in l]
-    assert len(balloons) == 1, tray_lines(record)
-    tray_mark = len(tray_lines(record))
+
+    def balloons(since=0):
+        return [l for l in tray.lines()[since:] if " balloon " in l and "LAB-PRINT-2" in l]
+    assert len(rig.wait_for(balloons)) == 1, tray.lines()
+    tray_mark = len(tray.lines())
+    rig.wait_for(lambda: gui.children(views.dialog)[REFRESH]["enabled"])
+    gui.must("keys", gui.children(views.dialog)[LIST]["hwnd"], "f5")  # F5 is REFRESH
+    rig.wait_for(lambda: balloons(tray_mark), timeout=30)
+    tray_mark = len(tray.lines())
     sim.identity(PRINT, function_flags=0x80)
     views.until(lambda rows, tree: not servers(tree)["LAB-PRINT-2"]["status"] & 1, refresh=True)
     rig.wait_for(lambda: ">> BalloonHelp(Over Current2 - Delete): LAB-PRINT-2" in rig.log_lines(paths))
-    assert not [l for l in tray_lines(record)[tray_mark:] if " balloon " in l and "LAB-PRINT-2" in l]
+    assert not balloons(tray_mark)
 
     # 4. Columns: show the address, the MAC and the automatic connect; sort by each column,
     # then hide the host name, left of the sort column.
@@ -301,6 +319,11 @@ def road(paths, gui, sim, views, record):
     box = gui("msgbox", 20000)
     if box.get("ok"):
         gui.answer(box)
+    # OPEN explores the share.
+    gui.must("selectonly", views.dialog, LIST, backup)
+    views.command(STORAGE_OPEN)
+    rig.wait_for(lambda: len(shell.lines()) == 2, timeout=30)
+    assert shell.lines()[1].lower() == "explore|\\\\%s\\backup" % DISK, shell.lines()
     views.exit()
 
 

@@ -7,7 +7,7 @@
 //   dialog ID MS                   a visible dialog (class #32770) that has a child control ID
 //   menus MS                       the visible popup menus (class #32768), once one is shown
 //   keys HWND KEY...               posts key strokes to the window's thread: down, up, left,
-//                                  right, escape, enter (a menu takes Enter as its character)
+//                                  right, escape, enter (a menu takes Enter as its character), f5
 //   children HWND                  every child control: id, class, text, visible, enabled, checked
 //   text HWND ID | settext HWND ID TEXT
 //   press HWND ID                  posts the button's click command to its dialog
@@ -21,6 +21,7 @@
 //                                  order), and per row its record, its data and its cell texts
 //   treeitems HWND ID              the utility's tree: every item with its record's data, depth
 //                                  first, children inside their parent
+//   treeselect HWND ID ITEM        selects a tree item (its "item" from treeitems)
 //   headerclick HWND ID COLUMN     clicks a list view's header item (mouse messages posted)
 //   watch HWND LIST TREE ROWS ITEMS MS [MSG WPARAM LPARAM]
 //                                  times the GUI thread (guidriver_watch.cpp)
@@ -295,7 +296,8 @@ bool ReadRowsJson(HWND list, Remote& remote, std::string& json) {
         const bool has = got && remote.Read(static_cast<uint64_t>(back.lParam), &record) &&
                          remote.Read(reinterpret_cast<uint64_t>(record.data), &data);
         whole = whole && has;
-        std::string row = std::string(i ? "," : "") + "{\"selected\":" + ((back.state & LVIS_SELECTED) ? "true" : "false");
+        std::string row = std::string(i ? "," : "") + "{\"selected\":" + ((back.state & LVIS_SELECTED) ? "true" : "false") +
+                          ",\"focused\":" + ((back.state & LVIS_FOCUSED) ? "true" : "false");
         if (has) {
             row += ",\"handle\":" + Num(static_cast<long long>(record.handle)) + ",\"state\":" + Num(record.lastState) +
                    ",\"name\":" + Json(Bounded(data.displayName, 512)) + ",\"classRow\":" + Num(data.classRow) +
@@ -341,7 +343,9 @@ std::string TreeLevelJson(HWND tree, Remote& remote, HTREEITEM first) {
         ReadProcessMemory(remote.process, remote.at + sizeof(TVITEMW), text, 1023 * sizeof(wchar_t), nullptr);
         TreeItemRecord record{};
         remote.Read(static_cast<uint64_t>(back.lParam), &record);
-        std::string node = std::string(any ? "," : "") + "{\"text\":" + Json(text) + ",\"selected\":" +
+        std::string node = any ? "," : "";
+        node += "{\"item\":" + Num(static_cast<long long>(reinterpret_cast<uintptr_t>(item)));
+        node += ",\"text\":" + Json(text) + ",\"selected\":" +
                            ((back.state & TVIS_SELECTED) ? "true" : "false") + ",\"hasChildren\":" + Num(back.cChildren);
         TreeServerData server{};
         TreeDeviceData device{};
@@ -436,7 +440,8 @@ std::string RectJson(const RECT& rc) {
 bool PostKey(HWND window, const std::string& name) {
     struct Key { const char* name; WPARAM vk; UINT scan; };
     static const Key keys[] = {{"down", VK_DOWN, 0x50}, {"up", VK_UP, 0x48}, {"left", VK_LEFT, 0x4B},
-                               {"right", VK_RIGHT, 0x4D}, {"escape", VK_ESCAPE, 0x01}, {"enter", VK_RETURN, 0x1C}};
+                               {"right", VK_RIGHT, 0x4D}, {"escape", VK_ESCAPE, 0x01}, {"enter", VK_RETURN, 0x1C},
+                               {"f5", VK_F5, 0x3F}};
     for (const Key& key : keys) {
         if (name != key.name) continue;
         const LPARAM down = 1 | (static_cast<LPARAM>(key.scan) << 16);
@@ -631,6 +636,14 @@ int main(int argc, char** argv) {
         HWND tree = GetDlgItem(Handle(argv[2]), std::atoi(argv[3]));
         if (!tree) return Fail("no such control");
         std::printf("{\"ok\":true,\"items\":%s}\n", TreeJson(tree).c_str());
+        return 0;
+    }
+    if (command == "treeselect" && argc >= 5) {
+        HWND tree = GetDlgItem(Handle(argv[2]), std::atoi(argv[3]));
+        if (!tree) return Fail("no such control");
+        const auto item = static_cast<LPARAM>(std::strtoull(argv[4], nullptr, 0));
+        if (!SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, item)) return Fail("not selected");
+        std::printf("{\"ok\":true}\n");
         return 0;
     }
     if ((command == "select" || command == "selectonly") && argc >= 5) {

@@ -84,6 +84,83 @@ def write_png_from_bmp(data, path, rect=None):
         f.write(png)
 
 
+def wine_path(path):
+    """The Windows name of a host path, through Wine's Z: drive."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class Tray:
+    """The stand-in notification area (tray_recorder.exe), started before the utility so that
+    Wine's Shell_NotifyIconW hands it the utility's tray calls: `lines()` are its records
+    ("add icon=101 tip=...", "modify icon=182 tip=-", "modify balloon title=... text=... time=...")."""
+
+    def __init__(self, paths, name):
+        self.path = os.path.join(paths.build, name)
+        if os.path.exists(self.path):
+            os.remove(self.path)
+        theme = os.path.join(paths.bin, "Themes", "Quelbotheme.dll")
+        self.proc = subprocess.Popen([paths.wine_run, os.path.join(paths.bin, "tray_recorder.exe"),
+                                      wine_path(self.path), wine_path(theme)],
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        first = self.proc.stdout.readline().decode("utf-8", "replace").split()
+        assert first[:1] == ["ready"] and int(first[1]) > 0, "the stand-in tray did not start: %r" % first
+
+    def lines(self):
+        if not os.path.exists(self.path):
+            return []
+        return open(self.path, encoding="utf-8").read().splitlines()
+
+    def icons(self, since=0):
+        """The icon ids that the calls after line `since` set."""
+        return [int(l.split()[1][5:]) for l in self.lines()[since:] if l.split()[1].startswith("icon=")
+                and not l.startswith("delete")]
+
+    def close(self):
+        if self.proc.poll() is None:
+            self.proc.stdin.close()  # it ends with its input
+            try:
+                self.proc.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+
+
+class ShellRecord:
+    """Points the prefix's http and https open commands and the folder's explore verb at
+    open_recorder.exe, which appends "verb|target" to a file instead of opening anything;
+    `close()` puts the previous commands back."""
+
+    KEYS = {"open": [r"HKCR\http\shell\open\command", r"HKCR\https\shell\open\command"],
+            "explore": [r"HKCR\Folder\shell\explore\command"]}
+
+    def __init__(self, paths, name):
+        self.paths = paths
+        self.path = os.path.join(paths.build, name)
+        if os.path.exists(self.path):
+            os.remove(self.path)
+        recorder = wine_path(os.path.join(paths.bin, "open_recorder.exe"))
+        self.saved = []
+        for verb, keys in self.KEYS.items():
+            for key in keys:
+                code, out = reg(paths, "query", key, "/ve")
+                old = [l.split("REG_SZ", 1)[1].strip() for l in out.splitlines() if "REG_SZ" in l]
+                self.saved.append((key, old[0] if code == 0 and old else None))
+                command = '"%s" "%s" %s "%%1"' % (recorder, wine_path(self.path), verb)
+                assert reg(paths, "add", key, "/ve", "/d", command, "/f")[0] == 0, key
+
+    def lines(self):
+        if not os.path.exists(self.path):
+            return []
+        return open(self.path, encoding="utf-8").read().splitlines()
+
+    def close(self):
+        for key, old in self.saved:
+            if old is None:
+                reg(self.paths, "delete", key, "/ve", "/f")
+            else:
+                reg(self.paths, "add", key, "/ve", "/d", old, "/f")
+
+
 # Every utility started by this test file, for the report of a failed test (tests/e2e/conftest.py).
 STARTED = []
 
@@ -92,7 +169,7 @@ class Utility:
     """One QuelboZovu.exe process."""
 
     def __init__(self, paths, args=(), exe=None, cwd=None, env=None):
-        """`env`: variables added to the program's environment (e.g. QZ_TRAY_RECORD)."""
+        """`env`: variables added to the program's environment."""
         self.paths = paths
         self.exe = exe or os.path.join(paths.bin, "QuelboZovu.exe")
         # wine-run's stderr (the program's own, and its exit code when not 0) is kept for the

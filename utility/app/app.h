@@ -36,7 +36,8 @@ struct AppState {
     bool blockReasonSet = false;
     bool queryAnswered = false;
     HWND progressDialog = nullptr;      // the connect progress dialog, while one runs
-    HWND confirmDialog = nullptr;       // the exit confirmation, while open
+    bool exitQuestionOpen = false;      // MESSAGE01 (exit with devices in use?) stands
+    bool exiting = false;               // an exit is under way (its question included)
 };
 
 extern AppState g_app;

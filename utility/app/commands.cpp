@@ -133,6 +133,11 @@ BOOL OnDeviceCommand(HWND dialog, UINT id) {
         case kCmdAllDisconnect:
             if (DisconnectServerDevices(dialog, MainTreeSelection().server, list)) Run(dialog, list);
             return TRUE;
+        case kCmdServerPage:
+            if (const uint64_t server = MainTreeSelection().server) {
+                OpenServerWebPage(dialog, reinterpret_cast<HPnxSv>(static_cast<uintptr_t>(server)));
+            }
+            return TRUE;
         case kCmdHelpMain:
         case kCmdHelpCompany:
         case kCmdAbout:

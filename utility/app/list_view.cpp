@@ -398,6 +398,13 @@ void RequestCommandUpdate(HWND list, HWND dialog) {
     SendMessageW(dialog, UM_UPDATE_COMMANDS, 0, 0);
 }
 
+void ListSelectOnly(HWND list, int index) {
+    if (!list || index < 0) return;
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemState(list, index, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_EnsureVisible(list, index, FALSE);
+}
+
 int ListFindRowByHandle(HWND list, uint64_t handle) {
     if (list == g_listView.list) {
         const auto found = g_listView.rowsByHandle.find(handle);

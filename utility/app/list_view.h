@@ -68,6 +68,8 @@ void FreeListRowRecord(ListRowRecord* record);
 
 // Row look-ups. Indexes are list positions; records stay valid until their row is deleted.
 int ListFindRowByHandle(HWND list, uint64_t handle);
+// The row becomes the only selected row and the focused one (nothing for index -1).
+void ListSelectOnly(HWND list, int index);
 // The record of the row with this handle, or null; no search through the rows.
 ListRowRecord* ListRecordByHandle(HWND list, uint64_t handle);
 ListRowRecord* ListGetRowRecord(HWND list, int index);

@@ -263,6 +263,7 @@ void InitMainDialog(HWND dialog) {
     if (g_app.options.showMainDialog) PostMessageW(dialog, UM_SHOW_MAIN, 0, 0);
     CreateMainToolTips(dialog);
     UpdateCommandStates(dialog);
+    StartRequestService(g_app.instance, g_app.mainWindow);
     StartClientService(dialog);
 }
 
@@ -356,7 +357,7 @@ void OnRefresh(HWND dialog) {
     EnableWindow(button, FALSE);
     SetTimer(dialog, kRefreshTimer, 1000, nullptr);
     g_main.refreshLockedOut = true;
-    ClearBalloonQueue(g_app.mainWindow);
+    ResetBalloons(g_app.mainWindow);
     SetViewsStartTick(GetTickCount());
     if (g_app.service) g_pnx.PnxRenewService(g_app.service, 0);
 }
@@ -455,9 +456,11 @@ INT_PTR CALLBACK MainDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
             LayoutMainDialog(dialog, LOWORD(lParam), HIWORD(lParam));
             InvalidateRect(dialog, nullptr, FALSE);
             return FALSE;
-        case WM_ERASEBKGND:
-            if (!g_main.piecesLoaded) return FALSE;
-            return Result(dialog, 1);
+        case WM_CTLCOLORDLG:
+            // The erase paints the frame itself (a moving or sizing window only at WM_PAINT);
+            // the hollow brush keeps the dialog from erasing it again.
+            if (!g_main.inSizeMove) PaintBackground(dialog, reinterpret_cast<HDC>(wParam));
+            return reinterpret_cast<INT_PTR>(GetStockObject(HOLLOW_BRUSH));
         case WM_PAINT: {
             PAINTSTRUCT ps;
             HDC dc = BeginPaint(dialog, &ps);

@@ -9,6 +9,7 @@
 #include "about_dialog.h"
 #include "app_ids.h"
 #include "commands.h"
+#include "confirm_dialog.h"
 #include "device_operations.h"
 #include "device_rows.h"
 #include "list_view.h"
@@ -59,7 +60,6 @@ void InitMainWindow(HWND window) {
     g_app.defaultFont = CreateIniFont(L"DEFAULT", g_app.iniPath);
     g_app.mainFont = CreateIniFont(mainKey, g_app.iniPath);
     CenterWindow(window, nullptr);
-    StartRequestService(g_app.instance, window);
     CreateMainDialog();
 }
 
@@ -99,8 +99,11 @@ bool IsAnyDeviceInUse() { return AnyDeviceInUse(); }
 BOOL ConfirmExit(HWND owner, LPARAM noQuestion) {
     if (!g_app.service || !g_pnx.PnxZkuptpConnection(g_app.service) || !IsAnyDeviceInUse()) return TRUE;
     if (noQuestion != 1) {
-        if (ErrorBox(owner, L"MESSAGE01", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
-            g_pnx.PnxResumeService(g_app.service, nullptr);
+        g_app.exitQuestionOpen = true;
+        const int answer = ErrorBox(owner, L"MESSAGE01", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+        g_app.exitQuestionOpen = false;
+        if (answer != IDYES) {
+            if (g_app.service) g_pnx.PnxResumeService(g_app.service, nullptr);
             return FALSE;
         }
     }
@@ -116,10 +119,17 @@ BOOL ConfirmExit(HWND owner, LPARAM noQuestion) {
     return TRUE;
 }
 
+// One exit at a time: the exit question and the disconnect batch pump messages, in which a
+// second exit (the tray's EXIT, a close, a log-off) would end the program under the first.
 void ExitProgram(HWND window, LPARAM noQuestion) {
+    if (g_app.exiting) return;
+    g_app.exiting = true;
     if (g_app.service) g_pnx.PnxSuspendService(g_app.service, 0);
     HWND owner = IsMainDialogShown() ? g_app.mainDialog : window;
-    if (!ConfirmExit(owner, noQuestion)) return;
+    if (!ConfirmExit(owner, noQuestion)) {
+        g_app.exiting = false;
+        return;
+    }
     EndRequestDialogs();
     ResetBalloons(window);
     if (g_app.mainDialog && IsWindow(g_app.mainDialog)) ShowWindow(g_app.mainDialog, SW_HIDE);
@@ -151,9 +161,13 @@ LRESULT OnQueryEndSession(HWND window, UINT message, WPARAM wParam, LPARAM lPara
             g_app.blockReasonSet = true;
         }
     }
-    if (!g_app.confirmDialog && !g_app.progressDialog) {
+    // A question that stands (a permit question of a batch, or the exit question itself)
+    // decides: the query is held once and marked, and the next one is let through. A running
+    // batch holds it too. Otherwise the program exits at once, without a question.
+    const bool questionOpen = GetConfirmDialogWindow() != nullptr || g_app.exitQuestionOpen;
+    if (!questionOpen && !g_app.progressDialog && !g_app.exiting) {
         SendMessageW(window, UM_EXIT, 0, 1);
-    } else if (g_app.confirmDialog) {
+    } else if (questionOpen) {
         g_app.queryAnswered = true;
     }
     return 0;

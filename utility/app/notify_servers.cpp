@@ -69,18 +69,6 @@ void OnNewServer(HPnxSv server) {
     if (info.statusWord & kOverCurrent) QueueOverCurrent(server, *data, L">> BalloonHelp(Over Current1): %s");
 }
 
-// Rows whose server went without their own delete notice would keep stale handles.
-void DeleteRowsOfServer(const uint8_t* mac) {
-    HWND list = Views().list;
-    for (int i = ListView_GetItemCount(list) - 1; i >= 0; --i) {
-        const ListRowRecord* record = ListGetRowRecord(list, i);
-        if (record && record->data && std::memcmp(record->data->macAddress, mac, 6) == 0) {
-            NoteViewChange(list);
-            ListView_DeleteItem(list, i);
-        }
-    }
-}
-
 void OnDeleteServer(HPnxSv server) {
     RemoveBalloons(g_app.mainWindow, reinterpret_cast<uint64_t>(server));
     HWND tree = Views().tree;
@@ -90,7 +78,7 @@ void OnDeleteServer(HPnxSv server) {
     const TreeServerData& d = *record->serverData;
     WriteLog(L"*** Delete Server ***");
     WriteLog(L"  Delete: %s, %s, %s", d.modelName, d.addressText, MacText(d.macAddress).c_str());
-    DeleteRowsOfServer(d.macAddress);
+    // Its devices' rows went with the library's delete notices of each device, which come first.
     NoteViewChange(tree);
     TreeView_DeleteItem(tree, item);
 }

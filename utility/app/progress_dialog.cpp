@@ -2,6 +2,7 @@
 // result (progress_events.cpp holds the rules), paints the status and the animation, and ends
 // on PNXN_COMPLETE.
 #include "progress_dialog.h"
+#include "property_dialog.h"
 
 #include <windows.h>
 
@@ -461,13 +462,17 @@ INT_PTR CALLBACK ProgressDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     }
 }
 
+// The open device property dialog (its printer set-up connects), else the main dialog.
+HWND ProgressOwner(HWND host) {
+    if (HWND property = GetPropertyDialogWindow(); property && IsWindow(property)) return property;
+    return g_app.mainDialog && IsWindow(g_app.mainDialog) ? g_app.mainDialog : host;
+}
+
 INT_PTR CALLBACK ProgressHostProc(HWND host, UINT message, WPARAM, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG: {
             SetWindowLongPtrW(host, GWLP_USERDATA, lParam);
-            // The device property dialog, when open, would own the progress; it is built
-            // beside this one, so the main dialog owns it.
-            HWND owner = g_app.mainDialog;
+            HWND owner = ProgressOwner(host);
             SetWindowPos(host, nullptr, 0, 0, 1, 1, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
             CenterWindow(host, owner);
             PostMessageW(host, UM_START_WORK, 0, 0);
@@ -475,7 +480,7 @@ INT_PTR CALLBACK ProgressHostProc(HWND host, UINT message, WPARAM, LPARAM lParam
         }
         case UM_START_WORK: {
             auto* list = reinterpret_cast<DeviceOperationList*>(GetWindowLongPtrW(host, GWLP_USERDATA));
-            HWND owner = g_app.mainDialog && IsWindow(g_app.mainDialog) ? g_app.mainDialog : host;
+            HWND owner = ProgressOwner(host);
             DialogBoxParamW(g_app.instance, MAKEINTRESOURCEW(IDD_PROGRESS), owner, ProgressDlgProc,
                             reinterpret_cast<LPARAM>(list));
             EndDialog(host, 1);

@@ -2,7 +2,6 @@
 // back of the device's settings.
 #include <windows.h>
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -14,6 +13,7 @@
 #include "device_category.h"
 #include "dialog_layout.h"
 #include "ini_text.h"
+#include "list_view.h"
 #include "message_box.h"
 #include "pnx_api.h"
 #include "property_dialog.h"
@@ -22,6 +22,7 @@
 #include "request_options.h"
 #include "resource.h"
 #include "safe_format.h"
+#include "shell_launch.h"
 #include "tab_container.h"
 #include "user_settings.h"
 #include "utility_log.h"
@@ -307,6 +308,10 @@ int ShowPropertyDialog(HWND owner, HPnxDv device) {
     g_property.device = device;
     g_property.category = GetDeviceCategory(device);
     g_property.printer = IsPrinterCategory(g_property.category);
+    if (g_settings.mainView == 0 && g_app.mainDialog) {
+        HWND list = GetDlgItem(g_app.mainDialog, IDC_DEVICE_LIST);
+        ListSelectOnly(list, ListFindRowByHandle(list, reinterpret_cast<uint64_t>(device)));
+    }
     const INT_PTR result = DialogBoxParamW(g_app.instance, MAKEINTRESOURCEW(IDD_PROPERTY), owner, PropertyDlgProc, 0);
     g_property.dialog = nullptr;
     g_property.device = nullptr;
@@ -335,5 +340,5 @@ void OpenServerWebPage(HWND owner, HPnxSv server) {
     const auto* b = reinterpret_cast<const uint8_t*>(&info.ipAddress);
     wchar_t url[40];
     std::swprintf(url, 40, L"http://%u.%u.%u.%u/", b[0], b[1], b[2], b[3]);
-    ShellExecuteW(owner, L"open", url, nullptr, nullptr, SW_SHOWNORMAL);
+    ShellLaunch(owner, L"open", url);
 }

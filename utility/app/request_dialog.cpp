@@ -143,7 +143,7 @@ void OnDialogDestroy() {
     FreeToast(g_dialogs.toast);
     g_dialogs.requester = g_dialogs.answer = g_dialogs.open = nullptr;
     g_dialogs.kind = kKindNone;
-    SetTrayState(g_app.mainWindow, kTrayStill, nullptr);
+    SetTrayState(g_app.mainWindow, GetTrayState(g_app.mainWindow, kTrayQuestionBalloons), nullptr);
 }
 
 // --- The requester.
@@ -562,10 +562,7 @@ void OnRequestButton(HWND mainDialog) {
                 break;
             }
         }
-        if (target && list) {
-            ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-            ListView_SetItemState(list, index, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-        }
+        if (target) ListSelectOnly(list, index);
     }
     if (target) SendUseRequest(mainDialog, AsDevice(target), kRequestOriginButton);
 }

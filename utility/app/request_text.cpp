@@ -10,7 +10,7 @@ constexpr size_t kFitStep = 8;
 
 const wchar_t* CountdownTextKey(uint32_t seconds, uint32_t* number) {
     if (seconds > kSecondsShownUpTo) {
-        if (number) *number = (seconds + 59) / 60;
+        if (number) *number = seconds / 60 + (seconds % 60 != 0);  // rounded up, without overflow near 2^32
         return L"MSG11";
     }
     if (number) *number = seconds;

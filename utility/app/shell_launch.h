@@ -1,8 +1,7 @@
-// Opening a file or web page with the shell. When the environment names a record file
-// (QZ_SHELL_RECORD) the request is written there instead, so tests never open a browser.
+// Opening a file, a web page or a folder with the shell: the program's one way to it.
 #pragma once
 
 #include <windows.h>
 
-// verb null: the default verb. TRUE when the shell took the request (or it was recorded).
+// verb null: the default verb. TRUE when the shell took the request.
 BOOL ShellLaunch(HWND owner, const wchar_t* verb, const wchar_t* target);

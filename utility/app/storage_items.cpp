@@ -1,6 +1,5 @@
 #include "storage_items.h"
 
-#include <shellapi.h>
 #include <shlwapi.h>
 
 #include <cwchar>
@@ -13,6 +12,7 @@
 #include "../../client/server_entry.h"
 #include "pnx_api.h"
 #include "safe_format.h"
+#include "shell_launch.h"
 #include "tree_view.h"
 #include "view_rules.h"
 
@@ -34,13 +34,7 @@ std::wstring ShareAddress(HPnxDv handle, const StorageFacts& facts) {
 void OpenShare(HWND window, HPnxDv handle, const StorageFacts& facts) {
     std::wstring path = ShareAddress(handle, facts);
     if (path.empty()) return;
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    info.hwnd = window;
-    info.lpVerb = L"explore";
-    info.lpFile = path.c_str();
-    info.nShow = SW_SHOWNORMAL;
-    ShellExecuteExW(&info);  // a share that does not open is not reported
+    ShellLaunch(window, L"explore", path.c_str());  // a share that does not open is not reported
 }
 
 // Runs one batch of `code` over `handles` with the main dialog as parent; nothing for none.

@@ -24,7 +24,7 @@ void SetTrayState(HWND window, int state, const wchar_t* tip);
 // True while the icon shows the program's still image (added or set still, no animation since).
 bool TrayIsStill();
 int GetTrayState(HWND window, int question);
-BOOL NotifyTrayIcon(HWND window, DWORD message, UINT iconId, HICON icon, const wchar_t* tip);
+BOOL NotifyTrayIcon(HWND window, DWORD message, HICON icon, const wchar_t* tip);
 
 // The two hidden queues, created with the tray icon.
 void CreateTrayQueues(HWND window);

@@ -47,7 +47,7 @@ HICON LoadTrayIcon(int id) {
 DWORD WINAPI TrayAnimationThread(void*) {
     for (const int* frame = g_animation.frames; *frame != -1; ++frame) {
         if (!g_animation.running || !IsWindow(g_animation.window)) break;
-        NotifyTrayIcon(g_animation.window, NIM_MODIFY, static_cast<UINT>(*frame), LoadTrayIcon(*frame), nullptr);
+        NotifyTrayIcon(g_animation.window, NIM_MODIFY, LoadTrayIcon(*frame), nullptr);
         WaitForSingleObject(g_animation.stop, kTrayFrameMs);
     }
     return 0;
@@ -81,7 +81,7 @@ void StartTrayAnimation(HWND window, int first) {
 
 }  // namespace
 
-BOOL NotifyTrayIcon(HWND window, DWORD message, UINT iconId, HICON icon, const wchar_t* tip) {
+BOOL NotifyTrayIcon(HWND window, DWORD message, HICON icon, const wchar_t* tip) {
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof data;  // the size of this build's record, 32-bit and 64-bit alike
     data.hWnd = window;
@@ -96,7 +96,7 @@ BOOL NotifyTrayIcon(HWND window, DWORD message, UINT iconId, HICON icon, const w
         data.uFlags |= NIF_MESSAGE;
         data.uCallbackMessage = UM_TRAY_CALLBACK;
     }
-    const BOOL done = TrayNotify(message, &data, static_cast<int>(iconId));
+    const BOOL done = TrayNotify(message, &data);
     if (icon) DestroyIcon(icon);
     return done;
 }
@@ -110,13 +110,13 @@ void SetTrayState(HWND window, int state, const wchar_t* tip) {
     }
     switch (state) {
         case kTrayAdd:
-            g_app.trayAdded = NotifyTrayIcon(window, NIM_ADD, theme::kIconProgram, LoadTrayIcon(theme::kIconProgram),
+            g_app.trayAdded = NotifyTrayIcon(window, NIM_ADD, LoadTrayIcon(theme::kIconProgram),
                                              tip ? tip : g_app.title) != FALSE;
             g_trayStill = g_app.trayAdded;
             break;
         case kTrayStill:
             if (!g_trayStill) {
-                g_trayStill = NotifyTrayIcon(window, NIM_MODIFY, theme::kIconProgram, LoadTrayIcon(theme::kIconProgram),
+                g_trayStill = NotifyTrayIcon(window, NIM_MODIFY, LoadTrayIcon(theme::kIconProgram),
                                              nullptr) != FALSE;
             }
             break;
@@ -133,7 +133,7 @@ void SetTrayState(HWND window, int state, const wchar_t* tip) {
             data.cbSize = sizeof data;
             data.hWnd = window;
             data.uID = kTrayIconUid;
-            TrayNotify(NIM_DELETE, &data, 0);
+            TrayNotify(NIM_DELETE, &data);
             g_app.trayAdded = false;
             g_trayStill = false;
             break;

@@ -74,8 +74,6 @@ void InsertDeviceEntry(HMENU menu, const TrayRow& row, const TrayIds& ids, const
                  Item(ids.ids[3], kMenuNoIcon, L"PROPERTY", state(3))};
     }
     for (const MenuItemRecord& item : items) InsertMenuRecord(sub, static_cast<UINT>(GetMenuItemCount(sub)), TRUE, &item);
-    TrayRecord(L"menu entry text=%ls first=0x%04x enabled=%d%d%d%d", row.text.c_str(), ids.ids[0], entry.enabled[0],
-               entry.enabled[1], entry.enabled[2], entry.enabled[3]);
 }
 
 void BuildTrayMenu(HMENU menu) {

@@ -152,7 +152,7 @@ void ShowNextBalloon(HWND window) {
     LoadIniText(g_app.iniPath, record->section, record->textKey, record->argument[0] ? record->argument : nullptr,
                 text, sizeof text);
     wcsncpy(data.szInfo, text[0] ? text : L"Error!", 255);
-    TrayNotify(NIM_MODIFY, &data, 0);
+    TrayNotify(NIM_MODIFY, &data);
     if (g_app.osCode == kOsCodeBalloonAnimates) AnimateErrorUnlessRequest(window);
     g_balloonShowing = true;
     SetTimer(window, kBalloonTimerId, record->displayTime, nullptr);
@@ -164,7 +164,7 @@ void HideBalloon(HWND window) {
     data.cbSize = sizeof data;
     data.hWnd = window;
     data.uFlags = NIF_INFO;
-    TrayNotify(NIM_MODIFY, &data, 0);
+    TrayNotify(NIM_MODIFY, &data);
 }
 
 void OnBalloonTimer(HWND window) {

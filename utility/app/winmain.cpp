@@ -191,20 +191,18 @@ int RunMessageLoop() {
     for (;;) {
         BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0 || got == -1) break;
+        // The hidden window's last active popup (a message box, a dialog it owns) first, then
+        // the main dialog, whose keys also pass through the accelerators (F5 is REFRESH).
         HWND popup = g_app.mainWindow ? GetLastActivePopup(g_app.mainWindow) : nullptr;
-        if (popup && popup != g_app.mainWindow && IsWindow(popup) && IsDialogMessageW(popup, &msg)) {
+        if (popup && IsWindow(popup) && IsDialogMessageW(popup, &msg)) {
             ForwardKey(popup, msg);
             continue;
         }
         HWND dialog = g_app.mainDialog;
-        if (dialog && IsWindow(dialog)) {
-            if (msg.message == WM_KEYDOWN && accelerators && TranslateAcceleratorW(dialog, accelerators, &msg)) {
-                continue;
-            }
-            if (IsDialogMessageW(dialog, &msg)) {
-                ForwardKey(dialog, msg);
-                continue;
-            }
+        if (dialog && IsWindow(dialog) && IsDialogMessageW(dialog, &msg)) {
+            if (accelerators) TranslateAcceleratorW(dialog, accelerators, &msg);
+            ForwardKey(dialog, msg);
+            continue;
         }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
@@ -243,11 +241,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     if (g_app.options.startDelaySeconds) Sleep(g_app.options.startDelaySeconds * 1000);
     g_app.mainWindow = CreateWindowExW(0, kMainClass, kMainTitle, 0x20C00000, 0, 0, 300, 400, nullptr,
                                        nullptr, instance, nullptr);
-    if (!g_app.mainWindow) {
-        // Without its window the program can do nothing; say why in the log and let the
-        // library go as at any other end.
-        WriteLog(L"  Main Window    : not created (error %lu)", GetLastError());
-        return ExitApplication(0);
-    }
+    if (!g_app.mainWindow) return 0;  // nothing else is done: the process ends
     return ExitApplication(RunMessageLoop());
 }

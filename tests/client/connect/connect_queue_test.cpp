@@ -5,6 +5,8 @@
 
 #include <functional>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <thread>
 #include <vector>
@@ -260,6 +262,34 @@ TEST_F(ConnectQueueTest, AServerLostWhileItsDeviceWaitsLeavesNothingBehind) {
     ASSERT_TRUE(Drained());
     EXPECT_EQ(requester.Phases(), (std::vector<uint16_t>{kPhaseStart}));
     EXPECT_TRUE(PumpUntil([this] { return DeviceHeapBlocksInUse() == blocksBefore; }, kEventWait));
+}
+
+// A requester that ends the library from inside a phase handler (the utility exiting from a
+// nested dialog loop): the worker waits for that handler, so the end cannot wait for the
+// worker; it must return, and the worker end once the handler did.
+TEST_F(ConnectQueueTest, AnUnregisterFromInsideAPhaseHandlerReturnsAndTheWorkerEnds) {
+    DeviceEntry* device = Create(Named("Leaving"));
+    ASSERT_NE(device, nullptr);
+    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread watchdog([done] {
+        if (WaitForSingleObject(done, 60000) == WAIT_OBJECT_0) return;
+        std::fprintf(stderr, "the unregister inside the phase handler never returned\n");
+        std::fflush(stderr);
+        std::_Exit(3);
+    });
+    int unregistered = -1;
+    requester.inside = [&](uint16_t phase) {
+        if (phase == kPhaseStart && unregistered < 0) unregistered = PnxUnRegisterNotification(service);
+    };
+    ASSERT_EQ(PnxConnectUsbDevice(service, requester.window, device, 1, kActionButton, nullptr, 0), 1);
+    server = nullptr;  // gone with the service
+    EXPECT_TRUE(PumpUntil([&] { return unregistered >= 0; }, kEventWait));
+    SetEvent(done);
+    watchdog.join();
+    CloseHandle(done);
+    EXPECT_EQ(unregistered, 1);
+    EXPECT_TRUE(PumpUntil([] { return !ConnectWorkerRuns(); }, kEventWait));
+    EXPECT_EQ(requester.Phases(), (std::vector<uint16_t>{kPhaseStart}));
 }
 
 }  // namespace

@@ -14,6 +14,8 @@ TEST(RequestText, CountdownShowsRoundedUpMinutesAboveThirtySeconds) {
         const wchar_t* expected;
     } cases[] = {
         {45, L"1 min"}, {31, L"1 min"}, {30, L"30 s"}, {0, L"0 s"}, {61, L"2 min"}, {180, L"3 min"}, {121, L"3 min"},
+        // A peer's seconds field is any 32-bit number.
+        {0xFFFFFFFFu, L"71582789 min"}, {0xFFFFFFC5u, L"71582788 min"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CountdownText(L"%s min", L"%s s", c.seconds), c.expected) << c.seconds;
