@@ -15,6 +15,7 @@
 #include "setup_log.h"
 #include "setup_result.h"
 #include "uninstall_records.h"
+#include "wizard_pages.h"
 
 #include <shellapi.h>
 
@@ -24,7 +25,6 @@ namespace {
 
 // A commit size only: the reservation stays the program's default, which the system's driver
 // installation and message boxes need.
-constexpr SIZE_T kWorkerStackCommit = 16384;
 constexpr DWORD kDonePauseMs = 500;
 constexpr int kMaxListEntries = 100;
 constexpr char kBusDriverInf[] = "ZKUPTP.INF";
@@ -194,7 +194,5 @@ uint32_t RunInstallSteps(HWND page, SetupContext* c) {
 HANDLE StartInstallThread(HWND page, SetupContext* context, InstallStart* start) {
     start->page = page;
     start->context = context;
-    HANDLE thread = CreateThread(nullptr, kWorkerStackCommit, InstallThread, start, 0, nullptr);
-    if (thread) SetThreadPriority(thread, THREAD_PRIORITY_LOWEST);
-    return thread;
+    return StartPageWorker(InstallThread, start);
 }

@@ -81,7 +81,7 @@ void CreateMainDialog(HWND window) {
     SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
     g_background = {};
     if (g_setup.background) RefreshBackground(window, g_setup.languageIni, false);
-    g_setup.frame = CreateDialogParamA(g_setup.instance, MAKEINTRESOURCEA(IDD_FRAME), window, MainDialogProc, 0);
+    g_setup.frame = CreateWizardFrame(g_setup.instance, window, &kSetupFrame);
     if (!g_setup.frame) {
         RecordFailure(&g_setup.failure, kExitNoWindow);
         PostMessageA(window, kWizardClose, 0, 0);
@@ -89,7 +89,7 @@ void CreateMainDialog(HWND window) {
 }
 
 void OnDestroy() {
-    FreeSetupFonts();
+    FreeWizardFonts();
     DeleteBackgroundFont();
     PostQuitMessage(0);
 }
@@ -97,15 +97,6 @@ void OnDestroy() {
 }  // namespace
 
 COLORREF BackgroundBandColour(int band) { return RGB(0, 0, 255 - (255 * band) / 64); }
-
-void PickVistaIniKey(const char* key, const char* iniPath, int osCode, char* out, size_t size) {
-    snprintf(out, size, "%s", key);
-    if (osCode < 8) return;
-    char vistaKey[64];
-    snprintf(vistaKey, sizeof vistaKey, "%s_VISTA", key);
-    char value[260];
-    if (GetPrivateProfileStringA("FONT", vistaKey, "", value, sizeof value, iniPath) > 0) snprintf(out, size, "%s", vistaKey);
-}
 
 void RefreshBackground(HWND window, const char* iniPath, bool vista) {
     DeleteBackgroundFont();

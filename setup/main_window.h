@@ -11,5 +11,3 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 void RefreshBackground(HWND window, const char* iniPath, bool vista);
 // The colour of gradient band i of 64: blue falling from 255 to nearly black.
 COLORREF BackgroundBandColour(int band);
-// [FONT] key, or key + "_VISTA" on OS code 8 and later when the INI has it.
-void PickVistaIniKey(const char* key, const char* iniPath, int osCode, char* out, size_t size);

@@ -25,10 +25,7 @@ void InitCheckPage(HWND page) {
         SetDlgItemTextA(page, IDC_CHECK_TEXT, text.c_str());
     }
     if (text.empty()) return;
-    LayoutRow row{};
-    FindControlLayout(kCheckLayout, IDC_CHECK_TEXT, &row);
-    RECT r = {row.x, row.y, row.x + row.width, row.y + row.height};
-    FitLabelHeight(GetDlgItem(page, IDC_CHECK_TEXT), PageFont(), text.c_str(), &r);
+    FitLabelToLayout(page, kCheckLayout, IDC_CHECK_TEXT, text.c_str());
 }
 
 INT_PTR BackFromCheckPage(HWND page) {

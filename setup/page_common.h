@@ -5,6 +5,7 @@
 #include "dialog_layout.h"
 #include "page_order.h"
 #include "setup_context.h"
+#include "wizard_frame.h"
 
 #include <string>
 
@@ -20,9 +21,6 @@ void FreePageData(HWND page);
 // Mirrors the table when right to left, then moves and sizes the page and its controls with
 // their texts from iniPath in the given font (the page font when null).
 void LayoutPage(HWND page, const LayoutRow* table, const char* iniPath, HFONT font = nullptr);
-// The frame's fonts: the page font (STANDARD) and the heading font (TITLE).
-HFONT PageFont();
-HFONT HeadingFont();
 
 HWND FrameButton(int id);
 void EnableFrameButton(int id, bool on);

@@ -42,12 +42,7 @@ void InitFinishPage(HWND page) {
     }
     std::string text = MessageText("LABEL", "FINISH_05");
     SetDlgItemTextA(page, IDC_FINISH_TEXT, text.c_str());
-    if (!text.empty()) {
-        LayoutRow row{};
-        FindControlLayout(kFinishLayout, IDC_FINISH_TEXT, &row);
-        RECT r = {row.x, row.y, row.x + row.width, row.y + row.height};
-        FitLabelHeight(GetDlgItem(page, IDC_FINISH_TEXT), PageFont(), text.c_str(), &r);
-    }
+    if (!text.empty()) FitLabelToLayout(page, kFinishLayout, IDC_FINISH_TEXT, text.c_str());
     for (int id : {IDC_FINISH_TEXT2, IDC_FINISH_RUN, IDC_FINISH_SECOND}) HideControl(page, id);
 }
 
@@ -97,7 +92,7 @@ INT_PTR ShowRestartPage(HWND page) {
     EnableFrameButton(IDC_NEXT, true);
     EnableFrameButton(IDCANCEL, false);
     if (g_setup.reboot) {
-        FitNextButton(g_setup.frame, nullptr, MessageText("BUTTON", "REFINISH", 259).c_str());
+        FitNextButton(g_setup.frame, MessageText("BUTTON", "REFINISH", 259).c_str());
     } else {
         HideControl(page, IDC_RESTART_TEXT2);
         SetDlgItemTextA(page, IDC_RESTART_TEXT, MessageText("LABEL", "REFINISH_03").c_str());

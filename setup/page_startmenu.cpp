@@ -128,8 +128,7 @@ void FitExplanation(HWND page) {
     FindControlLayout(kMenuLayout, IDC_MENU_EXPLAIN, &row);
     char text[1024] = "";
     GetDlgItemTextA(page, IDC_MENU_EXPLAIN, text, sizeof text);
-    RECT r = {row.x, row.y, row.x + row.width, row.y + row.height};
-    int grown = FitLabelHeight(GetDlgItem(page, IDC_MENU_EXPLAIN), PageFont(), text, &r) - row.height;
+    int grown = FitLabelToLayout(page, kMenuLayout, IDC_MENU_EXPLAIN, text) - row.height;
     if (grown <= 0) return;
     for (int id : {IDC_MENU_NAME_LABEL, IDC_MENU_NAME, IDC_MENU_LIST_LABEL, IDC_MENU_LIST}) {
         LayoutRow below{};

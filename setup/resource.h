@@ -85,11 +85,8 @@
 #define IDC_CONNECT_SECOND 1106
 
 #ifndef RC_INVOKED
-constexpr unsigned kWizardInit = 1124;
-constexpr unsigned kWizardShown = 1126;
-constexpr unsigned kWizardNext = 1127;
-constexpr unsigned kWizardBack = 1128;
-constexpr unsigned kWizardClose = 1129;
+#include "wizard_pages.h"
+
 constexpr unsigned kInstallStart = 1130;
 constexpr unsigned kInstallDone = 1131;
 constexpr unsigned kInstallFailed = 1132;

@@ -9,7 +9,7 @@
 #include "setup_log.h"
 #include "setup_settings.h"
 #include "window_position.h"
-#include "setup_frame.h"
+#include "wizard_frame.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -23,25 +23,6 @@ bool g_comStarted;
 bool HasIniValue(const char* ini, const char* section, const char* key) {
     char value[260];
     return GetPrivateProfileStringA(section, key, "", value, sizeof value, ini) > 0;
-}
-
-void LogStartup(const SetupContext& c, const char* commandLine) {
-    if (!LogFlags) return;
-    char description[260] = "";
-    GetOsDescription(description, sizeof description);
-    char windows[MAX_PATH] = "";
-    GetWindowsFolder(windows, sizeof windows);
-    char system[MAX_PATH] = "";
-    GetSystemDirectoryA(system, sizeof system);
-    LogPrintf("--------------------------------------------------");
-    LogPrintf("              Installer Version %s", kInstallerVersion);
-    LogPrintf("--------------------------------------------------");
-    LogPrintf("*** OS Information ***");
-    LogPrintf("  OS             : %s", description);
-    LogPrintf("  Work Folder    : %s", c.workFolder);
-    LogPrintf("  Windows Folder : %s", windows);
-    LogPrintf("  System Folder  : %s", system);
-    LogPrintf("  CommandLine    : %s", commandLine);
 }
 
 bool CheckScriptFiles(SetupContext& c) {
@@ -71,16 +52,6 @@ bool AnotherInstanceRuns(const SetupContext& c) {
     return true;
 }
 
-void RunMessageLoop() {
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (!OfferToPages(&message)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-    }
-}
-
 }  // namespace
 
 int InitInstaller(HINSTANCE instance, const char* /*commandLine*/) {
@@ -106,14 +77,14 @@ int RunSetup(HINSTANCE instance, const char* commandLine) {
     char logSetting[MAX_PATH] = "";
     GetPrivateProfileStringA("SETTING", "LOG", "", logSetting, sizeof logSetting, c.languageIni);
     if (logSetting[0]) SetLogFile(logSetting);
-    LogStartup(c, commandLine);
+    LogProgramStart("              Installer Version ", kInstallerVersion, c.workFolder, commandLine);
     ReadSetupSettings(&c);
     ParseCommandLine(&c, commandLine);
     if (!LoadLanguageFiles(&c)) return ExitInstaller(kExitNoScript);
     if (!RegisterMainWindowClass(instance)) return ExitInstaller(kExitNoWindow);
     if (AnotherInstanceRuns(c)) return ExitInstaller(kExitAlreadyRunning);
     if (!CreateMainWindow(&c)) return ExitInstaller(kExitNoWindow);
-    RunMessageLoop();
+    RunWizardMessageLoop();
     return ExitInstaller();
 }
 

@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
 #include <string>
 
 int RtlLayout = 0;
@@ -27,6 +28,15 @@ void SetTextFromIni(HWND w, const char* iniPath, const char* section, const char
 }
 
 }  // namespace
+
+void PickVistaIniKey(const char* key, const char* iniPath, int osCode, char* out, size_t size) {
+    snprintf(out, size, "%s", key);
+    if (osCode < 8) return;
+    char vistaKey[64];
+    snprintf(vistaKey, sizeof vistaKey, "%s_VISTA", key);
+    char value[260];
+    if (GetPrivateProfileStringA("FONT", vistaKey, "", value, sizeof value, iniPath) > 0) snprintf(out, size, "%s", vistaKey);
+}
 
 HFONT CreateIniFont(HWND /*window*/, const char* key, const char* iniPath) {
     if (!key || !*key || !iniPath) return nullptr;

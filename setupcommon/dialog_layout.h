@@ -22,6 +22,8 @@ extern int RtlLayout;
 
 // [FONT] key of iniPath as a font, or null.
 HFONT CreateIniFont(HWND window, const char* key, const char* iniPath);
+// [FONT] key, or key + "_VISTA" on OS code 8 and later when the INI has it.
+void PickVistaIniKey(const char* key, const char* iniPath, int osCode, char* out, size_t size);
 void LayoutDialog(HWND dialog, HFONT font, const LayoutRow* table, int mode, const char* iniPath);
 // The index of the row of controlId (0 also when absent); the row is copied when row is given.
 int FindControlLayout(const LayoutRow* table, uint32_t controlId, LayoutRow* row);

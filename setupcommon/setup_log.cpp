@@ -1,5 +1,6 @@
 #include "setup_log.h"
 
+#include "os_info.h"
 #include "path_helpers.h"
 
 #include <win_handles.h>
@@ -156,4 +157,23 @@ void ResetLogSettings() {
     g_stepLogPath[0] = g_fileLogPath[0] = 0;
     g_folderAttribute = FILE_ATTRIBUTE_NORMAL;
     g_foldersMade = false;
+}
+
+void LogProgramStart(const char* headline, const char* version, const char* workFolder, const char* commandLine) {
+    if (!LogFlags) return;
+    char description[260] = "";
+    GetOsDescription(description, sizeof description);
+    char windows[MAX_PATH] = "";
+    GetWindowsFolder(windows, sizeof windows);
+    char system[MAX_PATH] = "";
+    GetSystemDirectoryA(system, sizeof system);
+    LogPrintf("--------------------------------------------------");
+    LogPrintf("%s%s", headline, version);
+    LogPrintf("--------------------------------------------------");
+    LogPrintf("*** OS Information ***");
+    LogPrintf("  OS             : %s", description);
+    LogPrintf("  Work Folder    : %s", workFolder);
+    LogPrintf("  Windows Folder : %s", windows);
+    LogPrintf("  System Folder  : %s", system);
+    LogPrintf("  CommandLine    : %s", commandLine);
 }

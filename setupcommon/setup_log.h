@@ -22,6 +22,9 @@ int FileLogPrintf(const char* format, ...) __attribute__((format(gnu_printf, 1, 
 int WriteSetupLog(const char* text);
 int WriteFileLog(const char* text);
 void CreateLogFolders(const char* path);
+// When logging: the program's banner (headline, e.g. "   Installer Version ", and version
+// between two rules) and "*** OS Information ***" with the OS, the folders and the command line.
+void LogProgramStart(const char* headline, const char* version, const char* workFolder, const char* commandLine);
 
 // The paths in use (after SetLogFile or the first write).
 const char* StepLogPath();

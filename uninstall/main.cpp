@@ -25,16 +25,6 @@ int ExitUninstaller(int code, uint32_t failure = 0) {
     return result;
 }
 
-int RunMessageLoop() {
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (OfferToPages(&message)) continue;
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return static_cast<int>(message.wParam);
-}
-
 int RunStageOne(HINSTANCE previous) {
     if (!CheckUserPrivilegeByDll(&g_uninstall)) return ExitUninstaller(0, kExitCheckFailed);
     std::string className = ReadIniValue(g_uninstall.uninstallerIni, "INFO", "CLASSNAME", sizeof g_uninstall.className - 1);
@@ -44,7 +34,7 @@ int RunStageOne(HINSTANCE previous) {
     if (!TakeSingleInstance(&g_uninstall)) return ExitUninstaller(0, kExitAlreadyRunning);
     if (!CheckRunningApplications(&g_uninstall)) return ExitUninstaller(0, kExitCheckFailed);
     if (!CreateMainWindow(&g_uninstall)) return ExitUninstaller(0, kExitNoWindow);
-    return ExitUninstaller(RunMessageLoop());
+    return ExitUninstaller(RunWizardMessageLoop());
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ void OnStart(HWND window) {
         PostMessageA(window, kWizardClose, 0, 0);
         return;
     }
-    g_uninstall.frame = CreateDialogParamA(g_uninstall.instance, MAKEINTRESOURCEA(IDD_FRAME), window, FrameDlgProc, 0);
+    g_uninstall.frame = CreateWizardFrame(g_uninstall.instance, window, &kUninstallFrame);
     if (!g_uninstall.frame) {
         g_uninstall.cancelled = 1;
         RecordFailure(&g_uninstall.failure, kExitNoWindow);

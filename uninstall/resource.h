@@ -30,11 +30,7 @@
 #define IDC_WELCOME_TEXT2 1030
 
 #ifndef RC_INVOKED
-constexpr unsigned kWizardInit = 1124;
-constexpr unsigned kWizardShown = 1126;
-constexpr unsigned kWizardNext = 1127;
-constexpr unsigned kWizardBack = 1128;
-constexpr unsigned kWizardClose = 1129;
+#include "wizard_pages.h"
 
 // Page indexes of the page table.
 enum UninstallPage { kPageWelcome, kPageUninstall, kPageFinish, kPageRestart, kUninstallPageCount };

@@ -47,8 +47,6 @@ struct UninstallContext {
     uint32_t cancelled;  // 1: declined or failed; no second stage
     char listIni[MAX_PATH];
     HINSTANCE instance;
-    HFONT standardFont;
-    HFONT titleFont;
     uint32_t background;  // always 0: no painted background
     uint32_t currentPage;
     HWND* pageWindows;

@@ -34,22 +34,8 @@ void SetPaths(UninstallContext* c, const std::string& folder, const std::string&
 }
 
 void LogStageOne(const UninstallContext& c) {
+    LogProgramStart("            Uninstaller Version ", kUninstallerVersion, c.baseFolder, GetCommandLineA());
     if (!LogFlags) return;
-    char description[260] = "";
-    GetOsDescription(description, sizeof description);
-    char windows[MAX_PATH] = "";
-    GetWindowsFolder(windows, sizeof windows);
-    char system[MAX_PATH] = "";
-    GetSystemDirectoryA(system, sizeof system);
-    LogPrintf("--------------------------------------------------");
-    LogPrintf("            Uninstaller Version %s", kUninstallerVersion);
-    LogPrintf("--------------------------------------------------");
-    LogPrintf("*** OS Information ***");
-    LogPrintf("  OS             : %s", description);
-    LogPrintf("  Work Folder    : %s", c.baseFolder);
-    LogPrintf("  Windows Folder : %s", windows);
-    LogPrintf("  System Folder  : %s", system);
-    LogPrintf("  CommandLine    : %s", GetCommandLineA());
     LogPrintf("  XxfList.ini    : %s", c.listIni);
     LogPrintf("  Xxuninst.ini   : %s", c.uninstallerIni);
     LogPrintf("  Language       : %s", c.language);

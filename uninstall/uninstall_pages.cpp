@@ -55,13 +55,13 @@ WorkerState g_worker;
 
 void Layout(HWND page, const LayoutRow* table, int heading) {
     if (RtlLayout) MirrorDialogControls(page, table);
-    LayoutDialog(page, g_uninstall.standardFont, table, kLayoutMoveAndSize, g_uninstall.uninstallerIni);
-    if (heading && g_uninstall.titleFont) {
-        SendDlgItemMessageA(page, heading, WM_SETFONT, reinterpret_cast<WPARAM>(g_uninstall.titleFont), TRUE);
+    LayoutDialog(page, PageFont(), table, kLayoutMoveAndSize, g_uninstall.uninstallerIni);
+    if (heading && HeadingFont()) {
+        SendDlgItemMessageA(page, heading, WM_SETFONT, reinterpret_cast<WPARAM>(HeadingFont()), TRUE);
     }
 }
 
-HWND Frame() { return UninstallWizard()->frame; }
+HWND Frame() { return FrameWizard()->frame; }
 
 void EnableFrameButton(int id, bool on) { EnableWindow(GetDlgItem(Frame(), id), on); }
 
@@ -71,10 +71,7 @@ void InitWelcome(HWND page) {
     Layout(page, kWelcomeLayout, IDC_WELCOME_HEADING);
     std::string text = GetIniString(g_uninstall.uninstallerIni, "LABEL", "WELCOME_02");
     if (text.empty()) return;
-    LayoutRow row{};
-    FindControlLayout(kWelcomeLayout, IDC_WELCOME_TEXT2, &row);
-    RECT rect = {row.x, row.y, row.x + row.width, row.y + row.height};
-    FitLabelHeight(GetDlgItem(page, IDC_WELCOME_TEXT2), g_uninstall.standardFont, text.c_str(), &rect);
+    FitLabelToLayout(page, kWelcomeLayout, IDC_WELCOME_TEXT2, text.c_str());
 }
 
 void InitUninstall(HWND page) {

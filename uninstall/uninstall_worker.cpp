@@ -12,6 +12,7 @@
 #include "script_text.h"
 #include "setup_log.h"
 #include "stage_two.h"
+#include "wizard_pages.h"
 
 #include <win_handles.h>
 
@@ -22,7 +23,6 @@
 
 namespace {
 
-constexpr DWORD kWorkerStackBytes = 16384;
 constexpr DWORD kAfterComponentsMs = 5000;
 constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr char kBusDriverInf[] = "ZKUPTP.INF";
@@ -299,7 +299,5 @@ DWORD WINAPI UninstallThread(void* parameter) {
 HANDLE StartUninstallThread(HWND page, UninstallContext* c, UninstallThreadStart* start) {
     start->page = page;
     start->context = c;
-    HANDLE thread = CreateThread(nullptr, kWorkerStackBytes, UninstallThread, start, 0, nullptr);
-    if (thread) SetThreadPriority(thread, THREAD_PRIORITY_LOWEST);
-    return thread;
+    return StartPageWorker(UninstallThread, start);
 }

@@ -105,6 +105,25 @@ int Enqueue(HWND service, HWND requester, DeviceEntry* device, uint16_t message,
 
 }  // namespace
 
+namespace {
+// Tells the library's end, while the worker sends to a window, which thread it waits for: a
+// handler there that ends the library cannot wait for the worker.
+class SendMark {
+public:
+    explicit SendMark(HWND target) {
+        DWORD thread = target ? GetWindowThreadProcessId(target, nullptr) : 0;
+        LibraryLock lock;
+        g_queue.sendingTo = thread;
+    }
+    ~SendMark() {
+        LibraryLock lock;
+        g_queue.sendingTo = 0;
+    }
+    SendMark(const SendMark&) = delete;
+    SendMark& operator=(const SendMark&) = delete;
+};
+}  // namespace
+
 LRESULT SendPhase(const ConnectRequest& request, uint16_t phase, uint16_t result) {
     ConnectEvent event = {};
     event.phase = phase;
@@ -113,18 +132,9 @@ LRESULT SendPhase(const ConnectRequest& request, uint16_t phase, uint16_t result
     event.buffer = reinterpret_cast<uintptr_t>(request.buffer);
     event.size = request.size;
     if (!request.requester) return 0;
-    // Told to the library's end: a handler of this phase that ends the library cannot wait
-    // for this thread.
-    DWORD thread = GetWindowThreadProcessId(request.requester, nullptr);
-    {
-        LibraryLock lock;
-        g_queue.sendingTo = thread;
-    }
-    LRESULT answer = SendMessageA(request.requester, request.message, reinterpret_cast<WPARAM>(&event),
-                                  reinterpret_cast<LPARAM>(request.device));
-    LibraryLock lock;
-    g_queue.sendingTo = 0;
-    return answer;
+    SendMark mark(request.requester);
+    return SendMessageA(request.requester, request.message, reinterpret_cast<WPARAM>(&event),
+                        reinterpret_cast<LPARAM>(request.device));
 }
 
 namespace {
@@ -217,7 +227,15 @@ void RunDeviceRequest(ConnectRequest* request) {
             filled = !request->device->removed &&
                      FillChangeRecord(&record, request->device, PNXET_CHANGE, 4, "*** (Connect) ***", nullptr);
         }
-        if (filled) NotifyDevices(before.serverWindow, &record, 1);
+        if (filled) {
+            HWND client;
+            {
+                LibraryLock lock;
+                client = g_lib.clientWindow;
+            }
+            SendMark mark(client);
+            NotifyDevices(before.serverWindow, &record, 1);
+        }
     }
 }
 

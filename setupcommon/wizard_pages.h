@@ -7,6 +7,14 @@
 
 #include <cstdint>
 
+// The page messages: sent by the frame to a page (the frame posts kWizardClose to itself and
+// then to the main window).
+constexpr unsigned kWizardInit = 1124;
+constexpr unsigned kWizardShown = 1126;  // wParam: the index of the page shown before
+constexpr unsigned kWizardNext = 1127;
+constexpr unsigned kWizardBack = 1128;
+constexpr unsigned kWizardClose = 1129;
+
 struct PageTableEntry {
     uint32_t dialogId;  // 0 ends the table
     DLGPROC procedure;
@@ -50,3 +58,6 @@ bool GoBackPage(Wizard* wizard);
 LRESULT SendPageMessage(HWND page, UINT message, WPARAM wParam);
 // Sets a page dialog's answer from inside its procedure.
 INT_PTR PageAnswer(HWND page, LRESULT result);
+// Starts the worker thread of a page (the install or the removal): a 16 KiB stack, the lowest
+// priority. Null when it cannot be started.
+HANDLE StartPageWorker(LPTHREAD_START_ROUTINE routine, void* argument);

@@ -1,7 +1,5 @@
 #include "wizard_pages.h"
 
-#include "resource.h"
-
 #include <new>
 
 int CountPageRows(const PageTableEntry* table) {
@@ -100,4 +98,11 @@ LRESULT SendPageMessage(HWND page, UINT message, WPARAM wParam) {
 INT_PTR PageAnswer(HWND page, LRESULT result) {
     SetWindowLongPtrA(page, DWLP_MSGRESULT, result);
     return TRUE;
+}
+
+HANDLE StartPageWorker(LPTHREAD_START_ROUTINE routine, void* argument) {
+    constexpr SIZE_T kWorkerStackBytes = 16384;
+    HANDLE thread = CreateThread(nullptr, kWorkerStackBytes, routine, argument, 0, nullptr);
+    if (thread) SetThreadPriority(thread, THREAD_PRIORITY_LOWEST);
+    return thread;
 }
