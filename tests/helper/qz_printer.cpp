@@ -15,6 +15,7 @@ namespace {
 
 // A run that was killed leaves its printer and port behind: both go before the new printer.
 void RemoveLeftovers(const std::string& port) {
+    helper_test::PrinterSetLock lock;
     DWORD needed = 0, count = 0;
     EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count);
     std::vector<uint64_t> block(needed / sizeof(uint64_t) + 1);
