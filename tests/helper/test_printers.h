@@ -112,6 +112,29 @@ private:
     HANDLE mutex_;
 };
 
+// A test process that crashed or was killed leaves its printers and ports behind, and Wine gives
+// the processes of a later session the same ids, so the same names: a printer of that name or
+// on that port goes, then the port. Called under the printer-set lock.
+inline void RemoveLeftovers(const std::string& name, const std::string& port) {
+    DWORD needed = 0, count = 0;
+    EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count);
+    std::vector<uint64_t> block(needed / sizeof(uint64_t) + 1);
+    if (needed && EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, reinterpret_cast<BYTE*>(block.data()), needed, &needed,
+                                &count)) {
+        auto* printers = reinterpret_cast<PRINTER_INFO_2A*>(block.data());
+        for (DWORD i = 0; i < count; ++i) {
+            bool onPort = printers[i].pPortName && port == printers[i].pPortName;
+            if (!printers[i].pPrinterName || (!onPort && name != printers[i].pPrinterName)) continue;
+            HANDLE printer = nullptr;
+            PRINTER_DEFAULTSA defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+            if (!OpenPrinterA(printers[i].pPrinterName, &printer, &defaults)) continue;
+            DeletePrinter(printer);
+            ClosePrinter(printer);
+        }
+    }
+    LocalPortCommand(L"DeletePort", port);
+}
+
 // A local printer on a port of its own, removed again with the object.
 class TestPrinter {
 public:
@@ -119,6 +142,7 @@ public:
         : name_(UniqueName("QZH Printer ")), port_(port) {
         if (!EnsureTestDriver()) return;
         PrinterSetLock lock;
+        RemoveLeftovers(name_, port_);
         if (!LocalPortCommand(L"AddPort", port_)) return;
         ownsPort_ = true;
         DEVMODEA devMode = {};
