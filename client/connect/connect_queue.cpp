@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "bus_driver.h"
+#include "connect_hooks.h"
 #include "connect_result.h"
 #include "connect_target.h"
 #include "device_entry.h"
@@ -16,7 +17,6 @@
 #include "log.h"
 #include "nas_info.h"
 #include "notify.h"
-#include "storage_actions.h"
 #include "pnxscapi.h"
 #include "usb_device_info.h"
 
@@ -268,7 +268,7 @@ DWORD WINAPI WorkerMain(void*) {
             if (g_queue.cancelEvent) ResetEvent(g_queue.cancelEvent);
         }
         if (request->device && IsStorageMessage(request->message)) {
-            RunStorageRequest(*request);
+            RunStorageRequestHook(*request);
         } else if (request->device) {
             RunDeviceRequest(request);
         }

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <memory>
 
-#include "auto_printer.h"
 #include "bus_driver.h"
 #include "connect_command.h"
+#include "connect_hooks.h"
 #include "connect_queue.h"
 #include "connect_target.h"
 #include "connect_marks.h"
@@ -221,7 +221,7 @@ void AfterSuccess(const ConnectRequest& request, const ConnectTarget& target, bo
         request.device->pending = 0;
         if (!connect) request.device->connectAction = 0;
     }
-    if (!connect) ReleaseAutoPrinterWait(request.device);
+    if (!connect) ReleaseAutoPrinterWaitHook(request.device);
     SettingsStore store = CurrentSettingsStore();
     if (store.kind != qz::SettingsLocation::kNone && !target.deviceKey.empty()) DeleteConnectMark(&store, target.deviceKey.c_str());
     if (!connect && request.action == kActionKeepAlive) WarnDisconnect(target.serverWindow, request.device);
@@ -294,7 +294,7 @@ uint16_t FinishConnectAction(const ConnectRequest& request) {
     }
     if (!DeviceStillListed(request.device)) return 0;
     // Still printing: an automatic disconnect waits for the jobs.
-    if (!connect && request.action == kActionAutoPrinter && AutoPrinterHasJobs(request.device)) return kPhaseEnd;
+    if (!connect && request.action == kActionAutoPrinter && AutoPrinterHasJobsHook(request.device)) return kPhaseEnd;
     bool ok = RunConnectDisconnect(request, target, &code);
     {
         LibraryLock lock;

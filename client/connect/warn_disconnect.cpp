@@ -3,7 +3,7 @@
 #include <string>
 
 #include "bus_driver.h"
-#include "auto_printer.h"
+#include "connect_hooks.h"
 #include "connect_marks.h"
 #include "device_entry.h"
 #include "lib_lock.h"
@@ -62,7 +62,7 @@ void WarnDisconnect(HWND serverWindow, DeviceEntry* device) {
         LogLine(serverWindow, "### Warning Disconnect(End) ###");
     }
     // A disconnect wait of the device's Auto Printer has nothing left to wait for.
-    ReleaseAutoPrinterWait(device);
+    ReleaseAutoPrinterWaitHook(device);
     LibraryLock lock;
     if (!DeviceListedLocked(serverWindow, device)) return;
     if (device->connectAction == kConnectActionAutoPrinter) {

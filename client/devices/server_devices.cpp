@@ -7,39 +7,11 @@
 #include "device_entry.h"
 #include "device_status.h"
 #include "lib_lock.h"
-#include "storage_list.h"
 #include "text_util.h"
-
-namespace {
-
-}  // namespace
 
 int DeviceCount(const ServerEntry* entry) {
     LibraryLock lock;
     return entry ? static_cast<int>(DeviceEntriesLocked(entry->serverWindow).size()) : 0;
-}
-
-int NasCount(const ServerEntry* entry) {
-    LibraryLock lock;
-    return entry ? static_cast<int>(StorageEntriesLocked(entry->serverWindow).size()) : 0;
-}
-
-void RefreshNasStatusForSearch(ServerEntry* entry) {
-    HWND window;
-    {
-        LibraryLock lock;
-        window = entry ? entry->serverWindow : nullptr;
-    }
-    if (window) RefreshServerStorageForSearch(window);
-}
-
-void RereadServerStorage(ServerEntry* entry) {
-    HWND window;
-    {
-        LibraryLock lock;
-        window = entry ? entry->serverWindow : nullptr;
-    }
-    if (window) ClearServerStorage(window);
 }
 
 void RefreshDeviceStatusForSearch(ServerEntry* entry) {

@@ -1,4 +1,4 @@
-// What the service window needs from a server's device list and storage list.
+// What the service window needs from a server's device list.
 #pragma once
 
 #include <windows.h>
@@ -9,13 +9,11 @@
 #include "pnxscapi.h"
 #include "server_entry.h"
 
-// Rows of the server's device list and storage list.
+// Rows of the server's device list.
 int DeviceCount(const ServerEntry* entry);
-int NasCount(const ServerEntry* entry);
 
-// Resets the status of the server's devices and storage entries before a search.
+// Resets the status of the server's devices before a search.
 void RefreshDeviceStatusForSearch(ServerEntry* entry);
-void RefreshNasStatusForSearch(ServerEntry* entry);
 
 // The devices of a lost server that are connected or have a connect action, as items of
 // type kAutoDeviceServerLost.
@@ -41,7 +39,3 @@ bool ReadDeviceNotifyInfo(HPnxDv device, DeviceNotifyInfo* info);
 
 // The server window that a device belongs to, or null.
 HWND DeviceServerWindow(HPnxDv device);
-
-// Asks for the server's storage list to be read again: its storage flag changed, or it had a
-// network error, and its latest reply shows no storage.
-void RereadServerStorage(ServerEntry* entry);

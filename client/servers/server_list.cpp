@@ -17,8 +17,8 @@
 #include "notify.h"
 #include "row_index.h"
 #include "search_filter.h"
-#include "server_devices.h"
 #include "server_session.h"
+#include "server_storage.h"
 #include "text_util.h"
 #include "win_handles.h"
 

@@ -5,8 +5,10 @@
 #include <commctrl.h>
 
 #include "address_library.h"
+#include "auto_printer.h"
 #include "automation_notify.h"
 #include "automation_threads.h"
+#include "connect_hooks.h"
 #include "connect_queue.h"
 #include "helper_pipe.h"
 #include "lib_lock.h"
@@ -19,6 +21,7 @@
 #include "search_socket.h"
 #include "server_session.h"
 #include "service_window.h"
+#include "storage_actions.h"
 
 namespace {
 bool g_winsockStarted = false;  // library lock (set and cleared with the init flag)
@@ -52,6 +55,8 @@ void SendDueHelperClear() {
 
 void LibraryAttach(HINSTANCE instance) {
     g_lib.instance = instance;
+    // The connect worker reaches storage and automation only through these.
+    SetConnectHooks({&RunStorageRequest, &AutoPrinterHasJobs, &ReleaseAutoPrinterWait});
     InitLibraryLock();
     g_inLoader = true;
     OneTimeInitialize();

@@ -10,6 +10,7 @@
 #include "connect_result.h"
 #include "device_entry.h"
 #include "lib_lock.h"
+#include "lib_stop.h"
 #include "log.h"
 #include "nas_info.h"
 #include "net_drives.h"
@@ -134,7 +135,8 @@ bool SafeRemove(const StorageTarget& t) {
             LogLine(log, "  <<< Timeout >>>");
             break;
         }
-        Sleep(kNasUnmountPollMs);
+        // The library going away ends the poll; the command itself went through.
+        if (SleepOrStop(kNasUnmountPollMs)) break;
     }
     LogLine(log, "*** Check the NAS Device Status(End) ****");
     return true;
@@ -185,10 +187,10 @@ void RunStorageRequest(const ConnectRequest& request) {
         if (!Snapshot(request.device, &t)) return;
         switch (step) {
         case kPhaseStart: {
-            char actionText[16];
-            ActionText(request.action, actionText, sizeof actionText);
-            LogLine(LogServiceWindow(), ">> SendMessage(Start - %s: Action %s) <<", share.c_str(), actionText);
-            LogLine(t.serverWindow, ">> SendMessage(Start - %s: Action %s) <<", share.c_str(), actionText);
+            char fallback[16];
+            const char* action = ActionText(request.action, fallback, sizeof fallback);
+            LogLine(LogServiceWindow(), ">> SendMessage(Start - %s: Action %s) <<", share.c_str(), action);
+            LogLine(t.serverWindow, ">> SendMessage(Start - %s: Action %s) <<", share.c_str(), action);
             step = Send(request, kPhaseStart, 0) ? kPhasePermit : kPhaseEnd;
             break;
         }

@@ -96,5 +96,14 @@ def test_shares_become_entries_connect_and_safe_remove(lan_ns, harness, paths):
         events = run(h, "nasremove %s" % stuck, stuck, timeout=60)
         assert events[2][:3] == ("PNXN_NAS_REMOVE", RESULT, 0)
         assert time.monotonic() - started >= 29
-        ok(h.command("end"))
+
+        # Unregistering during that wait cuts it short (it waits for the worker, which would
+        # otherwise poll on for the rest of the 30 s), and the worker has ended.
+        mark = sim.mark()
+        ok(h.command("nasremove %s" % stuck))
+        wait_until(h, lambda: sim.safe_removes(NAS, since=mark), 10)
+        started = time.monotonic()
+        ok(h.command("unregister", timeout=60))
+        assert time.monotonic() - started < 15
+        assert "*** Every library thread has ended ***" in logged(folder)
     shutil.rmtree(folder, ignore_errors=True)

@@ -1,4 +1,5 @@
-// Comment marking against printers of the prefix's own spooler.
+// Comment marking against printers of the prefix's own spooler. The spooler's printer list is
+// the session's: each test holds the printer-set lock while the code under test enumerates it.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -9,6 +10,7 @@
 
 namespace {
 
+using helper_test::PrinterSetLock;
 using helper_test::TestIni;
 using helper_test::TestPrinter;
 using helper_test::UniqueName;
@@ -26,6 +28,7 @@ TEST_F(PrinterCommentsTest, MarksListedPairsAndRestoresThem) {
     AddPairRow(list_, 0, "qz helper TEST driver", listed.port().c_str());
     AddPairRow(list_, 0, helper_test::kTestDriver, "QZHB_nothing:");
 
+    PrinterSetLock still;
     MarkListedPrinters(list_, ReadCommentText(ini.path()));
     EXPECT_EQ(listed.Comment(), text);
     EXPECT_EQ(otherPort.Comment(), "");
@@ -44,6 +47,7 @@ TEST_F(PrinterCommentsTest, EmptyTextNeitherMarksNorClears) {
     ASSERT_TRUE(printer.ok());
     AddPairRow(list_, 0, helper_test::kTestDriver, printer.port().c_str());
 
+    PrinterSetLock still;
     MarkListedPrinters(list_, ReadCommentText(ini.path()));
     EXPECT_EQ(RestorePrinterComments(ini.path(), helper_test::kTestDriver, printer.port().c_str()), 1);
     EXPECT_EQ(printer.Comment(), "my own note");
@@ -54,6 +58,7 @@ TEST_F(PrinterCommentsTest, EmptyTextNeitherMarksNorClears) {
 TEST_F(PrinterCommentsTest, CommentWriteKeepsWhatChangedSinceTheListing) {
     TestPrinter printer(UniqueName("QZHF") + ":", "");
     ASSERT_TRUE(printer.ok());
+    PrinterSetLock still;
     LocalPrinters listing;
     ASSERT_TRUE(listing.Load());
     const PRINTER_INFO_2A* listed = nullptr;

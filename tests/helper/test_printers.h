@@ -91,9 +91,10 @@ inline bool LocalPortCommand(const wchar_t* command, const std::string& port) {
 
 // The spooler's printer list is one for the whole Wine session: while a test adds or deletes a
 // printer, an enumeration of the local printers in another test fails now and then (the second
-// call finds the list grown, or Wine gives up on a printer whose key has just gone). Printers
-// are added and deleted under this lock, and a test that needs its enumerations to succeed
-// holds it around them. The owner may take it again.
+// call finds the list grown, or Wine gives up on a printer whose key has just gone), and with
+// local ports added and deleted side by side a process crashed now and then. Printers
+// and their ports are added and deleted under this lock, and a test that needs its enumerations
+// to succeed holds it around them. The owner may take it again.
 class PrinterSetLock {
 public:
     PrinterSetLock() : mutex_(CreateMutexA(nullptr, FALSE, "qz_test_printer_set")) {
@@ -111,12 +112,38 @@ private:
     HANDLE mutex_;
 };
 
+// A test process that crashed or was killed leaves its printers and ports behind, and Wine gives
+// the processes of a later session the same ids, so the same names: a printer of that name or
+// on that port goes, then the port. Called under the printer-set lock.
+inline void RemoveLeftovers(const std::string& name, const std::string& port) {
+    DWORD needed = 0, count = 0;
+    EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count);
+    std::vector<uint64_t> block(needed / sizeof(uint64_t) + 1);
+    if (needed && EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, reinterpret_cast<BYTE*>(block.data()), needed, &needed,
+                                &count)) {
+        auto* printers = reinterpret_cast<PRINTER_INFO_2A*>(block.data());
+        for (DWORD i = 0; i < count; ++i) {
+            bool onPort = printers[i].pPortName && port == printers[i].pPortName;
+            if (!printers[i].pPrinterName || (!onPort && name != printers[i].pPrinterName)) continue;
+            HANDLE printer = nullptr;
+            PRINTER_DEFAULTSA defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+            if (!OpenPrinterA(printers[i].pPrinterName, &printer, &defaults)) continue;
+            DeletePrinter(printer);
+            ClosePrinter(printer);
+        }
+    }
+    LocalPortCommand(L"DeletePort", port);
+}
+
 // A local printer on a port of its own, removed again with the object.
 class TestPrinter {
 public:
     TestPrinter(const std::string& port, const std::string& comment, const char* driver = kTestDriver)
         : name_(UniqueName("QZH Printer ")), port_(port) {
-        if (!EnsureTestDriver() || !LocalPortCommand(L"AddPort", port_)) return;
+        if (!EnsureTestDriver()) return;
+        PrinterSetLock lock;
+        RemoveLeftovers(name_, port_);
+        if (!LocalPortCommand(L"AddPort", port_)) return;
         ownsPort_ = true;
         DEVMODEA devMode = {};
         std::snprintf(reinterpret_cast<char*>(devMode.dmDeviceName), sizeof devMode.dmDeviceName, "%s", name_.c_str());
@@ -130,16 +157,15 @@ public:
         info.pPrintProcessor = const_cast<char*>("winprint");
         info.pDatatype = const_cast<char*>("RAW");
         info.pDevMode = &devMode;
-        PrinterSetLock lock;
         HANDLE printer = AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&info));
         if (printer) ClosePrinter(printer);
         ok_ = printer != nullptr;
     }
     ~TestPrinter() {
+        PrinterSetLock lock;
         if (ok_) {
             HANDLE printer = nullptr;
             PRINTER_DEFAULTSA defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
-            PrinterSetLock lock;
             if (OpenPrinterA(name_.data(), &printer, &defaults)) {
                 DeletePrinter(printer);
                 ClosePrinter(printer);

@@ -17,6 +17,7 @@
 #include "server_devices.h"
 #include "server_list.h"
 #include "server_session.h"
+#include "server_storage.h"
 #include "service_properties.h"
 #include "text_util.h"
 
