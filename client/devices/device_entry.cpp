@@ -7,7 +7,6 @@
 #include <unordered_set>
 
 #include "connect_marks.h"
-#include "connect_queue.h"
 #include "device_ids.h"
 #include "nas_info.h"
 #include "default_property.h"
@@ -20,6 +19,7 @@
 
 namespace {
 
+DeviceRowDeletedHook g_rowDeleted = nullptr;
 std::mutex g_liveMutex;                          // guards g_liveEntries
 std::unordered_set<const void*> g_liveEntries;  // guarded by g_liveMutex
 
@@ -159,9 +159,13 @@ bool DeleteDeviceRowLocked(HWND serverWindow, DeviceEntry* device) {
     device->removed = true;
     // The waiting requests let go of the entry; whoever holds it last releases it.
     HoldDeviceEntryLocked(device);
-    DropQueuedRequestsLocked(device);
+    if (g_rowDeleted) g_rowDeleted(device);
     DropDeviceEntryLocked(device);
     return true;
+}
+
+void SetDeviceRowDeletedHook(DeviceRowDeletedHook hook) {
+    g_rowDeleted = hook;
 }
 
 void HoldDeviceEntryLocked(DeviceEntry* device) {

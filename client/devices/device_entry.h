@@ -111,6 +111,12 @@ DeviceEntry* CreateDeviceEntryLocked(HWND serverWindow, const ServerInfo& server
 // False when the device is not listed there.
 bool DeleteDeviceRowLocked(HWND serverWindow, DeviceEntry* device);
 
+// Called under the library lock for a device whose row is deleted, while the entry is still
+// held: the connect queue lets go of the device's waiting requests. The connect layer
+// registers it at library start (LibraryAttach).
+using DeviceRowDeletedHook = void (*)(DeviceEntry* device);
+void SetDeviceRowDeletedHook(DeviceRowDeletedHook hook);
+
 // The device key of an entry's device; empty when the entry has no info
 // or its server no record.
 std::string DeviceKeyOfLocked(const DeviceEntry* device);

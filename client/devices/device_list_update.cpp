@@ -9,12 +9,9 @@
 #include <vector>
 
 #include "text_util.h"
-#include "automation.h"
 #include "blackout.h"
-#include "connect_queue.h"
 #include "device_compare.h"
 #include "device_entry.h"
-#include "install_wait.h"
 #include "lib_lock.h"
 #include "lib_state.h"
 #include "log.h"
@@ -22,10 +19,27 @@
 #include "notify.h"
 #include "server_entry.h"
 #include "server_session.h"
-#include "warn_disconnect.h"
 #include "win_handles.h"
 
 namespace {
+
+DeviceListHooks g_hooks;
+
+bool QueuedForDevice(const DeviceEntry* device) {
+    return g_hooks.deviceQueued && g_hooks.deviceQueued(device);
+}
+
+uint8_t AskComPort(DeviceEntry* device) {
+    return g_hooks.refreshComPort ? g_hooks.refreshComPort(device) : 0;
+}
+
+void AskIdsQuick(HWND logWindow, DeviceEntry* device) {
+    if (g_hooks.refreshIdsQuick) g_hooks.refreshIdsQuick(logWindow, device);
+}
+
+void WarnOfDisconnect(HWND serverWindow, DeviceEntry* device) {
+    if (g_hooks.warnDisconnect) g_hooks.warnDisconnect(serverWindow, device);
+}
 
 constexpr uint16_t kChangeStatus = kDeviceChangeStatus;
 constexpr uint16_t kChangeStatusAndFunction = kDeviceChangeStatus | kDeviceChangeFunction;
@@ -145,7 +159,7 @@ int MatchKnownDeviceLocked(UpdatePass& pass, DeviceEntry* device) {
 // Puts a free device that waits for a connect of its own on the connect list, unless the
 // queue already holds a request for it.
 void OfferWaitingDeviceLocked(UpdatePass& pass, DeviceEntry* device, uint16_t reason) {
-    if (IsDeviceQueued(device, QueuedKind::Any)) return;
+    if (QueuedForDevice(device)) return;
     AddCandidate(pass.lists->connect, device, reason);
     if (pass.serverOption) AddCandidate(pass.lists->serverOption, device, reason);
 }
@@ -163,15 +177,15 @@ void UnchangedDevice(UpdatePass& pass, DeviceEntry* device) {
         asksForPort = com && device->info->status == kDeviceStatusConnected && !comPort;
     }
     bool portReady = waitsForPort && ComPortOpenable(comPort);
-    bool portFound = asksForPort && RefreshDeviceComPort(device) != 0;
-    if (!com) RefreshDeviceIdsQuick(pass.window, device);
+    bool portFound = asksForPort && AskComPort(device) != 0;
+    if (!com) AskIdsQuick(pass.window, device);
     LibraryLock lock;
-    if (portReady && !IsDeviceQueued(device, QueuedKind::Any)) {
+    if (portReady && !QueuedForDevice(device)) {
         AddCandidate(pass.lists->connect, device, kAutoReasonAutoConnect);
     }
     if (portFound) QueueLocked(pass, device, PNXET_CHANGE, kDeviceChangePcName, "*** (Same Device1-2) ***");
     if ((device->pending & kPendingApplication) && device->info->status == kDeviceStatusFree &&
-        !IsDeviceQueued(device, QueuedKind::Any)) {
+        !QueuedForDevice(device)) {
         AddCandidate(pass.lists->connect, device, kAutoReasonApplication);
         device->pending &= static_cast<uint16_t>(~kPendingApplication);
     }
@@ -185,7 +199,7 @@ void BecameFree(UpdatePass& pass, DeviceEntry* device, uint16_t previousStatus) 
         action = device->connectAction;
     }
     if ((previousStatus == kDeviceStatusGetStatus || previousStatus == kDeviceStatusConnected) && action) {
-        WarnDisconnect(pass.window, device);
+        WarnOfDisconnect(pass.window, device);
     }
     uint16_t pending;
     uint8_t comPort = 0;
@@ -196,10 +210,10 @@ void BecameFree(UpdatePass& pass, DeviceEntry* device, uint16_t previousStatus) 
         com = IsComDevice(device);
         comPort = device->info->comPort;
         SetUserPcName(device->info, "");
-        if (!pending || IsDeviceQueued(device, QueuedKind::Any)) return;
+        if (!pending || QueuedForDevice(device)) return;
     }
     if (com && comPort && !ComPortOpenable(comPort)) return;
-    if (com && !comPort) RefreshDeviceComPort(device);
+    if (com && !comPort) AskComPort(device);
     uint16_t reason = (pending & kPendingAutoPrinter) && !(pending & kPendingAutoConnect) ? kAutoReasonAutoPrinter
                                                                                           : kAutoReasonAutoConnect;
     if (pending & kPendingApplication) reason = kAutoReasonApplication;
@@ -221,7 +235,7 @@ void ChangedDevice(UpdatePass& pass, DeviceEntry* device, const UsbDeviceInfo& f
         action = device->connectAction;
         askPort = IsComDevice(device) && status == kDeviceStatusConnected && !info->comPort;
     }
-    if (askPort && RefreshDeviceComPort(device)) {
+    if (askPort && AskComPort(device)) {
         LibraryLock lock;
         QueueLocked(pass, device, PNXET_CHANGE, kDeviceChangePcName, "*** (Same Device1-3) ***");
     } else if (!askPort) {
@@ -230,7 +244,7 @@ void ChangedDevice(UpdatePass& pass, DeviceEntry* device, const UsbDeviceInfo& f
             LibraryLock lock;
             com = IsComDevice(device);
         }
-        if (!com) RefreshDeviceIdsQuick(pass.window, device);
+        if (!com) AskIdsQuick(pass.window, device);
     }
     bool warn = false;
     if (status == kDeviceStatusFree) {
@@ -249,7 +263,7 @@ void ChangedDevice(UpdatePass& pass, DeviceEntry* device, const UsbDeviceInfo& f
         SetUserPcName(device->info, "");
         warn = previousStatus == kDeviceStatusConnected && action;
     }
-    if (warn) WarnDisconnect(pass.window, device);
+    if (warn) WarnOfDisconnect(pass.window, device);
     LibraryLock lock;
     bool sameFunction = device->info->function == device->info->previousFunction;
     QueueLocked(pass, device, PNXET_CHANGE, sameFunction ? kChangeStatus : kChangeStatusAndFunction,
@@ -403,7 +417,11 @@ void UpdateDeviceList(HWND window, ParsedDeviceList& fresh, AutoDeviceCandidates
         }
     }
     for (DeviceEntry* device : lookups) PostMessageA(window, PNXM_OTHER_PC_NAME, reinterpret_cast<WPARAM>(device), 0);
-    StartServerAutomation(window);
+    if (g_hooks.listUpdated) g_hooks.listUpdated(window);
+}
+
+void SetDeviceListHooks(const DeviceListHooks& hooks) {
+    g_hooks = hooks;
 }
 
 namespace {
@@ -465,7 +483,7 @@ void MarkDevicesMissing(HWND window, MissingMode mode, uint16_t status, const Se
         if (!entry->record) return;
         MarkMissingLocked(window, mode, status, seen, pass);
     }
-    for (DeviceEntry* device : pass.warn) WarnDisconnect(window, device);
+    for (DeviceEntry* device : pass.warn) WarnOfDisconnect(window, device);
     SendQueued(window, pass.records);
     if (!SessionAlive(window, entry)) return;
     std::vector<DeviceEntry*> doomed;

@@ -27,6 +27,17 @@ using SeenDevices = std::unordered_set<const DeviceEntry*>;
 // on the server window's thread with no lock held.
 void UpdateDeviceList(HWND serverWindow, ParsedDeviceList& fresh, AutoDeviceCandidates& lists);
 
+// What an update asks of the layers above it, all on the server window's thread with no lock
+// held. The connect layer and automation register these at library start (LibraryAttach).
+struct DeviceListHooks {
+    bool (*deviceQueued)(const DeviceEntry* device) = nullptr;  // any connect request queued for it
+    uint8_t (*refreshComPort)(DeviceEntry* device) = nullptr;   // the COM port the bus driver gave it, or 0
+    void (*refreshIdsQuick)(HWND logWindow, DeviceEntry* device) = nullptr;     // its Plug and Play ids
+    void (*warnDisconnect)(HWND serverWindow, DeviceEntry* device) = nullptr;   // the disconnect warning
+    void (*listUpdated)(HWND serverWindow) = nullptr;  // the end of each update: automation starts
+};
+void SetDeviceListHooks(const DeviceListHooks& hooks);
+
 // Devices that the server no longer reports get `status`. `seen` is used in NoDevice mode.
 // Vanished devices are deleted when the server's remove-missing mark is set, and devices
 // marked for deletion when its delete mark is set. No lock held.

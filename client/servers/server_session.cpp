@@ -8,7 +8,6 @@
 #include <string>
 
 #include "address_record.h"
-#include "automation.h"
 #include "blackout.h"
 #include "device_entry.h"
 #include "device_list_reply.h"
@@ -29,6 +28,7 @@
 #include "text_util.h"
 
 namespace {
+ServerAutomationHooks g_automation;
 constexpr int kServerWindowWidth = 550;
 constexpr int kServerWindowHeight = 600;
 constexpr int kDeviceListWidth = 200;
@@ -176,9 +176,9 @@ LRESULT OnSessionTimers(HWND window, WPARAM wParam) {
 LRESULT OnAutoPrinter(HWND window, WPARAM wParam, LPARAM lParam) {
     if (!LiveSessionEntry(window)) return 0;
     if (wParam == 0) {
-        SuspendServerAutomation(window, lParam != 0);
+        if (g_automation.suspend) g_automation.suspend(window, lParam != 0);
     } else if (wParam == 1) {
-        ResumeServerAutomation(window);
+        if (g_automation.resume) g_automation.resume(window);
     }
     return 0;
 }
@@ -210,7 +210,7 @@ LRESULT OnNotify(const NMHDR* header) {
     }
     if (header && header->idFrom == static_cast<UINT_PTR>(kIdDeviceList) && header->code == LVN_DELETEITEM) {
         auto* item = reinterpret_cast<const NMLISTVIEW*>(header);
-        ReleaseDeviceAutomation(reinterpret_cast<DeviceEntry*>(item->lParam));
+        if (g_automation.deviceRowDeleted) g_automation.deviceRowDeleted(reinterpret_cast<DeviceEntry*>(item->lParam));
     }
     return 0;
 }
@@ -236,7 +236,7 @@ LRESULT OnPcNameFound(HWND window) {
 }
 
 LRESULT OnRunApplication(HWND window, WPARAM wParam, LPARAM lParam) {
-    if (LiveSessionEntry(window)) RunDeviceApplications(window, wParam, lParam);
+    if (LiveSessionEntry(window) && g_automation.runApplications) g_automation.runApplications(window, wParam, lParam);
     return 0;
 }
 
@@ -316,6 +316,10 @@ uint16_t UpdatedStatus(uint16_t status, int type) {
     }
 }
 }  // namespace
+
+void SetServerAutomationHooks(const ServerAutomationHooks& hooks) {
+    g_automation = hooks;
+}
 
 bool RegisterServerWindowClass(HINSTANCE instance) {
     WNDCLASSA wc = {};

@@ -9,8 +9,20 @@
 #include "server_analysis.h"
 #include "server_entry.h"
 
+struct DeviceEntry;
+
 bool RegisterServerWindowClass(HINSTANCE instance);
 void UnregisterServerWindowClass(HINSTANCE instance);
+
+// What a server window hands on to automation, which registers these at library start
+// (LibraryAttach); until then the messages do nothing.
+struct ServerAutomationHooks {
+    void (*suspend)(HWND serverWindow, bool keepAutoPrinter) = nullptr;  // PNXM_AUTO_PRINTER 0
+    void (*resume)(HWND serverWindow) = nullptr;                         // PNXM_AUTO_PRINTER 1
+    void (*runApplications)(HWND serverWindow, WPARAM wParam, LPARAM lParam) = nullptr;  // PNXM_RUN_APPLICATION
+    void (*deviceRowDeleted)(DeviceEntry* device) = nullptr;             // a device row's delete notice
+};
+void SetServerAutomationHooks(const ServerAutomationHooks& hooks);
 
 // Creates the hidden window of a new server, owned by the service window, with the
 // hardware-address text as its caption; the entry becomes its user data and the window is

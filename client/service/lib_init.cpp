@@ -6,11 +6,15 @@
 
 #include "address_library.h"
 #include "auto_printer.h"
+#include "automation.h"
 #include "automation_notify.h"
 #include "automation_threads.h"
 #include "connect_hooks.h"
 #include "connect_queue.h"
+#include "device_entry.h"
+#include "device_list_update.h"
 #include "helper_pipe.h"
+#include "install_wait.h"
 #include "lib_lock.h"
 #include "lib_state.h"
 #include "lib_stop.h"
@@ -22,6 +26,7 @@
 #include "server_session.h"
 #include "service_window.h"
 #include "storage_actions.h"
+#include "warn_disconnect.h"
 
 namespace {
 bool g_winsockStarted = false;  // library lock (set and cleared with the init flag)
@@ -55,8 +60,15 @@ void SendDueHelperClear() {
 
 void LibraryAttach(HINSTANCE instance) {
     g_lib.instance = instance;
-    // The connect worker reaches storage and automation only through these.
+    // The lower layers reach those above them only through these: the connect worker its
+    // storage requests and Auto Printer, the device rows and lists the connect queue and
+    // automation, the server windows automation.
     SetConnectHooks({&RunStorageRequest, &AutoPrinterHasJobs, &ReleaseAutoPrinterWait});
+    SetDeviceRowDeletedHook(&DropQueuedRequestsLocked);
+    SetDeviceListHooks({[](const DeviceEntry* device) { return IsDeviceQueued(device, QueuedKind::Any); },
+                        &RefreshDeviceComPort, &RefreshDeviceIdsQuick, &WarnDisconnect, &StartServerAutomation});
+    SetServerAutomationHooks({&SuspendServerAutomation, &ResumeServerAutomation, &RunDeviceApplications,
+                              &ReleaseDeviceAutomation});
     InitLibraryLock();
     g_inLoader = true;
     OneTimeInitialize();
