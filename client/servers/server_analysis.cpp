@@ -15,7 +15,6 @@
 #include "server_names.h"
 #include "server_session.h"
 #include "server_timers.h"
-#include "storage_list.h"
 #include "text_util.h"
 
 namespace {
@@ -279,7 +278,7 @@ void OnStorageListReply(HWND window, UINT message, HWND channel) {
     size_t length = 0;
     if (!entry || !IsChannelOf(entry, channel, true) || !MonitorLastReply(channel, &data, &length)) return;
     if (ReplyStopsTimeOut(entry)) SwitchSessionTimer(window, SessionTimer::TimeOut, false);
-    HandleStorageListReply(window, message, data, length);
+    if (TheServerStorageHooks().listReply) TheServerStorageHooks().listReply(window, message, data, length);
     if (!SessionAlive(window, entry)) return;
     {
         LibraryLock lock;

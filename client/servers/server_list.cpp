@@ -18,7 +18,6 @@
 #include "row_index.h"
 #include "search_filter.h"
 #include "server_session.h"
-#include "server_storage.h"
 #include "text_util.h"
 #include "win_handles.h"
 
@@ -234,7 +233,7 @@ int RefreshServer(HWND logWindow, ServerEntry* entry, ReplyServer& server, uint1
     after.statusWord = static_cast<uint16_t>((after.statusWord & ~(kServerStatusNoDevice | kServerStatusNetworkError)) |
                                              (before.statusWord & kServerStatusNoDevice));
     if ((storageBefore != server.storage || (before.statusWord & kServerStatusNetworkError)) && !server.storage) {
-        RereadServerStorage(entry);
+        if (TheServerStorageHooks().reread) TheServerStorageHooks().reread(entry);
     }
     if (!ServerInfoDiffers(before, after)) {
         LogLine(logWindow, "  *** (Same Server) ***");

@@ -24,11 +24,11 @@
 #include "server_list.h"
 #include "server_names.h"
 #include "server_timers.h"
-#include "storage_list.h"
 #include "text_util.h"
 
 namespace {
 ServerAutomationHooks g_automation;
+ServerStorageHooks g_storage;
 constexpr int kServerWindowWidth = 550;
 constexpr int kServerWindowHeight = 600;
 constexpr int kDeviceListWidth = 200;
@@ -127,7 +127,7 @@ LRESULT OnDestroy(HWND window) {
     CloseServerChannels(window);
     DropPcNames(window);
     DestroyServerDevices(window);
-    DestroyServerStorage(window);
+    if (g_storage.destroy) g_storage.destroy(window);
     NotifyServer(window, entry, PNXET_DELETE, 0);
     SetWindowLongPtrA(window, GWLP_USERDATA, 0);
     // The client may have ended the whole service while it was told: then the row, and the
@@ -152,7 +152,7 @@ LRESULT OnRenew(HWND window, LPARAM mode) {
     bool quiet = mode == 1;
     if (!quiet) {
         RenewServerDevices(window);
-        RenewServerStorage(window);
+        if (g_storage.renew) g_storage.renew(window);
         if (!SessionAlive(window, entry)) return 0;
     }
     StopSessionTimer(window);
@@ -319,6 +319,14 @@ uint16_t UpdatedStatus(uint16_t status, int type) {
 
 void SetServerAutomationHooks(const ServerAutomationHooks& hooks) {
     g_automation = hooks;
+}
+
+void SetServerStorageHooks(const ServerStorageHooks& hooks) {
+    g_storage = hooks;
+}
+
+const ServerStorageHooks& TheServerStorageHooks() {
+    return g_storage;
 }
 
 bool RegisterServerWindowClass(HINSTANCE instance) {

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 
 #include "server_analysis.h"
@@ -23,6 +24,18 @@ struct ServerAutomationHooks {
     void (*deviceRowDeleted)(DeviceEntry* device) = nullptr;             // a device row's delete notice
 };
 void SetServerAutomationHooks(const ServerAutomationHooks& hooks);
+
+// What a server's session hands on to its storage list, which registers these at library start
+// (LibraryAttach); until then they do nothing.
+struct ServerStorageHooks {
+    void (*listReply)(HWND serverWindow, UINT message, const uint8_t* data, size_t length) = nullptr;
+    void (*renew)(HWND serverWindow) = nullptr;                   // the storage list is due again
+    void (*markError)(HWND serverWindow, int errorKind) = nullptr;  // a network error of the server
+    void (*destroy)(HWND serverWindow) = nullptr;                 // the server window goes
+    void (*reread)(ServerEntry* entry) = nullptr;                 // the storage flag changed
+};
+void SetServerStorageHooks(const ServerStorageHooks& hooks);
+const ServerStorageHooks& TheServerStorageHooks();
 
 // Creates the hidden window of a new server, owned by the service window, with the
 // hardware-address text as its caption; the entry becomes its user data and the window is

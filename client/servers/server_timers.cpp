@@ -9,7 +9,6 @@
 #include "search_reply.h"
 #include "server_analysis.h"
 #include "server_session.h"
-#include "storage_list.h"
 
 namespace {
 constexpr int kStatusUpdateNetworkError = 0;
@@ -51,7 +50,7 @@ bool HandleNoAnswer(HWND window, ServerEntry* entry) {
     bool due = NetworkNoticeDue(special, status, noticed, last, now);
     int errorKind = NoAnswerErrorKind(state);
     MarkServerDevicesError(entry, errorKind);
-    MarkServerStorageError(window, errorKind);
+    if (TheServerStorageHooks().markError) TheServerStorageHooks().markError(window, errorKind);
     if (!SessionAlive(window, entry)) return false;
     if (searched) {
         // Lost during a search: the window goes, and with it the entry.

@@ -25,7 +25,9 @@
 #include "search_socket.h"
 #include "server_session.h"
 #include "service_window.h"
+#include "server_storage.h"
 #include "storage_actions.h"
+#include "storage_list.h"
 #include "warn_disconnect.h"
 
 namespace {
@@ -62,13 +64,15 @@ void LibraryAttach(HINSTANCE instance) {
     g_lib.instance = instance;
     // The lower layers reach those above them only through these: the connect worker its
     // storage requests and Auto Printer, the device rows and lists the connect queue and
-    // automation, the server windows automation.
+    // automation, the server windows automation and their storage lists.
     SetConnectHooks({&RunStorageRequest, &AutoPrinterHasJobs, &ReleaseAutoPrinterWait});
     SetDeviceRowDeletedHook(&DropQueuedRequestsLocked);
     SetDeviceListHooks({[](const DeviceEntry* device) { return IsDeviceQueued(device, QueuedKind::Any); },
                         &RefreshDeviceComPort, &RefreshDeviceIdsQuick, &WarnDisconnect, &StartServerAutomation});
     SetServerAutomationHooks({&SuspendServerAutomation, &ResumeServerAutomation, &RunDeviceApplications,
                               &ReleaseDeviceAutomation});
+    SetServerStorageHooks({&HandleStorageListReply, &RenewServerStorage, &MarkServerStorageError,
+                           &DestroyServerStorage, &RereadServerStorage});
     InitLibraryLock();
     g_inLoader = true;
     OneTimeInitialize();
