@@ -119,7 +119,7 @@ std::string ParentFolder(const std::string& base) {
     return WideToOem(wide.substr(0, cut));
 }
 
-// A specification that would leave its base: a drive or network path, or a ".." part that the
+// A path that would leave its base: a drive or network path, or a ".." part that the
 // two leading levels did not take (Windows would resolve it above the base).
 bool LeavesItsBase(const char* spec) {
     if ((spec[0] && spec[1] == ':') || (IsSeparator(spec[0]) && IsSeparator(spec[1]))) return true;

@@ -9,7 +9,7 @@
 void ReadApplicationInfo(SetupContext* context);
 void FreeApplicationInfo(SetupContext* context);
 // 1 and the folder in out, or 0 when it would not fit, an argument is missing, or the
-// specification would leave its base (a drive or network path, ".." beyond the two leading levels).
+// path would leave its base (a drive or network path, ".." beyond the two leading levels).
 int ExpandPathMacro(const char* spec, const char* baseFolder, char* out, size_t outSize, int useGivenBase);
 constexpr int kInstalledForm = 1;
 constexpr int kSourceForm = 0;
