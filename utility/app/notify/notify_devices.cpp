@@ -60,7 +60,7 @@ void OnNewDevice(HPnxDv device) {
     WriteLog(L"  New: %hS", facts.info.name ? facts.info.name : "");
     HWND list = Views().list, tree = Views().tree;
     const auto handle = reinterpret_cast<uint64_t>(device);
-    if (ListFindRowByHandle(list, handle) >= 0) return;
+    if (ListRecordByHandle(list, handle)) return;
     auto* row = new DeviceRowData{};
     auto* item = new TreeDeviceData{};
     FillServerTexts(row, facts.server);

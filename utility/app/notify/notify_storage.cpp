@@ -33,7 +33,7 @@ void OnNewNasDevice(HPnxDv entry) {
     WriteLog(L"  New: %s", facts.text.c_str());
     HWND list = Views().list;
     const auto handle = reinterpret_cast<uint64_t>(entry);
-    if (ListFindRowByHandle(list, handle) >= 0) return;
+    if (ListRecordByHandle(list, handle)) return;
     auto* row = new DeviceRowData{};
     FillServerTexts(row, server);
     CopyText(row->displayName, 512, facts.label);
@@ -69,10 +69,10 @@ void OnDeleteNasDevice(HPnxDv entry) {
 void OnNasStatusChange(const NotifyEvent& event, HPnxDv entry) {
     HWND list = Views().list, tree = Views().tree;
     const auto handle = reinterpret_cast<uint64_t>(entry);
-    const int index = ListFindRowByHandle(list, handle);
+    ListRowRecord* record = ListRecordByHandle(list, handle);
     StorageFacts facts;
     const bool known = ReadStorageFacts(entry, &facts);
-    if (index < 0) {
+    if (!record) {
         if (known && facts.mounted == 1) OnNewNasDevice(entry);
         return;
     }
@@ -80,10 +80,9 @@ void OnNasStatusChange(const NotifyEvent& event, HPnxDv entry) {
         OnDeleteNasDevice(entry);
         return;
     }
-    ListRowRecord* record = ListGetRowRecord(list, index);
     HTREEITEM treeItem = TreeFindDevice(tree, handle);
     TreeItemRecord* item = TreeGetItemData(tree, treeItem);
-    if (!record || !record->data) return;
+    if (!record->data) return;
     if (event.flags & kChangeBase) {
         record->data->userPcName[0] = L'\0';
         if (item && item->deviceData) item->deviceData->userPcName[0] = L'\0';
@@ -100,7 +99,7 @@ void OnNasStatusChange(const NotifyEvent& event, HPnxDv entry) {
             CopyText(item->deviceData->displayName, 65, facts.label);
         }
     }
-    UpdateListItem(list, index);
+    UpdateListItem(list, ListRowPosition(list, record));
     if (item) TreeUpdateItem(tree, treeItem, 0, item);
 }
 

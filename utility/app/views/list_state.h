@@ -6,11 +6,11 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 
 #include "dib.h"
 #include "list_view.h"
+#include "view_index.h"
 #include "view_rules.h"
 
 struct ListViewState {
@@ -31,8 +31,8 @@ struct ListViewState {
     WNDPROC headerProc = nullptr;
     ListRowMenuHandler rowMenu = nullptr;
     ListDoubleClickHandler doubleClick = nullptr;
-    // Every row's record by its handle: finding a row costs no walk over the rows.
-    std::unordered_map<uint64_t, ListRowRecord*> rowsByHandle;
+    // Every row's record by its handle and the rows' order (view_index.h).
+    ListRowIndex rows;
     // Rows changed by the notification handlers get their cells rewritten, and the list
     // re-sorted, once, after the notices that arrive together (the flush, view_batch.h); the
     // re-sort runs when asked for or when a changed row's value of the sort column (or its

@@ -131,10 +131,7 @@ void RewriteRows(HWND list, const std::unordered_set<ListRowRecord*>& records) {
     };
     if (records.size() <= kFindEachLimit) {
         for (ListRowRecord* record : records) {
-            LVFINDINFOW find{};
-            find.flags = LVFI_PARAM;
-            find.lParam = reinterpret_cast<LPARAM>(record);
-            const int index = ListView_FindItem(list, -1, &find);
+            const int index = ListRowPosition(list, record);
             if (index >= 0) rewrite(index, record);
         }
         return;
@@ -290,8 +287,7 @@ void DestroyListResources(HWND list) {
 
 void FreeListRowRecord(ListRowRecord* record) {
     if (!record) return;
-    auto& index = g_listView.rowsByHandle;
-    if (auto found = index.find(record->handle); found != index.end() && found->second == record) index.erase(found);
+    g_listView.rows.Removed(record);
     g_listView.changedRows.erase(record);
     delete record->data;
     delete record;
@@ -309,7 +305,7 @@ int InsertListRow(HWND list, ListRowRecord* record, int index) {
         FreeListRowRecord(record);
         return -1;
     }
-    if (list == g_listView.list) g_listView.rowsByHandle[record->handle] = record;
+    if (list == g_listView.list) g_listView.rows.Inserted(record, row);
     SetRowCells(list, row, record, ColumnIds(list));
     return row;
 }
@@ -321,6 +317,7 @@ void UpdateListItem(HWND list, int index) {
 
 void ResortList(HWND list) {
     ListView_SortItems(list, CompareListItems, static_cast<LPARAM>(HeaderColumnId(list, static_cast<int>(g_listView.sort.column))));
+    if (list == g_listView.list) g_listView.rows.Sorted();
 }
 
 void RequestResort(HWND list, bool selectFirst) {
@@ -336,7 +333,7 @@ void ListRowChanged(HWND list, ListRowRecord* record, uint32_t changedColumns) {
         g_listView.changedColumns |= changedColumns;
         return;
     }
-    const int index = ListFindRowByHandle(list, record->handle);  // no flush to come: at once
+    const int index = ListRowPosition(list, record);  // no flush to come: at once
     if (index >= 0) UpdateListItem(list, index);
     if (changedColumns) ResortList(list);
 }
@@ -361,10 +358,7 @@ void FlushListChanges(HWND list) {
 }
 
 ListRowRecord* ListRecordByHandle(HWND list, uint64_t handle) {
-    if (list == g_listView.list) {
-        const auto found = g_listView.rowsByHandle.find(handle);
-        return found == g_listView.rowsByHandle.end() ? nullptr : found->second;
-    }
+    if (list == g_listView.list) return g_listView.rows.Find(handle);
     return ListGetRowRecord(list, ListFindRowByHandle(list, handle));
 }
 
@@ -379,6 +373,17 @@ uint32_t ChangedRowColumns(const DeviceRowData& before, const DeviceRowData& aft
     if (std::wcscmp(before.modelName, after.modelName) != 0) bits |= ColumnBit(6);
     if (before.autoConnect != after.autoConnect) bits |= ColumnBit(7);
     return bits;
+}
+
+int ListRowPosition(HWND list, const ListRowRecord* record) {
+    if (list != g_listView.list) {
+        LVFINDINFOW find{};
+        find.flags = LVFI_PARAM;
+        find.lParam = reinterpret_cast<LPARAM>(record);
+        return record ? ListView_FindItem(list, -1, &find) : -1;
+    }
+    return g_listView.rows.Position(record, ListView_GetItemCount(list),
+                                    [list](int index) { return ListGetRowRecord(list, index); });
 }
 
 ListRowRecord* ListGetRowRecord(HWND list, int index) {
@@ -406,14 +411,7 @@ void ListSelectOnly(HWND list, int index) {
 }
 
 int ListFindRowByHandle(HWND list, uint64_t handle) {
-    if (list == g_listView.list) {
-        const auto found = g_listView.rowsByHandle.find(handle);
-        if (found == g_listView.rowsByHandle.end()) return -1;
-        LVFINDINFOW find{};
-        find.flags = LVFI_PARAM;
-        find.lParam = reinterpret_cast<LPARAM>(found->second);
-        return ListView_FindItem(list, -1, &find);
-    }
+    if (list == g_listView.list) return ListRowPosition(list, g_listView.rows.Find(handle));
     const int count = ListView_GetItemCount(list);
     for (int i = 0; i < count; ++i) {
         const ListRowRecord* record = ListGetRowRecord(list, i);
@@ -445,10 +443,7 @@ std::vector<ListRowRecord*> ListGetAllRecords(HWND list) {
 
 std::vector<ListRowRecord*> ListAllRecordsUnordered(HWND list) {
     if (list != g_listView.list) return ListGetAllRecords(list);
-    std::vector<ListRowRecord*> out;
-    out.reserve(g_listView.rowsByHandle.size());
-    for (const auto& entry : g_listView.rowsByHandle) out.push_back(entry.second);
-    return out;
+    return g_listView.rows.Records();
 }
 
 void OnListColumnClick(HWND list, int column) {

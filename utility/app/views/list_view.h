@@ -67,7 +67,10 @@ void RequestCommandUpdate(HWND list, HWND dialog);
 void FreeListRowRecord(ListRowRecord* record);
 
 // Row look-ups. Indexes are list positions; records stay valid until their row is deleted.
+// None of them searches the main list's rows (its handle index, view_index.h).
 int ListFindRowByHandle(HWND list, uint64_t handle);
+// The position of the row that holds `record`, or -1.
+int ListRowPosition(HWND list, const ListRowRecord* record);
 // The row becomes the only selected row and the focused one (nothing for index -1).
 void ListSelectOnly(HWND list, int index);
 // The record of the row with this handle, or null; no search through the rows.

@@ -12,6 +12,7 @@
 #include "dib.h"
 #include "view_paint.h"
 #include "tree_view.h"
+#include "view_index.h"
 #include "view_rules.h"
 
 struct TreeViewState {
@@ -27,8 +28,8 @@ struct TreeViewState {
     WNDPROC treeProc = nullptr;
     TreeMenuHandler menu = nullptr;
     TreeDoubleClickHandler doubleClick = nullptr;
-    // Server and device items by their handles: finding an item costs no walk over the tree.
-    std::unordered_map<uint64_t, HTREEITEM> serverItems, deviceItems;
+    // Server and device items by their handles (view_index.h).
+    TreeItemIndex items;
     // Servers whose children are re-sorted at the flush (view_batch.h), by server handle.
     std::unordered_set<uint64_t> sortPending;
     HDC measureDc = nullptr;  // texts are measured here, not in a window's DC fetched each time

@@ -237,10 +237,7 @@ HTREEITEM TreeInsertItem(HWND tree, HTREEITEM parent, int children, TreeItemReco
         FreeTreeItemRecord(record);
         return nullptr;
     }
-    if (tree == g_treeView.tree) {
-        if (record->server) g_treeView.serverItems[record->server] = item;
-        if (record->device) g_treeView.deviceItems[record->device] = item;
-    }
+    if (tree == g_treeView.tree) g_treeView.items.Inserted(record, item);
     if (parent && parent != TVI_ROOT) SortChildrenSoon(tree, parent);
     return item;
 }
@@ -305,24 +302,14 @@ HTREEITEM TreeFindItemByData(HWND tree, HTREEITEM start, const TreeItemRecord& k
     return nullptr;
 }
 
-namespace {
-// The indexed item of a handle, when it still carries a record of that handle.
-HTREEITEM IndexedItem(HWND tree, const std::unordered_map<uint64_t, HTREEITEM>& index, uint64_t handle, bool server) {
-    const auto found = index.find(handle);
-    if (found == index.end()) return nullptr;
-    const TreeItemRecord* record = TreeGetItemData(tree, found->second);
-    return record && (server ? record->server : record->device) == handle ? found->second : nullptr;
-}
-}  // namespace
-
 HTREEITEM TreeFindServer(HWND tree, uint64_t server) {
-    if (tree == g_treeView.tree) return IndexedItem(tree, g_treeView.serverItems, server, true);
+    if (tree == g_treeView.tree) return g_treeView.items.Server(server);
     TreeItemRecord key{server, 0, nullptr, nullptr};
     return TreeFindItemByData(tree, TreeView_GetRoot(tree), key, 0);
 }
 
 HTREEITEM TreeFindDevice(HWND tree, uint64_t device) {
-    if (tree == g_treeView.tree) return IndexedItem(tree, g_treeView.deviceItems, device, false);
+    if (tree == g_treeView.tree) return g_treeView.items.Device(device);
     TreeItemRecord key{0, device, nullptr, nullptr};
     for (HTREEITEM server = TreeView_GetRoot(tree); server; server = TreeView_GetNextSibling(tree, server)) {
         if (HTREEITEM item = TreeFindItemByData(tree, server, key, kTreeFindChildren)) return item;
@@ -342,8 +329,7 @@ HPnxSv TreeSelectedServer(HWND tree) {
 
 void FreeTreeItemRecord(TreeItemRecord* record) {
     if (!record) return;
-    if (record->server) g_treeView.serverItems.erase(record->server);
-    if (record->device) g_treeView.deviceItems.erase(record->device);
+    g_treeView.items.Removed(record);
     delete record->serverData;
     delete record->deviceData;
     delete record;
