@@ -16,7 +16,8 @@ INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 
 def files_of(client, layer):
     folder = os.path.join(client, layer)
-    return sorted(f for f in os.listdir(folder) if f.endswith((".h", ".cpp")) and os.path.isfile(os.path.join(folder, f)))
+    return sorted(f for f in os.listdir(folder)
+                  if f.endswith((".h", ".cpp")) and os.path.isfile(os.path.join(folder, f)))
 
 
 def main(client, layers):
