@@ -426,6 +426,7 @@ ListRowRecord* ListGetSelectedItemData(HWND list) {
 
 std::vector<ListRowRecord*> ListGetSelectedRecords(HWND list) {
     std::vector<ListRowRecord*> out;
+    if (ListView_GetSelectedCount(list) == 0) return out;  // no walk over the rows for none
     for (int i = ListView_GetNextItem(list, -1, LVNI_SELECTED); i >= 0; i = ListView_GetNextItem(list, i, LVNI_SELECTED)) {
         if (ListRowRecord* record = ListGetRowRecord(list, i)) out.push_back(record);
     }

@@ -48,6 +48,12 @@ struct MainDialogState {
     int minHeightBase = 0;
     Dib pieces[9];
     bool piecesLoaded = false;
+    // The tip keys that CONNECT and DISCONNECT show: the buttons are recomputed after every
+    // burst of notices, and a tip is read from the message file only when its key changes.
+    std::wstring connectTip, disconnectTip;
+    // The action buttons' windows, looked up once per dialog (each look-up asks the system).
+    HWND buttonsOf = nullptr;
+    HWND actionButtons[4] = {};
 };
 MainDialogState g_main;
 
@@ -93,8 +99,9 @@ const struct {
     {IDC_REFRESH, L"REFRESH"},   {IDC_SWITCH, L"SWITCH"},
 };
 
-void SetToolTipText(HWND dialog, int control, const wchar_t* key) {
-    if (!g_main.tooltips) return;
+void SetToolTipText(HWND dialog, int control, const wchar_t* key, std::wstring* shownKey) {
+    if (!g_main.tooltips || *shownKey == key) return;
+    *shownKey = key;
     std::wstring text = IniText(g_app.iniPath, L"TIP", key, 1040);
     TOOLINFOW tool{};
     tool.cbSize = sizeof tool;
@@ -109,6 +116,8 @@ void CreateMainToolTips(HWND dialog) {
     g_main.tooltips = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT,
                                       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog, nullptr,
                                       g_app.instance, nullptr);
+    g_main.connectTip.clear();
+    g_main.disconnectTip.clear();
     if (!g_main.tooltips) return;
     TOOLINFOW tool{};
     tool.cbSize = sizeof tool;
@@ -132,20 +141,33 @@ void CreateMainToolTips(HWND dialog) {
 
 HWND ShownView() { return g_settings.mainView == 1 ? g_main.tree : g_main.list; }
 
-void RestoreFocus(HWND dialog, int control, BOOL enable) {
-    HWND item = GetDlgItem(dialog, control);
+// A button whose state stays costs no system call beyond reading its style: the buttons are
+// recomputed after every burst of notices.
+HWND ActionButton(HWND dialog, int slot, int control) {
+    if (g_main.buttonsOf != dialog) {
+        g_main.buttonsOf = dialog;
+        for (HWND& button : g_main.actionButtons) button = nullptr;
+    }
+    HWND& button = g_main.actionButtons[slot];
+    if (!button) button = GetDlgItem(dialog, control);
+    return button;
+}
+
+void RestoreFocus(HWND dialog, int slot, int control, BOOL enable) {
+    HWND item = ActionButton(dialog, slot, control);
+    if ((IsWindowEnabled(item) != FALSE) == (enable != FALSE)) return;
     if (!enable && GetFocus() == item) SetFocus(ShownView());
     EnableWindow(item, enable);
 }
 
 void UpdateCommandStates(HWND dialog) {
     const ButtonStates states = ComputeButtonStates(g_main.list, g_main.tree, g_settings.mainView == 1);
-    SetToolTipText(dialog, IDC_CONNECT, states.connectTip);
-    SetToolTipText(dialog, IDC_DISCONNECT, states.disconnectTip);
-    RestoreFocus(dialog, IDC_CONNECT, states.connect);
-    RestoreFocus(dialog, IDC_DISCONNECT, states.disconnect);
-    RestoreFocus(dialog, IDC_PROPERTY, states.property);
-    RestoreFocus(dialog, IDC_REQUEST, states.request);
+    SetToolTipText(dialog, IDC_CONNECT, states.connectTip, &g_main.connectTip);
+    SetToolTipText(dialog, IDC_DISCONNECT, states.disconnectTip, &g_main.disconnectTip);
+    RestoreFocus(dialog, 0, IDC_CONNECT, states.connect);
+    RestoreFocus(dialog, 1, IDC_DISCONNECT, states.disconnect);
+    RestoreFocus(dialog, 2, IDC_PROPERTY, states.property);
+    RestoreFocus(dialog, 3, IDC_REQUEST, states.request);
 }
 
 void ShowView(HWND dialog) {
@@ -268,6 +290,7 @@ void InitMainDialog(HWND dialog) {
 }
 
 void ReleaseMainDialog(HWND dialog) {
+    g_main.buttonsOf = nullptr;
     DestroyListResources(g_main.list);
     ListView_DeleteAllItems(g_main.list);
     TreeView_DeleteAllItems(g_main.tree);

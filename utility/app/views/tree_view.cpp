@@ -336,6 +336,11 @@ void FreeTreeItemRecord(TreeItemRecord* record) {
 }
 
 void TreeSetHasChildren(HWND tree, HTREEITEM item, bool children) {
+    // Setting the mark re-measures the item even when it stays: a device list sets it per row.
+    TVITEMW current{};
+    current.mask = TVIF_CHILDREN;
+    current.hItem = item;
+    if (TreeView_GetItem(tree, &current) && (current.cChildren != 0) == children) return;
     TVITEMW update{};
     update.mask = TVIF_CHILDREN;
     update.hItem = item;
