@@ -5,13 +5,12 @@
 #include "auto_connect_list.h"
 #include "device_entry.h"
 #include "device_list_read.h"
-#include "device_list_renew.h"
 #include "device_list_update.h"
 #include "device_status.h"
 #include "lib_lock.h"
 #include "lib_state.h"
+#include "live_session.h"
 #include "notify.h"
-#include "server_session.h"
 
 void HandleDeviceListReply(HWND serverWindow, UINT message, const uint8_t* data, size_t length) {
     DeviceListForm form;

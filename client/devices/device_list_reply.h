@@ -1,11 +1,13 @@
-// What a server session hands to the device-list code: the replies of its channel 1, and the
-// renew and the end of the server's device list.
+// What a server session hands to the device-list code: the replies of its channel 1, the
+// renew and the end of the server's device list, and its network errors.
 #pragma once
 
 #include <windows.h>
 
 #include <cstddef>
 #include <cstdint>
+
+#include "server_entry.h"
 
 // Takes a complete device-list reply for the server window: `message` is the reply message it
 // came with (PNXM_MONITOR_DEVICE_LIST, _EX or _EX_II), the bytes belong to the channel and are
@@ -19,3 +21,6 @@ void RenewServerDevices(HWND serverWindow);
 // The server window is being destroyed: every device gets the change record
 // "*** (Destroy) ***" and is reported deleted.
 void DestroyServerDevices(HWND serverWindow);
+
+// Marks every device of the server with an error kind.
+void MarkServerDevicesError(ServerEntry* entry, int errorKind);

@@ -8,17 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "text_util.h"
-#include "blackout.h"
 #include "device_compare.h"
 #include "device_entry.h"
 #include "lib_lock.h"
 #include "lib_state.h"
+#include "live_session.h"
 #include "log.h"
 #include "messages.h"
 #include "notify.h"
 #include "server_entry.h"
-#include "server_session.h"
+#include "text_util.h"
 #include "win_handles.h"
 
 namespace {
@@ -39,6 +38,10 @@ void AskIdsQuick(HWND logWindow, DeviceEntry* device) {
 
 void WarnOfDisconnect(HWND serverWindow, DeviceEntry* device) {
     if (g_hooks.warnDisconnect) g_hooks.warnDisconnect(serverWindow, device);
+}
+
+void UpdateServerStatus(HWND serverWindow, int type) {
+    if (g_hooks.serverStatus) g_hooks.serverStatus(serverWindow, type, true);
 }
 
 constexpr uint16_t kChangeStatus = kDeviceChangeStatus;
@@ -369,7 +372,7 @@ void StartBlackoutWatch(HWND window, ServerEntry* entry) {
             any = any || device->blackoutWatch;
         }
     }
-    if (any) StartBlackoutTimer(window);
+    if (any && g_hooks.startBlackout) g_hooks.startBlackout(window);
 }
 
 }  // namespace
@@ -391,10 +394,10 @@ void UpdateDeviceList(HWND window, ParsedDeviceList& fresh, AutoDeviceCandidates
     if (LogFlags()) LogKnownDevices(window);
     if (fresh.empty()) {
         ClearDeviceList(window);
-        ApplyServerStatusUpdate(window, kServerStatusUpdateNoDevice, true);
+        UpdateServerStatus(window, kServerStatusUpdateNoDevice);
         return;
     }
-    ApplyServerStatusUpdate(window, kServerStatusUpdateDevices, true);
+    UpdateServerStatus(window, kServerStatusUpdateDevices);
     // The client's handlers run inside every send and may end this server (or the service):
     // look again after each batch before touching the entry.
     if (!SessionAlive(window, entry)) return;

@@ -28,13 +28,17 @@ using SeenDevices = std::unordered_set<const DeviceEntry*>;
 void UpdateDeviceList(HWND serverWindow, ParsedDeviceList& fresh, AutoDeviceCandidates& lists);
 
 // What an update asks of the layers above it, all on the server window's thread with no lock
-// held. The connect layer and automation register these at library start (LibraryAttach).
+// held. The server session, the connect layer and automation register these at library start
+// (LibraryAttach).
 struct DeviceListHooks {
     bool (*deviceQueued)(const DeviceEntry* device) = nullptr;  // any connect request queued for it
     uint8_t (*refreshComPort)(DeviceEntry* device) = nullptr;   // the COM port the bus driver gave it, or 0
     void (*refreshIdsQuick)(HWND logWindow, DeviceEntry* device) = nullptr;     // its Plug and Play ids
     void (*warnDisconnect)(HWND serverWindow, DeviceEntry* device) = nullptr;   // the disconnect warning
     void (*listUpdated)(HWND serverWindow) = nullptr;  // the end of each update: automation starts
+    // The server's status word: 1 no device, 2 devices (ApplyServerStatusUpdate's types).
+    void (*serverStatus)(HWND serverWindow, int type, bool apply) = nullptr;
+    void (*startBlackout)(HWND serverWindow) = nullptr;  // a display adapter is watched: its timer
 };
 void SetDeviceListHooks(const DeviceListHooks& hooks);
 

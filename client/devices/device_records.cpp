@@ -14,7 +14,6 @@
 #include "lib_state.h"
 #include "listview_util.h"
 #include "server_entry.h"
-#include "server_list.h"
 #include "settings_store.h"
 #include "text_util.h"
 
@@ -94,29 +93,6 @@ int DeviceSetInfo(HWND, HPnxDv device, const PropertyInfo* property) {
     }
     if (!(copy.printer & kPrinterAutoPrinter)) device->pending &= static_cast<uint16_t>(~kPendingAutoPrinter);
     return 1;
-}
-
-HPnxDv DeviceFind(HWND, const DeviceLookup* lookup) {
-    if (!lookup) return nullptr;
-    HWND service;
-    {
-        LibraryLock lock;
-        service = g_lib.serviceWindow;
-    }
-    ServerEntry* server = FindServerByHardwareText(service, HardwareAddressText(lookup->hardwareAddress).c_str());
-    if (!server) return nullptr;
-    const char* name = lookup->name ? lookup->name : "";
-    const char* locations = lookup->locations ? lookup->locations : "";
-    size_t locationsLength = std::strlen(locations);
-    LibraryLock lock;
-    for (DeviceEntry* device : DeviceEntriesLocked(server->serverWindow)) {
-        const UsbDeviceInfo* info = device->info;
-        if (!info || !info->name || !info->locations) continue;
-        if (_stricmp(info->name, name) != 0) continue;
-        if (std::strncmp(info->locations, locations, locationsLength) != 0) continue;
-        if (info->pid == lookup->pid && info->vid == lookup->vid) return device;
-    }
-    return nullptr;
 }
 
 int DeviceComPort(HWND, HPnxDv device, ComPortInfo* out) {

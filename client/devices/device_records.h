@@ -1,5 +1,5 @@
 // What callers read, copy and store of a server's USB devices: enumeration, the records
-// copied out and released, the settings, lookups, the COM port, the store path, instance ids
+// copied out and released, the settings, the COM port, the store path, instance ids
 // and the caller's own value.
 #pragma once
 
@@ -14,7 +14,6 @@ int DeviceInitRecords(HWND ignored, UsbDeviceInfo* info, PropertyInfo* property)
 int DeviceFreeRecords(HWND ignored, UsbDeviceInfo* info, PropertyInfo* property);
 int DeviceGetInfo(HWND ignored, HPnxDv device, UsbDeviceInfo* info, PropertyInfo* property);
 int DeviceSetInfo(HWND ignored, HPnxDv device, const PropertyInfo* property);
-HPnxDv DeviceFind(HWND ignored, const DeviceLookup* lookup);
 int DeviceComPort(HWND ignored, HPnxDv device, ComPortInfo* out);
 int DeviceStorePath(HWND service, HPnxDv device, HKEY* root, char* path);
 uint16_t DeviceConnectAction(HWND ignored, HPnxDv device);

@@ -7,6 +7,7 @@
 #include "handle_check.h"
 #include "no_throw.h"
 #include "pnxscapi.h"
+#include "server_info.h"
 
 using qz::NoThrow;
 

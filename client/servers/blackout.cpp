@@ -6,6 +6,7 @@
 #include "bus_driver.h"
 #include "device_entry.h"
 #include "lib_lock.h"
+#include "live_session.h"
 #include "log.h"
 #include "messages.h"
 #include "notify.h"

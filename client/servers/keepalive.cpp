@@ -9,6 +9,7 @@
 #include "byte_reader.h"
 #include "device_entry.h"
 #include "lib_lock.h"
+#include "live_session.h"
 #include "log.h"
 #include "messages.h"
 #include "search_reply.h"

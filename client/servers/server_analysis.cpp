@@ -6,6 +6,7 @@
 #include "device_list_reply.h"
 #include "lib_lock.h"
 #include "lib_state.h"
+#include "live_session.h"
 #include "log.h"
 #include "messages.h"
 #include "monitor_channel.h"

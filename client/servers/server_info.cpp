@@ -1,12 +1,15 @@
 // What callers read and set of a server: enumerate the server list, copy a server's
-// information, its option word and the caller's own value, and find the server of a device.
+// information, its option word and the caller's own value, find the server of a device, and
+// find a device by its server's hardware address and its own name, locations and ids.
 #include "server_info.h"
 
 #include <commctrl.h>
 
 #include <cstring>
 
+#include "device_entry.h"
 #include "lib_lock.h"
+#include "lib_state.h"
 #include "listview_util.h"
 #include "pnxscapi.h"
 #include "server_devices.h"
@@ -82,4 +85,27 @@ uintptr_t ServerGetParam(HWND service, HPnxSv server) {
 
 int ServerSetParam(HWND service, HPnxSv server, uintptr_t value) {
     return service && server ? SetRecordField(server, &ServerRecord::callerValue, value) : 0;
+}
+
+HPnxDv DeviceFind(HWND, const DeviceLookup* lookup) {
+    if (!lookup) return nullptr;
+    HWND service;
+    {
+        LibraryLock lock;
+        service = g_lib.serviceWindow;
+    }
+    ServerEntry* server = FindServerByHardwareText(service, HardwareAddressText(lookup->hardwareAddress).c_str());
+    if (!server) return nullptr;
+    const char* name = lookup->name ? lookup->name : "";
+    const char* locations = lookup->locations ? lookup->locations : "";
+    size_t locationsLength = std::strlen(locations);
+    LibraryLock lock;
+    for (DeviceEntry* device : DeviceEntriesLocked(server->serverWindow)) {
+        const UsbDeviceInfo* info = device->info;
+        if (!info || !info->name || !info->locations) continue;
+        if (_stricmp(info->name, name) != 0) continue;
+        if (std::strncmp(info->locations, locations, locationsLength) != 0) continue;
+        if (info->pid == lookup->pid && info->vid == lookup->vid) return device;
+    }
+    return nullptr;
 }

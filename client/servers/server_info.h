@@ -19,3 +19,6 @@ HPnxSv ServerOfDevice(HWND service, HPnxDv device);
 // A pointer-sized value of the caller's kept with the server.
 uintptr_t ServerGetParam(HWND service, HPnxSv server);
 int ServerSetParam(HWND service, HPnxSv server, uintptr_t value);
+// The device of the lookup: its server by hardware address, then name (any case), the start
+// of its location list and its ids; null when none matches.
+HPnxDv DeviceFind(HWND ignored, const DeviceLookup* lookup);

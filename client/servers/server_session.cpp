@@ -15,6 +15,7 @@
 #include "lib_lock.h"
 #include "list_rows.h"
 #include "lib_state.h"
+#include "live_session.h"
 #include "log.h"
 #include "messages.h"
 #include "no_throw.h"
@@ -348,16 +349,6 @@ HWND CreateServerWindow(HWND service, const char* hardwareText, ServerEntry* ent
                            CW_USEDEFAULT, CW_USEDEFAULT, kServerWindowWidth, kServerWindowHeight, service, nullptr,
                            g_lib.instance, entry);
 }
-
-ServerEntry* LiveSessionEntry(HWND window) {
-    ServerEntry* entry = ServerEntryOfWindow(window);
-    if (!entry) return nullptr;
-    LibraryLock lock;
-    if (!entry->record || !entry->record->info || entry->record->closing) return nullptr;
-    return entry;
-}
-
-bool SessionAlive(HWND window, const ServerEntry* entry) { return entry && LiveSessionEntry(window) == entry; }
 
 void ApplyServerStatusUpdate(HWND serverWindow, int type, bool apply) {
     ServerEntry* entry = ServerEntryOfWindow(serverWindow);

@@ -42,14 +42,6 @@ const ServerStorageHooks& TheServerStorageHooks();
 // stored in the entry. Null when the window cannot be made.
 HWND CreateServerWindow(HWND service, const char* hardwareText, ServerEntry* entry);
 
-// The entry of a server window whose session may still act: the window has its entry, the
-// entry its record and information, and the window is not being destroyed. Null otherwise.
-ServerEntry* LiveSessionEntry(HWND serverWindow);
-
-// True while the window is still the live session of `entry`. Checked after every call that
-// can reach the client (a notification may let it end the server or the whole service).
-bool SessionAlive(HWND serverWindow, const ServerEntry* entry);
-
 // Applies a server status update (0 network error, 1 no device, 2 clear, 3 get status).
 void ApplyServerStatusUpdate(HWND serverWindow, int type, bool apply);
 

@@ -1,8 +1,9 @@
 #include "server_timers.h"
 
-#include "device_list_renew.h"
+#include "device_list_reply.h"
 #include "lib_lock.h"
 #include "lib_state.h"
+#include "live_session.h"
 #include "log.h"
 #include "messages.h"
 #include "notify.h"

@@ -9,6 +9,7 @@
 #include "automation.h"
 #include "automation_notify.h"
 #include "automation_threads.h"
+#include "blackout.h"
 #include "connect_hooks.h"
 #include "connect_queue.h"
 #include "device_entry.h"
@@ -63,12 +64,14 @@ void SendDueHelperClear() {
 void LibraryAttach(HINSTANCE instance) {
     g_lib.instance = instance;
     // The lower layers reach those above them only through these: the connect worker its
-    // storage requests and Auto Printer, the device rows and lists the connect queue and
-    // automation, the server windows automation and their storage lists.
+    // storage requests and Auto Printer, the device rows the connect queue, the device-list
+    // update its server's status word and blackout timer, the connect queue and automation,
+    // the server windows automation and their storage lists.
     SetConnectHooks({&RunStorageRequest, &AutoPrinterHasJobs, &ReleaseAutoPrinterWait});
     SetDeviceRowDeletedHook(&DropQueuedRequestsLocked);
     SetDeviceListHooks({[](const DeviceEntry* device) { return IsDeviceQueued(device, QueuedKind::Any); },
-                        &RefreshDeviceComPort, &RefreshDeviceIdsQuick, &WarnDisconnect, &StartServerAutomation});
+                        &RefreshDeviceComPort, &RefreshDeviceIdsQuick, &WarnDisconnect, &StartServerAutomation,
+                        &ApplyServerStatusUpdate, &StartBlackoutTimer});
     SetServerAutomationHooks({&SuspendServerAutomation, &ResumeServerAutomation, &RunDeviceApplications,
                               &ReleaseDeviceAutomation});
     SetServerStorageHooks({&HandleStorageListReply, &RenewServerStorage, &MarkServerStorageError,

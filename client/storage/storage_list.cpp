@@ -13,6 +13,7 @@
 #include "lib_lock.h"
 #include "list_rows.h"
 #include "listview_util.h"
+#include "live_session.h"
 #include "log.h"
 #include "messages.h"
 #include "nas_info.h"

@@ -8,7 +8,6 @@
 #include "device_list_reply.h"
 #include "device_list_update.h"
 #include "device_test_support.h"
-#include "device_list_renew.h"
 #include "lib_state.h"
 #include "notify.h"
 #include "server_devices.h"

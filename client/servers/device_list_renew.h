@@ -19,8 +19,5 @@ UINT DeviceListReplyMessage(uint16_t rwpLevel);
 bool RenewDeviceListNow(HWND service, ServerEntry* entry);
 
 // Takes a device-list reply as if it had come on the server's monitor channel with
-// `replyMessage`. The device-list update fills this in.
+// `replyMessage`.
 void TakeDeviceListReply(ServerEntry* entry, UINT replyMessage, const uint8_t* reply, size_t length);
-
-// Marks every device of the server with an error kind. The device-list update fills this in.
-void MarkServerDevicesError(ServerEntry* entry, int errorKind);
