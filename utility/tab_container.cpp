@@ -86,13 +86,20 @@ void ShowTabPage(HWND tab, int index, int count) {
     SendMessageW(page, UM_PAGE_SHOWN, 0, 0);
 }
 
+bool ValidateTabPage(HWND page) { return !page || SendMessageW(page, UM_PAGE_VALIDATE, 0, 0) != 0; }
+
+void DestroyTabPages(HWND tab, int count) {
+    for (int i = 0; i < count; ++i) {
+        if (HWND page = GetTabPage(tab, i)) DestroyWindow(page);
+    }
+}
+
 BOOL OnTabNotify(HWND dialog, const NMHDR* notify, int count) {
     if (!notify) return FALSE;
     HWND tab = notify->hwndFrom;
     if (notify->code == TCN_SELCHANGING) {
-        HWND page = GetTabPage(tab, TabCtrl_GetCurSel(tab));
         // A page that answers 0 keeps its tab: the dialog result TRUE stops the change.
-        LRESULT valid = page ? SendMessageW(page, UM_PAGE_VALIDATE, 0, 0) : 1;
+        const bool valid = ValidateTabPage(GetTabPage(tab, TabCtrl_GetCurSel(tab)));
         SetWindowLongPtrW(dialog, DWLP_MSGRESULT, valid ? FALSE : TRUE);
         return TRUE;
     }

@@ -89,6 +89,8 @@ TEST(TabContainer, PagesSitInsideTheTabAndAPageThatRefusesKeepsItsTab) {
     EXPECT_FALSE(IsWindowVisible(a));
     EXPECT_FALSE(IsWindowEnabled(a));
     EXPECT_EQ(GetCurrentTabPage(host, IDC_TAB_CONTAINER), b);
+    DestroyTabPages(tab, 2);
+    EXPECT_FALSE(IsWindow(a) || IsWindow(b));
     DestroyWindow(host);
 }
 

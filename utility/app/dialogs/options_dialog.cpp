@@ -15,11 +15,10 @@
 #include "ini_text.h"
 #include "message_box.h"
 #include "options_display.h"
-#include "options_page.h"
 #include "pnx_api.h"
 #include "resource.h"
 #include "system_util.h"
-#include "tab_container.h"
+#include "tab_dialog.h"
 #include "theme_resources.h"
 #include "user_settings.h"
 
@@ -29,9 +28,7 @@ constexpr int kPageCount = 3;
 constexpr int kMaxBroadcastList = 16;
 
 struct OptionsState {
-    HWND container = nullptr;
-    bool saved = false;
-    ListColumnRow working[kListColumns]{};
+    TabDialog dialog;
     ListColumnRow* callerCopy = nullptr;
     HFONT addressFont = nullptr;
 };
@@ -50,7 +47,6 @@ const ThemeItemInfo kContainerLayout[] = {
     {IDC_TAB, L"TAB", nullptr, 7, 6, 375, 336},
     {-1, nullptr, nullptr, 0, 0, 0, 0},
 };
-constexpr int kContainerTabRow = 4;
 
 const ThemeItemInfo kGeneralLayout[] = {
     {IDD_OPTION_GENERAL, L"TAB", L"TAB00", 0, 0, 350, 250},
@@ -90,13 +86,6 @@ int Warn(HWND page, const wchar_t* textKey, const wchar_t* titleKey) {
 
 void PageChanged(HWND page) { SendMessageW(page, UM_PAGE_CHANGED, 0, 0); }
 
-HWND Page(int index) {
-    HWND tab = g_options.container ? GetDlgItem(g_options.container, IDC_TAB) : nullptr;
-    return tab ? GetTabPage(tab, index) : nullptr;
-}
-
-// ---- General page
-
 RECT ChildRect(HWND page, HWND control) {
     RECT rc{};
     GetWindowRect(control, &rc);
@@ -108,6 +97,8 @@ void MoveChild(HWND control, const RECT& rc) {
     SetWindowPos(control, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
+
+// ---- General page
 
 // The unit label grows to its text, pushing the seconds field, its arrows and the end of the
 // interval label leftwards; an interval label that wraps higher than its row moves up.
@@ -142,8 +133,7 @@ void LayoutGeneralPage(HWND page) {
     }
 }
 
-bool ValidateTimerField(HWND page, int pageIndex) {
-    if (pageIndex != 0) return true;
+bool ValidateTimerField(HWND page) {
     BOOL ok = FALSE;
     int seconds = static_cast<int>(GetDlgItemInt(page, IDC_TIMER_FIELD, &ok, TRUE));
     if (ok && seconds >= static_cast<int>(kStatusTimerMinSeconds) && seconds <= static_cast<int>(kStatusTimerMaxSeconds)) {
@@ -159,7 +149,7 @@ bool ValidateTimerField(HWND page, int pageIndex) {
 INT_PTR CALLBACK GeneralPageProc(HWND page, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG: {
-            InitOptionsPage(page, kGeneralLayout, theme::kIconGeneralPage);
+            InitTabPage(page, kGeneralLayout, theme::kIconGeneralPage);
             LayoutGeneralPage(page);
             CheckDlgButton(page, IDC_OPT_STARTUP, g_settings.startup ? BST_CHECKED : BST_UNCHECKED);
             CheckDlgButton(page, IDC_OPT_MINI, g_settings.miniMode ? BST_CHECKED : BST_UNCHECKED);
@@ -190,9 +180,9 @@ INT_PTR CALLBACK GeneralPageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
             }
             return TRUE;
         case UM_PAGE_VALIDATE:
-            return HandleCommonPageMessage(page, message, ValidateTimerField(page, 0));
+            return HandleTabPageMessage(page, message, ValidateTimerField(page));
         default:
-            return HandleCommonPageMessage(page, message, true);
+            return HandleTabPageMessage(page, message, true);
     }
 }
 
@@ -285,20 +275,16 @@ void ApplyBroadcastAddresses(HWND page) {
 INT_PTR CALLBACK BroadcastPageProc(HWND page, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG: {
-            InitOptionsPage(page, kBroadcastLayout, theme::kIconBroadcastPage);
+            InitTabPage(page, kBroadcastLayout, theme::kIconBroadcastPage);
             // The explanation grows to its wrapped height; everything below moves with it.
             HWND text = GetDlgItem(page, IDC_PAGE_TEXT);
-            RECT rc{};
-            GetWindowRect(text, &rc);
-            MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rc), 2);
+            RECT rc = ChildRect(page, text);
             std::wstring words = IniText(g_app.iniPath, L"OPTION", L"BROADCAST_00", 1023);
             int grown = FitWindowToTextHeight(text, g_app.mainFont, words.c_str(), &rc) - (rc.bottom - rc.top);
             if (grown > 0) {
                 for (int id : {IDC_GROUP, IDC_OPT_BROADCAST, IDC_ADDRESS, IDC_ADDRESS_LIST, IDC_ADD, IDC_DELETE}) {
                     HWND control = GetDlgItem(page, id);
-                    RECT c{};
-                    GetWindowRect(control, &c);
-                    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&c), 2);
+                    const RECT c = ChildRect(page, control);
                     SetWindowPos(control, nullptr, c.left, c.top + grown, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
                 }
             }
@@ -342,16 +328,16 @@ INT_PTR CALLBACK BroadcastPageProc(HWND page, UINT message, WPARAM wParam, LPARA
         case WM_DESTROY:
             if (g_options.addressFont) DeleteObject(g_options.addressFont);
             g_options.addressFont = nullptr;
-            return HandleCommonPageMessage(page, message, true);
+            return HandleTabPageMessage(page, message, true);
         default:
-            return HandleCommonPageMessage(page, message, true);
+            return HandleTabPageMessage(page, message, true);
     }
 }
 
 // ---- Container
 
-void ApplyOptions(HWND container) {
-    HWND general = Page(0);
+void ApplyOptions(HWND tab) {
+    HWND general = GetTabPage(tab, 0);
     g_settings.startup = IsDlgButtonChecked(general, IDC_OPT_STARTUP) == BST_CHECKED;
     g_settings.miniMode = IsDlgButtonChecked(general, IDC_OPT_MINI) == BST_CHECKED;
     g_settings.errorNotice = IsDlgButtonChecked(general, IDC_OPT_ERROR) == BST_CHECKED;
@@ -360,99 +346,42 @@ void ApplyOptions(HWND container) {
     BOOL ok = FALSE;
     const int seconds = static_cast<int>(GetDlgItemInt(general, IDC_TIMER_FIELD, &ok, TRUE));
     if (ok) g_settings.statusTimer = ClampStatusTimer(static_cast<uint32_t>(seconds) * 1000);
-    HWND broadcast = Page(1);
+    HWND broadcast = GetTabPage(tab, 1);
     g_settings.broadcast = IsDlgButtonChecked(broadcast, IDC_OPT_BROADCAST) == BST_CHECKED;
     ApplyBroadcastAddresses(broadcast);
-    ReadColumnSettings(Page(2), g_options.callerCopy);
+    ReadColumnSettings(GetTabPage(tab, 2), g_options.callerCopy);
     ApplyStartupShortcut(&g_settings, g_app.iniPath);
     SaveUserOptions(&g_settings);
     if (g_settings.startup) WriteShortcutPath(g_app.iniPath);
-    (void)container;
-}
-
-void InitOptionsDialog(HWND container, const OptionsParameter* parameter) {
-    g_options.container = container;
-    g_options.saved = false;
-    g_options.callerCopy = parameter->columns;
-    if (IsRightToLeft()) MirrorDialogControls(container, kContainerLayout);
-    ApplyDialogLayout(container, g_app.mainFont, kContainerLayout, kLayoutSizeOnly, g_app.iniPath);
-    if (g_app.mainFont) SendMessageW(container, WM_SETFONT, reinterpret_cast<WPARAM>(g_app.mainFont), FALSE);
-    const TabPageRow pages[kPageCount] = {
-        {IDD_OPTION_GENERAL, L"", 0, GeneralPageProc},
-        {IDD_OPTION_BROADCAST, L"", 0, BroadcastPageProc},
-        {IDD_OPTION_DISPLAY, L"", reinterpret_cast<LPARAM>(parameter->columns), DisplayPageProc},
-    };
-    const ThemeItemInfo& tabRow = kContainerLayout[kContainerTabRow];
-    RECT rect{tabRow.x, tabRow.y, tabRow.x + tabRow.width, tabRow.y + tabRow.height};
-    HWND tab = CreateTabPages(g_app.instance, container, pages, &rect, kPageCount);
-    if (tab) {
-        for (int i = 0; i < kPageCount; ++i) {
-            wchar_t key[8];
-            std::swprintf(key, 8, L"TAB%02d", i);
-            SetTabText(tab, i, IniText(g_app.iniPath, L"TAB", key, 127).c_str());
-        }
-        const int start = parameter->startPage >= 0 && parameter->startPage < kPageCount ? parameter->startPage : 0;
-        TabCtrl_SetCurSel(tab, start);
-        ShowTabPage(tab, start, kPageCount);
-    }
-    EnableDlgItem(container, IDC_APPLY, FALSE);
-    CenterWindow(container, GetWindow(container, GW_OWNER));
-}
-
-void OnOptionsSave(HWND container, int command) {
-    HWND tab = GetDlgItem(container, IDC_TAB);
-    const int current = tab ? TabCtrl_GetCurSel(tab) : 0;
-    if (current == 0 && !ValidateTimerField(Page(0), 0)) return;
-    g_options.saved = true;
-    ApplyOptions(container);
-    if (GetFocus() == GetDlgItem(container, IDC_APPLY)) SetFocus(GetDlgItem(container, IDOK));
-    EnableDlgItem(container, IDC_APPLY, FALSE);
-    if (command == IDOK) EndDialog(container, g_options.saved ? 1 : 0);
 }
 
 INT_PTR CALLBACK OptionsDlgProc(HWND container, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_INITDIALOG:
-            InitOptionsDialog(container, reinterpret_cast<const OptionsParameter*>(lParam));
+        case WM_INITDIALOG: {
+            const auto* parameter = reinterpret_cast<const OptionsParameter*>(lParam);
+            g_options.callerCopy = parameter->columns;
+            const TabPageRow pages[kPageCount] = {
+                {IDD_OPTION_GENERAL, L"TAB00", 0, GeneralPageProc},
+                {IDD_OPTION_BROADCAST, L"TAB01", 0, BroadcastPageProc},
+                {IDD_OPTION_DISPLAY, L"TAB02", reinterpret_cast<LPARAM>(parameter->columns), DisplayPageProc},
+            };
+            InitTabDialog(container, &g_options.dialog,
+                          {kContainerLayout, pages, kPageCount, parameter->startPage, ApplyOptions});
             return TRUE;
-        case WM_NOTIFY: {
-            const auto* notify = reinterpret_cast<const NMHDR*>(lParam);
-            if (notify->idFrom == IDC_TAB) return OnTabNotify(container, notify, kPageCount);
-            return FALSE;
         }
-        case WM_COMMAND:
-            switch (LOWORD(wParam)) {
-                case IDOK:
-                case IDC_APPLY:
-                    OnOptionsSave(container, LOWORD(wParam));
-                    return TRUE;
-                case IDCANCEL:
-                    EndDialog(container, g_options.saved ? 1 : 0);
-                    return TRUE;
-                default:
-                    return FALSE;
-            }
-        case WM_CTLCOLORDLG:
-            return reinterpret_cast<INT_PTR>(GetStockObject(BLACK_BRUSH));
-        case WM_DESTROY:
         case WM_ENDSESSION:
-            if (HWND tab = GetDlgItem(container, IDC_TAB)) {
-                for (int i = 0; i < kPageCount; ++i) {
-                    if (HWND page = GetTabPage(tab, i)) DestroyWindow(page);
-                }
-            }
-            g_options.container = nullptr;
+            CloseTabDialog(container, &g_options.dialog);
             return FALSE;
         default:
-            return FALSE;
+            return HandleTabDialogMessage(container, &g_options.dialog, message, wParam, lParam);
     }
 }
 
 }  // namespace
 
 INT_PTR ShowOptionsDialog(HWND owner, int startPage) {
-    if (g_options.container) {
-        SetForegroundWindow(g_options.container);
+    if (g_options.dialog.window) {
+        SetForegroundWindow(g_options.dialog.window);
         return 0;
     }
     if (g_app.service) g_pnx.PnxSuspendService(g_app.service, 0);
@@ -486,4 +415,4 @@ INT_PTR ShowOptionsDialog(HWND owner, int startPage) {
     return 0;
 }
 
-HWND GetOptionsDialogWindow() { return g_options.container; }
+HWND GetOptionsDialogWindow() { return g_options.dialog.window; }

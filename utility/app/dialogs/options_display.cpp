@@ -9,8 +9,8 @@
 #include "app_ids.h"
 #include "dialog_layout.h"
 #include "ini_text.h"
-#include "options_page.h"
 #include "resource.h"
+#include "tab_dialog.h"
 #include "theme_resources.h"
 
 namespace {
@@ -182,7 +182,7 @@ INT_PTR OnColumnListNotify(HWND page, NMHDR* notify) {
 
 void InitDisplayPage(HWND page, const ListColumnRow* caller) {
     std::memcpy(g_working, caller, sizeof g_working);
-    InitOptionsPage(page, kDisplayLayout, theme::kIconDisplayPage);
+    InitTabPage(page, kDisplayLayout, theme::kIconDisplayPage);
     EnableDlgItem(page, IDC_EFFECT, FALSE);
     ShowWindow(GetDlgItem(page, IDC_EFFECT), SW_HIDE);
     HWND list = List(page);
@@ -251,6 +251,6 @@ INT_PTR CALLBACK DisplayPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
             OnColumnSelected(page);
             return TRUE;
         default:
-            return HandleCommonPageMessage(page, message, true);
+            return HandleTabPageMessage(page, message, true);
     }
 }

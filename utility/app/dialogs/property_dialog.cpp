@@ -1,5 +1,5 @@
-// The device property dialog (1005): its tab container, OK / Apply / Cancel, and the writing
-// back of the device's settings.
+// The device property dialog (1005): its device and options pages in the shared tab dialog,
+// and the writing back of the device's settings.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -23,7 +23,7 @@
 #include "resource.h"
 #include "safe_format.h"
 #include "shell_launch.h"
-#include "tab_container.h"
+#include "tab_dialog.h"
 #include "user_settings.h"
 #include "utility_log.h"
 #include "../../../client/server_entry.h"
@@ -43,12 +43,6 @@ const ThemeItemInfo kContainerLayout[] = {
     {IDC_TAB, L"TAB", nullptr, 7, 6, 375, 418},
     {-1, nullptr, nullptr, 0, 0, 0, 0},
 };
-constexpr int kContainerTabRow = 4;
-
-HWND Page(int index) {
-    HWND tab = g_property.dialog ? GetDlgItem(g_property.dialog, IDC_TAB) : nullptr;
-    return tab ? GetTabPage(tab, index) : nullptr;
-}
 
 std::string ToCodePage(UINT codePage, const std::wstring& text, size_t maxBytes) {
     std::string out(maxBytes + 1, '\0');
@@ -86,81 +80,19 @@ std::wstring DisplayName(HPnxDv device) {
     return name;
 }
 
-void InitPropertyDialog(HWND dialog) {
-    g_property.dialog = dialog;
-    g_property.applied = false;
-    if (IsRightToLeft()) MirrorDialogControls(dialog, kContainerLayout);
-    ApplyDialogLayout(dialog, g_app.mainFont, kContainerLayout, kLayoutSizeOnly, g_app.iniPath);
-    if (g_app.mainFont) SendMessageW(dialog, WM_SETFONT, reinterpret_cast<WPARAM>(g_app.mainFont), FALSE);
+void ApplyPages(HWND tab) { ApplyPropertyOptions(GetTabPage(tab, 0), GetTabPage(tab, 1)); }
+
+INT_PTR CALLBACK PropertyDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_INITDIALOG) return HandleTabDialogMessage(dialog, &g_property.dialog, message, wParam, lParam);
     const TabPageRow pages[kPageCount] = {
-        {IDD_PROPERTY_DEVICE, L"", 0, DevicePageProc},
-        {IDD_PROPERTY_OPTIONS, L"", 0, OptionsPageProc},
+        {IDD_PROPERTY_DEVICE, L"TAB10", 0, DevicePageProc},
+        {IDD_PROPERTY_OPTIONS, L"TAB11", 0, OptionsPageProc},
     };
-    const ThemeItemInfo& tabRow = kContainerLayout[kContainerTabRow];
-    RECT rect{tabRow.x, tabRow.y, tabRow.x + tabRow.width, tabRow.y + tabRow.height};
-    if (HWND tab = CreateTabPages(g_app.instance, dialog, pages, &rect, kPageCount)) {
-        SetTabText(tab, 0, IniText(g_app.iniPath, L"TAB", L"TAB10", 127).c_str());
-        SetTabText(tab, 1, IniText(g_app.iniPath, L"TAB", L"TAB11", 127).c_str());
-        TabCtrl_SetCurSel(tab, 0);
-        ShowTabPage(tab, 0, kPageCount);
-    }
-    EnableDlgItem(dialog, IDC_APPLY, FALSE);
+    InitTabDialog(dialog, &g_property.dialog, {kContainerLayout, pages, kPageCount, 0, ApplyPages});
     const std::wstring title = SafeFormat(IniText(g_app.iniPath, L"TITLE", L"PROPERTY", 1023).c_str(),
                                           {DisplayName(g_property.device).c_str()});
     SetWindowTextW(dialog, title.c_str());
-    CenterWindow(dialog, GetWindow(dialog, GW_OWNER));
-}
-
-void OnPropertySave(HWND dialog, int command) {
-    HWND tab = GetDlgItem(dialog, IDC_TAB);
-    const int current = tab ? TabCtrl_GetCurSel(tab) : 0;
-    const bool valid = current == 0 ? ValidateDevicePage(Page(0)) : ValidatePropertyOptionsPage(Page(1));
-    if (!valid) return;
-    g_property.applied = true;
-    ApplyPropertyOptions(Page(0), Page(1));
-    if (GetFocus() == GetDlgItem(dialog, IDC_APPLY)) SetFocus(GetDlgItem(dialog, IDOK));
-    EnableDlgItem(dialog, IDC_APPLY, FALSE);
-    if (command == IDOK) EndDialog(dialog, 1);
-}
-
-INT_PTR CALLBACK PropertyDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_INITDIALOG:
-            InitPropertyDialog(dialog);
-            return TRUE;
-        case WM_NOTIFY: {
-            const auto* notify = reinterpret_cast<const NMHDR*>(lParam);
-            if (notify->idFrom == IDC_TAB) return OnTabNotify(dialog, notify, kPageCount);
-            return FALSE;
-        }
-        case UM_PAGE_CHANGED:
-            EnableDlgItem(dialog, IDC_APPLY, TRUE);
-            return TRUE;
-        case WM_COMMAND:
-            switch (LOWORD(wParam)) {
-                case IDOK:
-                case IDC_APPLY:
-                    OnPropertySave(dialog, LOWORD(wParam));
-                    return TRUE;
-                case IDCANCEL:
-                    EndDialog(dialog, g_property.applied ? 1 : 0);
-                    return TRUE;
-                default:
-                    return FALSE;
-            }
-        case WM_CTLCOLORDLG:
-            return reinterpret_cast<INT_PTR>(GetStockObject(BLACK_BRUSH));
-        case WM_DESTROY:
-            if (HWND tab = GetDlgItem(dialog, IDC_TAB)) {
-                for (int i = 0; i < kPageCount; ++i) {
-                    if (HWND page = GetTabPage(tab, i)) DestroyWindow(page);
-                }
-            }
-            g_property.dialog = nullptr;
-            return FALSE;
-        default:
-            return FALSE;
-    }
+    return TRUE;
 }
 
 // The settings as the options page shows them.
@@ -303,7 +235,7 @@ void ApplyPropertyOptions(HWND devicePage, HWND optionsPage) {
 }
 
 int ShowPropertyDialog(HWND owner, HPnxDv device) {
-    if (g_property.dialog || !device) return 0;
+    if (g_property.dialog.window || !device) return 0;
     if (g_app.service) g_pnx.PnxSuspendService(g_app.service, 0);
     g_property.device = device;
     g_property.category = GetDeviceCategory(device);
@@ -313,13 +245,13 @@ int ShowPropertyDialog(HWND owner, HPnxDv device) {
         ListSelectOnly(list, ListFindRowByHandle(list, reinterpret_cast<uint64_t>(device)));
     }
     const INT_PTR result = DialogBoxParamW(g_app.instance, MAKEINTRESOURCEW(IDD_PROPERTY), owner, PropertyDlgProc, 0);
-    g_property.dialog = nullptr;
+    g_property.dialog.window = nullptr;
     g_property.device = nullptr;
     if (g_app.service) g_pnx.PnxResumeService(g_app.service, nullptr);
     return result == 1 ? 1 : 0;
 }
 
-HWND GetPropertyDialogWindow() { return g_property.dialog; }
+HWND GetPropertyDialogWindow() { return g_property.dialog.window; }
 HWND GetPrinterDialogWindow() { return g_property.printerDialog; }
 
 BOOL IsComPortDevice(HPnxDv device) {

@@ -16,7 +16,6 @@
 #include "device_operations.h"
 #include "dialog_layout.h"
 #include "ini_text.h"
-#include "options_page.h"
 #include "pnx_api.h"
 #include "property_dialog.h"
 #include "property_pages.h"
@@ -24,6 +23,7 @@
 #include "request_options.h"
 #include "resource.h"
 #include "system_util.h"
+#include "tab_dialog.h"
 #include "theme_resources.h"
 #include "../../../client/server_entry.h"
 
@@ -149,7 +149,7 @@ void FillDevicePage(HWND page) {
 
 void FocusFirst(HWND page, int id) {
     HWND focus = GetFocus();
-    HWND tab = g_property.dialog ? GetDlgItem(g_property.dialog, IDC_TAB) : nullptr;
+    HWND tab = g_property.dialog.window ? GetDlgItem(g_property.dialog.window, IDC_TAB) : nullptr;
     if (focus && focus == tab) return;
     SetFocus(GetDlgItem(page, id));
 }
@@ -159,7 +159,7 @@ void FocusFirst(HWND page, int id) {
 INT_PTR CALLBACK DevicePageProc(HWND page, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG:
-            InitOptionsPage(page, kDeviceLayout, ClassIconOfCategory(g_property.category));
+            InitTabPage(page, kDeviceLayout, ClassIconOfCategory(g_property.category));
             FillDevicePage(page);
             return TRUE;
         case WM_COMMAND:
@@ -172,9 +172,9 @@ INT_PTR CALLBACK DevicePageProc(HWND page, UINT message, WPARAM wParam, LPARAM) 
             FocusFirst(page, IDC_DISPNAME);
             return TRUE;
         case UM_PAGE_VALIDATE:
-            return HandleCommonPageMessage(page, message, ValidateDevicePage(page));
+            return HandleTabPageMessage(page, message, ValidateDevicePage(page));
         default:
-            return HandleCommonPageMessage(page, message, true);
+            return HandleTabPageMessage(page, message, true);
     }
 }
 
@@ -355,7 +355,7 @@ void SetupAutoPrinter(HWND page) {
         list.operations[0].code = DEVOP_CONNECT;
         list.operations[0].action = kActionButton;
         list.batchKind = kBatchPropertyDialog;
-        RunDeviceOperations(page, g_property.dialog, list);
+        RunDeviceOperations(page, g_property.dialog.window, list);
     }
     const uint32_t printers = DevicePrinterCount(g_property.device);
     if (printers > 0) SetPrinterTexts(page, printers);
@@ -397,7 +397,7 @@ INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
     switch (message) {
         case WM_INITDIALOG: {
             const std::vector<ThemeItemInfo> layout = OptionsLayoutFor(g_property.printer);
-            InitOptionsPage(page, layout.data(), OptionsIconOfCategory(g_property.category));
+            InitTabPage(page, layout.data(), OptionsIconOfCategory(g_property.category));
             FillOptionsPage(page);
             return TRUE;
         }
@@ -408,14 +408,14 @@ INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
             FocusFirst(page, g_property.printer ? IDC_AUTO_ON : IDC_OPT_AUTOCONNECT);
             return TRUE;
         case UM_PAGE_VALIDATE:
-            return HandleCommonPageMessage(page, message, ValidatePropertyOptionsPage(page));
+            return HandleTabPageMessage(page, message, ValidatePropertyOptionsPage(page));
         case WM_DESTROY:
             RemoveWindowSubclass(GetDlgItem(page, IDC_APPLICATION), DropProc, kDropSubclass);
             if (auto icon = reinterpret_cast<HICON>(SendDlgItemMessageW(page, IDC_PRINTER_ICON, STM_GETICON, 0, 0))) {
                 DestroyIcon(icon);
             }
-            return HandleCommonPageMessage(page, message, true);
+            return HandleTabPageMessage(page, message, true);
         default:
-            return HandleCommonPageMessage(page, message, true);
+            return HandleTabPageMessage(page, message, true);
     }
 }

@@ -6,12 +6,12 @@
 #include <cstdint>
 #include <string>
 
+#include "tab_dialog.h"
 #include "../../../client/pnxscapi.h"
 
 struct PropertyDialogState {
-    HWND dialog = nullptr;
+    TabDialog dialog;
     HPnxDv device = nullptr;
-    bool applied = false;
     bool printer = false;
     int category = 0;
     HWND printerDialog = nullptr;
