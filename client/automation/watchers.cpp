@@ -43,10 +43,15 @@ void StopWatcherThread(void* context) {
     SetEvent(w->wake.get());
 }
 
-void Stop(Watcher& w) {
+void Tell(Watcher& w) {
     if (!w.thread) return;
     w.run = false;
     SetEvent(w.wake.get());
+}
+
+void Stop(Watcher& w) {
+    if (!w.thread) return;
+    Tell(w);
     JoinLibraryThread(w.thread.get());
     w.thread.reset();
     w.wake.reset();
@@ -128,6 +133,11 @@ bool StartPrinterWatch(HWND service) { return Start(g_printerWatch, service, Pri
 void StopPrinterWatch() { Stop(g_printerWatch); }
 bool StartProcessWatch(HWND service) { return Start(g_processWatch, service, ProcessWatchMain); }
 void StopProcessWatch() { Stop(g_processWatch); }
+
+void TellWatchersToStop() {
+    Tell(g_printerWatch);
+    Tell(g_processWatch);
+}
 
 void ShowPrinterRows(HWND service) {
     HWND list = ChildWindow(service, kIdPrinterList);

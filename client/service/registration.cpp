@@ -85,10 +85,13 @@ int UnregisterClientWindow(HWND service) {
     if (service != LiveServiceWindow()) return 0;
     LogLine(service, "PnxUnRegisterNotification()");
     SignalLibraryStop();
-    StopPrinterWatch();
-    StopProcessWatch();
+    // The printer and process watchers end while the service window goes (with hundreds of
+    // server windows that takes a while), instead of before it.
+    TellWatchersToStop();
     StopAddressWatch();
     DestroyWindow(service);
+    StopPrinterWatch();
+    StopProcessWatch();
     EndLibraryThreads(service);
     DropConnectMarks();
     FreeBroadcastListMemory();

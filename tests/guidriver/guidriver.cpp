@@ -26,6 +26,8 @@
 //   watch HWND LIST TREE ROWS ITEMS MS [MSG WPARAM LPARAM]
 //                                  times the GUI thread (guidriver_watch.cpp)
 //   paint HWND ID                  the time one full repaint of a control takes
+//   exit MAIN DIALOG MSG WPARAM LPARAM MS
+//                                  posts MSG to MAIN and times the program's exit (the same file)
 //   post|send HWND MSG WPARAM LPARAM
 //   screenshot FILE.bmp            the whole screen as a 24-bit bitmap
 // "--exe NAME" before the command limits wait, find and msgbox to windows of processes whose
@@ -705,6 +707,12 @@ int main(int argc, char** argv) {
         }
         if (!request.list || !request.tree) return Fail("no such control");
         return WatchGuiThread(request);
+    }
+    if (command == "exit" && argc >= 8) {
+        return TimeExit(Handle(argv[2]), Handle(argv[3]), static_cast<UINT>(std::strtoul(argv[4], nullptr, 0)),
+                        static_cast<WPARAM>(std::strtoull(argv[5], nullptr, 0)),
+                        static_cast<LPARAM>(std::strtoll(argv[6], nullptr, 0)),
+                        static_cast<DWORD>(std::strtoul(argv[7], nullptr, 0)));
     }
     if (command == "paint" && argc >= 4) {
         HWND control = GetDlgItem(Handle(argv[2]), std::atoi(argv[3]));

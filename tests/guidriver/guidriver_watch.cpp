@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <string>
 
 namespace {
@@ -86,5 +87,59 @@ int TimeRepaint(HWND control) {
         Sleep(1);
     }
     std::printf("{\"ok\":true,\"paint_ms\":%.1f}\n", longest);
+    return 0;
+}
+
+namespace {
+
+struct ServiceSearch {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK FindServiceWindow(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<ServiceSearch*>(data);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    wchar_t name[64] = {};
+    if (pid == search->pid && GetClassNameW(window, name, 64) && std::wcscmp(name, L"PNX_SERVICE_CONTROL_DLL") == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+int TimeExit(HWND mainWindow, HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, DWORD milliseconds) {
+    ServiceSearch search{0, nullptr};
+    GetWindowThreadProcessId(mainWindow, &search.pid);
+    EnumWindows(FindServiceWindow, reinterpret_cast<LPARAM>(&search));
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, search.pid);
+    if (!process) {
+        std::printf("{\"ok\":false,\"error\":\"no process\"}\n");
+        return 1;
+    }
+    // Each mark is read from the window manager's state, which the program's busy GUI thread
+    // does not hold up.
+    double hidden = -1, serviceGone = search.found ? -1 : 0, dialogGone = -1, mainGone = -1, ended = -1;
+    const double begin = NowMs();
+    PostMessageW(mainWindow, message, wParam, lParam);
+    for (;;) {
+        const double t = NowMs() - begin;
+        if (hidden < 0 && !IsWindowVisible(dialog)) hidden = t;
+        if (serviceGone < 0 && !IsWindow(search.found)) serviceGone = t;
+        if (dialogGone < 0 && !IsWindow(dialog)) dialogGone = t;
+        if (mainGone < 0 && !IsWindow(mainWindow)) mainGone = t;
+        if (WaitForSingleObject(process, 5) == WAIT_OBJECT_0) {
+            ended = NowMs() - begin;
+            break;
+        }
+        if (t >= milliseconds) break;
+    }
+    CloseHandle(process);
+    std::printf("{\"ok\":true,\"hidden_ms\":%.1f,\"service_gone_ms\":%.1f,\"dialog_gone_ms\":%.1f,"
+                "\"main_gone_ms\":%.1f,\"ended_ms\":%.1f}\n",
+                hidden, serviceGone, dialogGone, mainGone, ended);
     return 0;
 }

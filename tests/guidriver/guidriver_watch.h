@@ -23,3 +23,7 @@ int WatchGuiThread(const WatchRequest& request);
 // Invalidates the whole control and prints the longest time its thread then kept a poll
 // waiting (the repaint, which runs at its next empty queue).
 int TimeRepaint(HWND control);
+// Posts the exit message to the program's hidden main window and prints when, counted from the
+// post, the main dialog was hidden, the library's service window was gone, the dialog was gone,
+// the main window was gone and the process had ended (each -1 when not seen within the time).
+int TimeExit(HWND mainWindow, HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, DWORD milliseconds);

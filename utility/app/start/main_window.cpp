@@ -63,8 +63,50 @@ void InitMainWindow(HWND window) {
     CreateMainDialog();
 }
 
+// The window that takes the activation when the main dialog hides: the first visible, enabled
+// top-level window below the dialog, else the first one above it, else none.
+struct NextActive {
+    HWND dialog = nullptr;
+    bool pastDialog = false;
+    HWND below = nullptr;
+    HWND above = nullptr;
+};
+
+BOOL CALLBACK FindNextActive(HWND window, LPARAM data) {
+    auto* next = reinterpret_cast<NextActive*>(data);
+    if (window == next->dialog) {
+        next->pastDialog = true;
+        return TRUE;
+    }
+    if (!IsWindowVisible(window) || !IsWindowEnabled(window)) return TRUE;
+    if (next->pastDialog) {
+        next->below = window;
+        return FALSE;
+    }
+    if (!next->above) next->above = window;
+    return TRUE;
+}
+
+// Hides the main dialog at exit. ShowWindow would first restack every window the dialog owns
+// above itself: the library's service window and, owned by it, each server window, one by one,
+// each restacking its own; with hundreds of servers that takes seconds. Sent to the bottom as
+// it hides, the dialog has nothing to restack. SetWindowPos leaves the activation where it is,
+// so it is handed on here as ShowWindow hands it on.
+void HideMainDialog() {
+    HWND dialog = g_app.mainDialog;
+    if (!dialog || !IsWindow(dialog) || !IsWindowVisible(dialog)) return;
+    NextActive next;
+    next.dialog = dialog;
+    const bool active = GetActiveWindow() == dialog;
+    if (active) EnumWindows(FindNextActive, reinterpret_cast<LPARAM>(&next));
+    SetWindowPos(dialog, HWND_BOTTOM, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (!active || GetActiveWindow() != dialog) return;
+    HWND to = next.below ? next.below : next.above;
+    if (!to || !SetForegroundWindow(to)) SetActiveWindow(nullptr);
+}
+
 void ReleaseMainWindow() {
-    if (g_app.mainDialog && IsWindow(g_app.mainDialog)) ShowWindow(g_app.mainDialog, SW_HIDE);
+    HideMainDialog();
     SetTrayState(g_app.mainWindow, kTrayDelete, nullptr);
     if (g_app.defaultFont) DeleteObject(g_app.defaultFont);
     if (g_app.mainFont) DeleteObject(g_app.mainFont);
@@ -132,7 +174,7 @@ void ExitProgram(HWND window, LPARAM noQuestion) {
     }
     EndRequestDialogs();
     ResetBalloons(window);
-    if (g_app.mainDialog && IsWindow(g_app.mainDialog)) ShowWindow(g_app.mainDialog, SW_HIDE);
+    HideMainDialog();
     if (g_app.service) {
         g_pnx.PnxEndService(g_app.service);
         g_pnx.PnxUnRegisterNotification(g_app.service);
