@@ -17,8 +17,6 @@ import pytest
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "sim"))
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "guidriver"))
 
-from conftest import install_stand_in_driver  # noqa: E402
-from simctl import BusBridge, Simulator  # noqa: E402
 import utility_rig as rig  # noqa: E402
 
 SERVER = "10.77.0.46"
@@ -35,32 +33,18 @@ FREE, CONNECTED = 1, 2
 
 @pytest.fixture
 def road(paths, lan_ns):
-    rig.set_driver_version(paths, "3.3.0.0")
-    rig.reset_registry(paths)
-    rig.clear_logs(paths)
-    bridge = BusBridge(paths.wine_run, os.path.join(paths.bin, "zkuptp_bridge.exe"), THIS_PC)
-    utility = None
-    try:
-        with Simulator([SERVER], netns=lan_ns, discovery=True, max_seconds=280) as sim:
-            sim.set_bridge(*bridge.address)
-            sim.identity(SERVER, host="LAB-CONNECT", model="QZ-7000")
-            # No printers: a new printer would start the automatic printer set-up of its own.
-            # The scanner attaches seconds after the server's OK, so that its progress dialogs
-            # stand long enough to be found and photographed: each look is a program start,
-            # which took over 4 s on a loaded machine (the library waits 20 s for the attach).
-            sim.plug(SERVER, name=SCANNER, port="1", location="1-1", vid=0x04B8, pid=0x0131,
-                     interfaces=[[6, 1]], attach="slow", attach_delay=8.0)
-            sim.plug(SERVER, name=DISK, port="2", location="1-2", interfaces=[[8, 6]])
-            sim.plug(SERVER, name=DENIED, port="3", location="1-3", connect_answer="deny")
-            utility = rig.Utility(paths, ["-dlog", "-m"])
-            yield Road(paths, rig.Gui(paths), sim, bridge)
-    finally:
-        if utility:
-            utility.close()
-        for location in ("1-1", "1-2", "1-3"):
-            bridge.ask("detach %s %s" % (SERVER, location))
-        bridge.close()
-        install_stand_in_driver(paths)
+    with rig.bridged_simulator(paths, lan_ns, [SERVER], THIS_PC) as (sim, bridge, start):
+        sim.identity(SERVER, host="LAB-CONNECT", model="QZ-7000")
+        # No printers: a new printer would start the automatic printer set-up of its own.
+        # The scanner attaches seconds after the server's OK, so that its progress dialogs
+        # stand long enough to be found and photographed: each look is a program start,
+        # which took over 4 s on a loaded machine (the library waits 20 s for the attach).
+        sim.plug(SERVER, name=SCANNER, port="1", location="1-1", vid=0x04B8, pid=0x0131,
+                 interfaces=[[6, 1]], attach="slow", attach_delay=8.0)
+        sim.plug(SERVER, name=DISK, port="2", location="1-2", interfaces=[[8, 6]])
+        sim.plug(SERVER, name=DENIED, port="3", location="1-3", connect_answer="deny")
+        start()
+        yield Road(paths, rig.Gui(paths), sim, bridge)
 
 
 class Road:

@@ -27,9 +27,7 @@ def texts():
 
 @pytest.fixture(scope="module")
 def running(paths):
-    rig.set_driver_version(paths, "3.3.0.0")
-    rig.reset_registry(paths)
-    rig.clear_logs(paths)
+    rig.fresh_prefix(paths)
     gui = rig.Gui(paths)
     utility = rig.Utility(paths, ["-dlog", "-m"])
     dialog = gui.must("wait", "#32770", rig.TITLE, 60000)

@@ -13,8 +13,6 @@ import pytest
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "sim"))
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "guidriver"))
 
-from conftest import install_stand_in_driver  # noqa: E402
-from simctl import BusBridge, Simulator  # noqa: E402
 import utility_rig as rig  # noqa: E402
 
 SERVER = "10.77.0.47"
@@ -28,24 +26,12 @@ SCREENSHOT = "utility_refused_connect.png"
 
 @pytest.fixture
 def world(paths, lan_ns):
-    rig.set_driver_version(paths, "3.3.0.0")
-    rig.reset_registry(paths)
-    rig.clear_logs(paths)
-    bridge = BusBridge(paths.wine_run, os.path.join(paths.bin, "zkuptp_bridge.exe"), THIS_PC)
-    utility = None
-    try:
-        with Simulator([SERVER], netns=lan_ns, discovery=True, max_seconds=280) as sim:
-            sim.set_bridge(*bridge.address)
-            sim.identity(SERVER, host="LAB-REFUSE", model="QZ-7000")
-            sim.plug(SERVER, name=PRINTER, port="1", location="1-1", interfaces=[[7, 1]], connect_answer="deny")
-            utility = rig.Utility(paths, ["-dlog", "-m"])
-            gui = rig.Gui(paths)
-            yield gui, sim, gui.must("wait", "#32770", rig.TITLE, 60000)
-    finally:
-        if utility:
-            utility.close()
-        bridge.close()
-        install_stand_in_driver(paths)
+    with rig.bridged_simulator(paths, lan_ns, [SERVER], THIS_PC) as (sim, bridge, start):
+        sim.identity(SERVER, host="LAB-REFUSE", model="QZ-7000")
+        sim.plug(SERVER, name=PRINTER, port="1", location="1-1", interfaces=[[7, 1]], connect_answer="deny")
+        start()
+        gui = rig.Gui(paths)
+        yield gui, sim, gui.must("wait", "#32770", rig.TITLE, 60000)
 
 
 def decline_the_printer_offer(gui):

@@ -136,9 +136,7 @@ def world(paths):
     lan_ns = os.environ.get("QZ_LAN_NS")
     if not lan_ns:
         pytest.skip("QZ_LAN_NS is not set (run inside tools/testnet.sh)")
-    rig.set_driver_version(paths, "3.3.0.0")
-    rig.reset_registry(paths)
-    rig.clear_logs(paths)
+    rig.fresh_prefix(paths)
     option = rig.OPTION_KEY + r"\Option"
     rig.reg(paths, "add", option, "/v", "PermitMessage", "/t", "REG_BINARY", "/d", "00", "/f")
     rig.reg(paths, "add", option, "/v", "StatusTimer", "/t", "REG_DWORD", "/d", "3000", "/f")
@@ -538,9 +536,7 @@ class SecondPc:
         done = subprocess.run([self.paths.wine_run, os.path.join(self.paths.bin, "zkuptp_install.exe"), "install"],
                               stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
         assert done.returncode == 0, done.stderr[-500:]
-        rig.set_driver_version(self.paths, "3.3.0.0")
-        rig.reset_registry(self.paths)
-        rig.clear_logs(self.paths)
+        rig.fresh_prefix(self.paths)
         option = rig.OPTION_KEY + r"\Option"
         rig.reg(self.paths, "add", option, "/v", "PermitMessage", "/t", "REG_BINARY", "/d", "00", "/f")
         rig.reg(self.paths, "add", option, "/v", "StatusTimer", "/t", "REG_DWORD", "/d", "3000", "/f")

@@ -17,7 +17,7 @@ import pytest
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "sim"))
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "guidriver"))
 
-from conftest import install_stand_in_driver, unique_name  # noqa: E402
+from conftest import unique_name  # noqa: E402
 from simctl import Simulator  # noqa: E402
 import utility_rig as rig  # noqa: E402
 
@@ -28,9 +28,8 @@ SCREENSHOT = "utility_main_dialog.png"
 
 @pytest.fixture(scope="module")
 def gui(paths):
-    rig.set_driver_version(paths, "3.3.0.0")
-    yield rig.Gui(paths)
-    install_stand_in_driver(paths)
+    with rig.accepted_driver(paths):
+        yield rig.Gui(paths)
 
 
 @pytest.fixture
@@ -167,7 +166,7 @@ def test_the_bus_driver_version_gate(paths, gui, fresh, version, refused):
         assert "  Zkuptp Driver  : %s" % version in lines
         assert lines[-1] == "*** return [0] ***"
     finally:
-        rig.set_driver_version(paths, "3.3.0.0")
+        rig.set_driver_version(paths, rig.ACCEPTED_DRIVER)
 
 
 def test_a_missing_theme_is_named_in_the_message(paths, gui, fresh):

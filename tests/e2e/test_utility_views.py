@@ -21,7 +21,6 @@ import pytest
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "sim"))
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "guidriver"))
 
-from conftest import install_stand_in_driver  # noqa: E402
 from simctl import Simulator  # noqa: E402
 import utility_rig as rig  # noqa: E402
 
@@ -38,9 +37,8 @@ SCREENSHOTS = {"list": "utility_views_list.png", "tree": "utility_views_tree.png
 
 @pytest.fixture(scope="module")
 def gui(paths):
-    rig.set_driver_version(paths, "3.3.0.0")
-    yield rig.Gui(paths)
-    install_stand_in_driver(paths)
+    with rig.accepted_driver(paths):
+        yield rig.Gui(paths)
 
 
 @pytest.fixture

@@ -1,6 +1,7 @@
 """The utility under test: QuelboZovu.exe started through wine-run, its windows driven by
 guidriver.exe, its log files and registry values read from the build's Wine prefix."""
 
+import contextlib
 import glob
 import json
 import os
@@ -16,6 +17,9 @@ CLASS = "QUELBO_PLUS"
 TITLE = "Quelbo Plus"
 UM_EXIT = 0x81F9
 WM_COMMAND = 0x0111
+# The stand-in zkuptp.sys reports 1.2.3.4, older than the utility accepts: its tests give the
+# prefix a copy that reports this version, and put the stand-in back at their end.
+ACCEPTED_DRIVER = "3.3.0.0"
 
 
 class Gui:
@@ -299,6 +303,58 @@ def set_driver_version(paths, version, target=None):
     with open(temp, "wb") as f:
         f.write(data)
     os.replace(temp, target)
+
+
+@contextlib.contextmanager
+def accepted_driver(paths):
+    """A bus driver file that the utility accepts in the prefix for the block; the stand-in is
+    back afterwards."""
+    from conftest import install_stand_in_driver
+    set_driver_version(paths, ACCEPTED_DRIVER)
+    try:
+        yield
+    finally:
+        install_stand_in_driver(paths)
+
+
+def fresh_prefix(paths):
+    """The prefix as on the utility's first run: a bus driver file it accepts, no Option key and
+    no log files."""
+    set_driver_version(paths, ACCEPTED_DRIVER)
+    reset_registry(paths)
+    clear_logs(paths)
+
+
+@contextlib.contextmanager
+def bridged_simulator(paths, lan_ns, servers, this_pc):
+    """`fresh_prefix`, the bus bridge on the main bus and a simulator of `servers` that answers
+    searches and whose connects the bridge attaches. Yields (sim, bridge, start): the caller
+    describes its servers and devices, then `start()` runs the utility with -dlog -m. At the
+    end the utility is closed, the servers' ports leave the bus, the bridge ends and the
+    stand-in driver file is back."""
+    from conftest import install_stand_in_driver
+    from simctl import BusBridge, Simulator
+    fresh_prefix(paths)
+    bridge = BusBridge(paths.wine_run, os.path.join(paths.bin, "zkuptp_bridge.exe"), this_pc)
+    started = []
+
+    def start():
+        started.append(Utility(paths, ["-dlog", "-m"]))
+        return started[-1]
+    try:
+        with Simulator(servers, netns=lan_ns, discovery=True, max_seconds=280) as sim:
+            sim.set_bridge(*bridge.address)
+            yield sim, bridge, start
+    finally:
+        try:
+            for utility in started:
+                utility.close()
+            for server, location in bridge.ports():
+                if server in servers:
+                    bridge.ask("detach %s %s" % (server, location))
+        finally:
+            bridge.close()
+            install_stand_in_driver(paths)
 
 
 def wait_for(condition, timeout=30, step=0.3):
