@@ -36,7 +36,24 @@ struct BalloonRecord {
 bool g_balloonShowing = false;  // shown by us, its time not yet over
 bool g_balloonShownBySystem = false;
 
-HWND Queue(HWND window, int id) { return GetDlgItem(window, id); }
+// The queues of the main window, kept when they are made: under Wine a look-up by id is a
+// wineserver round trip, and a burst of device notices (a lost server, the exit) removes every
+// device's balloons and requests, each asking for both queues. GUI thread only.
+struct QueueHandles {
+    HWND window = nullptr;
+    HWND balloon = nullptr;
+    HWND request = nullptr;
+};
+QueueHandles g_queues;
+
+HWND Queue(HWND window, int id) {
+    if (window && window == g_queues.window) {
+        HWND kept = id == IDC_BALLOON_QUEUE ? g_queues.balloon : id == IDC_REQUEST_QUEUE ? g_queues.request : nullptr;
+        // IsWindow answers for the program's own windows without a round trip.
+        if (kept && IsWindow(kept)) return kept;
+    }
+    return GetDlgItem(window, id);
+}
 
 HWND CreateQueue(HWND window, int id, int top, const wchar_t* column) {
     RECT rc{};
@@ -101,8 +118,9 @@ void AnimateErrorUnlessRequest(HWND window) {
 }  // namespace
 
 void CreateTrayQueues(HWND window) {
-    CreateQueue(window, IDC_BALLOON_QUEUE, 0, L"Balloon");
-    CreateQueue(window, IDC_REQUEST_QUEUE, kQueueHeight + 1, L"Request");
+    g_queues.window = window;
+    g_queues.balloon = CreateQueue(window, IDC_BALLOON_QUEUE, 0, L"Balloon");
+    g_queues.request = CreateQueue(window, IDC_REQUEST_QUEUE, kQueueHeight + 1, L"Request");
 }
 
 BOOL QueueBalloon(HWND window, uint64_t key, const wchar_t* rowText, const wchar_t* section, const wchar_t* titleKey,
