@@ -121,7 +121,7 @@ def by_name(rows):
 
 
 def servers(tree):
-    return {s["host"] or s["address"]: s for s in tree}
+    return {s.get("host") or s.get("address"): s for s in tree}
 
 
 def header_ids(rows):

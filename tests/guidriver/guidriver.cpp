@@ -326,7 +326,9 @@ std::string RowsJson(HWND list) {
     return json;
 }
 
-std::string TreeLevelJson(HWND tree, Remote& remote, HTREEITEM first) {
+// `whole` turns false when a server item's record could not be read: the item was being
+// deleted while it was read.
+std::string TreeLevelJson(HWND tree, Remote& remote, HTREEITEM first, bool servers, bool& whole) {
     std::string out = "[";
     bool any = false;
     for (HTREEITEM item = first; item;
@@ -351,7 +353,9 @@ std::string TreeLevelJson(HWND tree, Remote& remote, HTREEITEM first) {
                            ((back.state & TVIS_SELECTED) ? "true" : "false") + ",\"hasChildren\":" + Num(back.cChildren);
         TreeServerData server{};
         TreeDeviceData device{};
-        if (remote.Read(reinterpret_cast<uint64_t>(record.serverData), &server)) {
+        const bool serverRead = remote.Read(reinterpret_cast<uint64_t>(record.serverData), &server);
+        if (servers && !serverRead) whole = false;
+        if (serverRead) {
             node += ",\"server\":" + Num(static_cast<long long>(record.server)) + ",\"host\":" +
                     Json(Bounded(server.hostName, 64)) + ",\"address\":" + Json(Bounded(server.addressText, 16)) +
                     ",\"model\":" + Json(Bounded(server.modelName, 43)) + ",\"status\":" + Num(server.status) +
@@ -364,7 +368,7 @@ std::string TreeLevelJson(HWND tree, Remote& remote, HTREEITEM first) {
                     Json(Bounded(device.userPcName, 64));
         }
         auto child = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
-        node += ",\"children\":" + TreeLevelJson(tree, remote, child) + "}";
+        node += ",\"children\":" + TreeLevelJson(tree, remote, child, false, whole) + "}";
         out += node;
         any = true;
     }
@@ -374,8 +378,18 @@ std::string TreeLevelJson(HWND tree, Remote& remote, HTREEITEM first) {
 std::string TreeJson(HWND tree) {
     Remote remote(tree, sizeof(TVITEMW) + 1024 * sizeof(wchar_t));
     if (!remote.at) return "null";
-    auto root = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
-    return TreeLevelJson(tree, remote, root);
+    // The tree may change while it is read, one message at a time: a read that saw an item
+    // go, or the item count change, is made again.
+    std::string json;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const LRESULT count = SendMessageW(tree, TVM_GETCOUNT, 0, 0);
+        bool whole = true;
+        auto root = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+        json = TreeLevelJson(tree, remote, root, true, whole);
+        if (whole && SendMessageW(tree, TVM_GETCOUNT, 0, 0) == count) break;
+        Sleep(50);
+    }
+    return json;
 }
 
 int Screenshot(const char* path) {

@@ -357,11 +357,13 @@ def bridged_simulator(paths, lan_ns, servers, this_pc):
             install_stand_in_driver(paths)
 
 
-def wait_for(condition, timeout=30, step=0.3):
+def wait_for(condition, timeout=30, step=0.3, seen=None):
+    """Polls `condition` until it gives a true value; `seen()`, when given, says what was there
+    instead in the failure message."""
     deadline = time.monotonic() + timeout
     while True:
         value = condition()
         if value:
             return value
-        assert time.monotonic() < deadline, "condition not met"
+        assert time.monotonic() < deadline, "condition not met" + (": %r" % (seen(),) if seen else "")
         time.sleep(step)
