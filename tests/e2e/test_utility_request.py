@@ -68,17 +68,25 @@ def peer_main(address, port):
     sends the datagrams read from stdin as "ADDR PORT HEX"."""
     sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     sock.bind((address, port))
-    print("ready %d" % sock.getsockname()[1], flush=True)
+    lock = threading.Lock()
+
+    def say(line):
+        # One write per line under a lock: print() writes the text and its newline apart, and
+        # a "sent" from the other thread could land between them.
+        with lock:
+            sys.stdout.write(line + "\n")
+            sys.stdout.flush()
+    say("ready %d" % sock.getsockname()[1])
 
     def reader():
         while True:
             data, sender = sock.recvfrom(8192)
-            print("%s %d %s" % (sender[0], sender[1], data.hex()), flush=True)
+            say("%s %d %s" % (sender[0], sender[1], data.hex()))
     threading.Thread(target=reader, daemon=True).start()
     for line in sys.stdin:
         host, to_port, hexdata = line.split()
         sock.sendto(bytes.fromhex(hexdata), (host, int(to_port)))
-        print("sent", flush=True)
+        say("sent")
 
 
 class Peer:
@@ -101,8 +109,12 @@ class Peer:
             if line.startswith("sent"):
                 self.sent.put(True)
                 continue
-            host, port, hexdata = line.split()
-            self.received.put((host, int(port), parse(bytes.fromhex(hexdata))))
+            try:
+                host, port, hexdata = line.split()
+                self.received.put((host, int(port), parse(bytes.fromhex(hexdata))))
+            except (ValueError, struct.error):
+                # Put where expect() shows it, instead of ending this reader unseen.
+                self.received.put(("?", 0, dict(command=None, line=line)))
 
     def send(self, packet, host="10.77.0.1", port=PORT, wait=False):
         """`wait`: returns once the datagram has left the peer's socket."""
